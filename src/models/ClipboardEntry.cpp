@@ -1,0 +1,149 @@
+#include "models/ClipboardEntry.h"
+
+#include "models/PasteboardType.h"
+#include "models/Sha256.h"
+#include "models/TextRules.h"
+
+#include <QHashFunctions>
+#include <algorithm>
+
+namespace {
+
+bool isAscii(const QString& text)
+{
+    return std::all_of(text.cbegin(), text.cend(), [](QChar c) { return c.unicode() < 0x80; });
+}
+
+// Types order by the scalar values of their NFC forms; UTF-8 byte order is scalar order.
+bool typeLess(const QString& a, const QString& b)
+{
+    if (isAscii(a) && isAscii(b))
+        return a < b;
+    return a.normalized(QString::NormalizationForm_C).toUtf8() <
+           b.normalized(QString::NormalizationForm_C).toUtf8();
+}
+
+std::optional<QUrl> parseUrl(const QString& text)
+{
+    QUrl url(text, QUrl::StrictMode);
+    if (!url.isValid())
+        return std::nullopt;
+    return url;
+}
+
+bool hasType(const QList<PasteboardItemSnapshot>& items, QLatin1StringView type)
+{
+    return std::any_of(items.cbegin(), items.cend(),
+                       [type](const PasteboardItemSnapshot& item) { return item.data(type).has_value(); });
+}
+
+} // namespace
+
+qint64 ClipboardEntry::byteCount() const
+{
+    qint64 total = 0;
+    for (const PasteboardItemSnapshot& item : items) {
+        for (const PasteboardRepresentation& representation : item.representations)
+            total += representation.data.size();
+    }
+    return total;
+}
+
+QList<QUrl> ClipboardEntry::fileURLs() const
+{
+    QList<QUrl> urls;
+    for (const PasteboardItemSnapshot& item : items) {
+        const std::optional<QByteArray> data = item.data(PasteboardType::fileURL);
+        if (!data)
+            continue;
+        const std::optional<QString> text = TextRules::decodeUtf8(*data);
+        if (!text)
+            continue;
+        const std::optional<QUrl> url = parseUrl(*text);
+        if (url && url->scheme().compare(QLatin1StringView("file"), Qt::CaseInsensitive) == 0)
+            urls.append(*url);
+    }
+    return urls;
+}
+
+std::optional<QUrl> ClipboardEntry::linkURL() const
+{
+    if (kind != ClipboardKind::link || !plainText || textKind(*plainText) != ClipboardKind::link)
+        return std::nullopt;
+    return parseUrl(TextRules::trimmedWhitespace(*plainText).toString());
+}
+
+ClipboardKind ClipboardEntry::textKind(const QString& text)
+{
+    const QStringView trimmed = TextRules::trimmedWhitespace(text);
+    const std::optional<QUrl> url = parseUrl(trimmed.toString());
+    if (!url)
+        return ClipboardKind::text;
+    const QString scheme = url->scheme().toLower();
+    const bool webOrMail = scheme == QLatin1StringView("https") || scheme == QLatin1StringView("http") ||
+                           scheme == QLatin1StringView("mailto");
+    return webOrMail && !TextRules::containsWhitespace(trimmed) ? ClipboardKind::link : ClipboardKind::text;
+}
+
+ClipboardEntry::Classification ClipboardEntry::classify(const QList<PasteboardItemSnapshot>& items,
+                                                        const std::optional<QString>& text)
+{
+    if (hasType(items, PasteboardType::fileURL)) {
+        for (const PasteboardItemSnapshot& item : items) {
+            const std::optional<QByteArray> data = item.data(PasteboardType::fileURL);
+            if (!data)
+                continue;
+            const std::optional<QString> decoded = TextRules::decodeUtf8(*data);
+            if (!decoded)
+                continue;
+            if (const std::optional<QUrl> url = parseUrl(*decoded))
+                return {ClipboardKind::file, TextRules::lastPathComponent(*url)};
+        }
+        return {ClipboardKind::file, QString()};
+    }
+    if (hasType(items, PasteboardType::png) || hasType(items, PasteboardType::tiff))
+        return {ClipboardKind::image, QString()};
+    if (!text)
+        return {ClipboardKind::text, QString()};
+    return {textKind(*text), TextRules::firstLine(*text)};
+}
+
+QString ClipboardEntry::makeDeduplicationKey(const QString& sourceName,
+                                             const std::optional<QString>& sourceBundleIdentifier,
+                                             const QString& fingerprint)
+{
+    const QByteArray identity = sourceBundleIdentifier && !sourceBundleIdentifier->isEmpty()
+                                    ? "bundle:" + sourceBundleIdentifier->toUtf8()
+                                    : "name:" + sourceName.toUtf8();
+    return Sha256::hex(QByteArray::number(identity.size()) + ':' + identity + fingerprint.toUtf8());
+}
+
+QString ClipboardEntry::fingerprintOf(const QList<PasteboardItemSnapshot>& items)
+{
+    Sha256 sha;
+    QList<const PasteboardRepresentation*> sorted;
+    for (const PasteboardItemSnapshot& item : items) {
+        sha.updateField("item");
+        sorted.clear();
+        for (const PasteboardRepresentation& representation : item.representations)
+            sorted.append(&representation);
+        std::stable_sort(sorted.begin(), sorted.end(),
+                         [](const PasteboardRepresentation* a, const PasteboardRepresentation* b) {
+                             return typeLess(a->type, b->type);
+                         });
+        for (const PasteboardRepresentation* representation : sorted) {
+            sha.updateField(representation->type.toUtf8());
+            sha.updateField(representation->data);
+        }
+    }
+    return sha.finalHex();
+}
+
+size_t qHash(const ClipboardEntry& entry, size_t seed) noexcept
+{
+    return qHashMulti(seed, entry.id, entry.capturedAt.secondsSinceReferenceDate,
+                      entry.lastCopiedAt.secondsSinceReferenceDate, entry.sourceName,
+                      static_cast<int>(entry.kind), entry.title, entry.plainText.value_or(QString()),
+                      entry.plainText.has_value(), entry.items, entry.fingerprint,
+                      entry.sourceBundleIdentifier.value_or(QString()), entry.deduplicationKey);
+}

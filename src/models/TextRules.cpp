@@ -1,0 +1,118 @@
+#include "models/TextRules.h"
+
+#include <QStringDecoder>
+#include <memory>
+#include <unicode/ubrk.h>
+
+namespace TextRules {
+namespace {
+
+bool isLineSeparator(char16_t c)
+{
+    return (c >= 0x0A && c <= 0x0D) || c == 0x85 || c == 0x2028 || c == 0x2029;
+}
+
+struct BreakIteratorCloser {
+    void operator()(UBreakIterator* iterator) const { ubrk_close(iterator); }
+};
+using BreakIterator = std::unique_ptr<UBreakIterator, BreakIteratorCloser>;
+
+// ICU's character iterator follows the extended grapheme cluster rules of the Unicode release it
+// ships; Qt's own boundary finder lags behind on emoji sequences.
+BreakIterator characterIterator(QStringView text)
+{
+    UErrorCode status = U_ZERO_ERROR;
+    BreakIterator iterator(ubrk_open(UBRK_CHARACTER, "", reinterpret_cast<const UChar*>(text.utf16()),
+                                     static_cast<int32_t>(text.size()), &status));
+    if (U_FAILURE(status))
+        return nullptr;
+    return iterator;
+}
+
+} // namespace
+
+QString firstLine(QStringView text, int maxCharacters)
+{
+    qsizetype start = 0;
+    const qsizetype length = text.size();
+    while (start < length) {
+        qsizetype end = start;
+        while (end < length && !isLineSeparator(text[end].unicode()))
+            ++end;
+        if (end > start) {
+            const QStringView line = text.sliced(start, end - start);
+            // Lines of a few code units cannot exceed the limit; skip ICU for them.
+            if (line.size() <= maxCharacters)
+                return line.toString();
+            const BreakIterator iterator = characterIterator(line);
+            if (!iterator)
+                return line.first(maxCharacters).toString();
+            int32_t boundary = 0;
+            for (int i = 0; i < maxCharacters; ++i) {
+                const int32_t next = ubrk_next(iterator.get());
+                if (next == UBRK_DONE)
+                    return line.toString();
+                boundary = next;
+            }
+            return line.first(boundary).toString();
+        }
+        start = end + 1;
+    }
+    return QString();
+}
+
+qsizetype characterCount(QStringView text)
+{
+    if (text.isEmpty())
+        return 0;
+    const BreakIterator iterator = characterIterator(text);
+    if (!iterator)
+        return text.size();
+    qsizetype count = 0;
+    while (ubrk_next(iterator.get()) != UBRK_DONE)
+        ++count;
+    return count;
+}
+
+QStringView trimmedWhitespace(QStringView text)
+{
+    // QChar::isSpace is exactly the Z categories plus U+0009..U+000D and U+0085, all in the BMP.
+    qsizetype begin = 0;
+    qsizetype end = text.size();
+    while (begin < end && text[begin].isSpace())
+        ++begin;
+    while (end > begin && text[end - 1].isSpace())
+        --end;
+    return text.sliced(begin, end - begin);
+}
+
+bool containsWhitespace(QStringView text)
+{
+    for (QChar c : text) {
+        if (c.isSpace())
+            return true;
+    }
+    return false;
+}
+
+std::optional<QString> decodeUtf8(const QByteArray& bytes)
+{
+    QStringDecoder decoder(QStringDecoder::Utf8,
+                           QStringDecoder::Flag::Stateless | QStringDecoder::Flag::ConvertInitialBom);
+    QString text = decoder.decode(bytes);
+    if (decoder.hasError())
+        return std::nullopt;
+    return text;
+}
+
+QString lastPathComponent(const QUrl& url)
+{
+    const QString path = url.path(QUrl::FullyDecoded);
+    qsizetype end = path.size();
+    while (end > 0 && path[end - 1] == u'/')
+        --end;
+    const qsizetype slash = path.lastIndexOf(u'/', end - 1);
+    return path.sliced(slash + 1, end - slash - 1);
+}
+
+} // namespace TextRules

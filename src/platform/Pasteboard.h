@@ -1,0 +1,28 @@
+#pragma once
+
+#include <QByteArray>
+#include <QList>
+#include <QString>
+#include <QStringList>
+#include <optional>
+
+// The system's general clipboard as the capture and write-back code sees it. Types are the
+// identifiers of PasteboardType; every backend maps its own formats onto them.
+class Pasteboard {
+public:
+    virtual ~Pasteboard() = default;
+
+    // Moves on every change of contents by any client.
+    virtual qint64 changeCount() const = 0;
+    // The types of each item, in pasteboard order; empty when the pasteboard holds nothing.
+    virtual QList<QStringList> itemTypes() const = 0;
+    // The item's data for a type; absent when the owner cannot provide it.
+    virtual std::optional<QByteArray> data(qsizetype item, const QString& type) const = 0;
+    // The first item's data for the type as text.
+    virtual std::optional<QString> string(const QString& type) const = 0;
+
+    // Backends that fetch contents ahead of time only do so while someone observes.
+    virtual void setObserving(bool observing) { Q_UNUSED(observing); }
+    // Makes the current contents, including a read still in flight, count as already seen.
+    virtual void markCurrentContentsSeen() {}
+};

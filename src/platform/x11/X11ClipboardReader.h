@@ -1,0 +1,87 @@
+#pragma once
+
+#include "platform/x11/X11TargetMap.h"
+
+#include <QByteArray>
+#include <QHash>
+#include <QMutex>
+#include <QThread>
+#include <atomic>
+#include <chrono>
+#include <functional>
+#include <memory>
+
+struct xcb_connection_t;
+
+// Follows the CLIPBOARD selection on a connection and thread of its own and reads each new copy
+// completely, so that a slow or hung owner never holds up the GUI thread.
+class X11ClipboardReader {
+public:
+    struct Options {
+        // How long an owner may take to start answering one target, and to send each further
+        // chunk of an incremental transfer.
+        std::chrono::milliseconds answerTimeout{1000};
+        // Upper bound for one target, however steadily it trickles in.
+        std::chrono::milliseconds targetTimeout{5000};
+        // Reading stops once the data of one copy passes this many bytes.
+        qint64 sizeLimit = 12'582'912;
+    };
+
+    struct Snapshot {
+        // Owner changes counted since the reader started; the contents present at start are 0.
+        quint64 generation = 0;
+        QList<X11TargetMap::Item> items;
+    };
+
+    // publish is called on the reader thread for every completed read.
+    X11ClipboardReader(const QByteArray& displayName, Options options, std::function<void(Snapshot)> publish);
+    ~X11ClipboardReader();
+    X11ClipboardReader(const X11ClipboardReader&) = delete;
+    X11ClipboardReader& operator=(const X11ClipboardReader&) = delete;
+
+    bool isValid() const { return m_thread != nullptr; }
+    QString errorString() const { return m_error; }
+
+    // Reads only happen while observing; a change seen meanwhile is read when observing resumes.
+    void setObserving(bool observing);
+    // Every owner change so far, including one being read, no longer counts as new.
+    void markCurrentContentsSeen();
+    quint64 seenGeneration() const { return m_seenGeneration.load(); }
+
+private:
+    enum class FetchResult { ok, failed, ownerChanged, stopping };
+    struct Atoms;
+
+    void run();
+    void wake();
+    bool waitForEvents(std::chrono::steady_clock::time_point deadline);
+    void handleOwnerChange(quint32 owner);
+    void readCurrentContents(quint64 generation);
+    FetchResult fetch(quint32 target, QByteArray& data, qint64 budget);
+    FetchResult readIncremental(quint32 property, QByteArray& data, qint64 budget,
+                                std::chrono::steady_clock::time_point targetDeadline);
+    bool readProperty(quint32 property, quint32& type, QByteArray& data, qint64 budget);
+    QList<QByteArray> atomNames(const QList<quint32>& atoms);
+    quint32 nextProperty();
+    bool stopping() const { return m_stop.load(); }
+
+    Options m_options;
+    std::function<void(Snapshot)> m_publish;
+    xcb_connection_t* m_connection = nullptr;
+    quint32 m_window = 0;
+    quint8 m_xfixesEvent = 0;
+    std::unique_ptr<Atoms> m_atoms;
+    QHash<quint32, QByteArray> m_atomNames;
+    int m_wakeFd = -1;
+    QString m_error;
+    std::unique_ptr<QThread> m_thread;
+
+    std::atomic<bool> m_stop{false};
+    std::atomic<bool> m_observing{false};
+    std::atomic<quint64> m_ownerGeneration{0};
+    std::atomic<quint64> m_seenGeneration{0};
+    // Reader thread only.
+    quint64 m_readGeneration = 0;
+    quint32 m_owner = 0;
+    unsigned m_propertyIndex = 0;
+};

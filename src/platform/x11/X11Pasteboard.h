@@ -1,0 +1,39 @@
+#pragma once
+
+#include "platform/Pasteboard.h"
+#include "platform/x11/X11ClipboardReader.h"
+
+#include <QObject>
+#include <memory>
+
+// The CLIPBOARD selection as a pasteboard. The GUI thread only ever sees complete snapshots
+// published by the reader thread; reading them never waits on another client.
+class X11Pasteboard final : public QObject, public Pasteboard {
+    Q_OBJECT
+
+public:
+    explicit X11Pasteboard(const QByteArray& displayName, X11ClipboardReader::Options options = {},
+                           QObject* parent = nullptr);
+    ~X11Pasteboard() override;
+
+    bool isValid() const { return m_reader->isValid(); }
+    QString errorString() const { return m_reader->errorString(); }
+
+    qint64 changeCount() const override { return m_changeCount; }
+    QList<QStringList> itemTypes() const override;
+    std::optional<QByteArray> data(qsizetype item, const QString& type) const override;
+    std::optional<QString> string(const QString& type) const override;
+    void setObserving(bool observing) override;
+    void markCurrentContentsSeen() override;
+
+Q_SIGNALS:
+    // A read finished; the change count moved unless the contents had been marked seen.
+    void published();
+
+private:
+    void apply(X11ClipboardReader::Snapshot snapshot);
+
+    std::unique_ptr<X11ClipboardReader> m_reader;
+    qint64 m_changeCount = 0;
+    QList<X11TargetMap::Item> m_items;
+};

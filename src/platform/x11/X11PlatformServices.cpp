@@ -1,0 +1,22 @@
+#include "platform/PlatformServices.h"
+#include "platform/x11/X11Pasteboard.h"
+#include "platform/x11/X11Workspace.h"
+
+#include <QGuiApplication>
+
+PlatformResult createPlatformServices()
+{
+    auto* x11 = qApp ? qApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
+    if (!x11) {
+        return {std::nullopt,
+                QStringLiteral("Clipwell needs an X11 session (XWayland is fine). Pure Wayland "
+                               "sessions offer no way to follow the clipboard or paste for you.")};
+    }
+    auto pasteboard = std::make_unique<X11Pasteboard>(qgetenv("DISPLAY"));
+    if (!pasteboard->isValid())
+        return {std::nullopt, pasteboard->errorString()};
+    PlatformServices services;
+    services.pasteboard = std::move(pasteboard);
+    services.workspace = std::make_unique<X11Workspace>(x11->connection());
+    return {std::move(services), QString()};
+}

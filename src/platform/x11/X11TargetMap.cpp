@@ -1,0 +1,180 @@
+#include "platform/x11/X11TargetMap.h"
+
+#include "models/PasteboardType.h"
+
+#include <QUrl>
+#include <algorithm>
+#include <array>
+#include <cstring>
+
+namespace X11TargetMap {
+namespace {
+
+struct Mapping {
+    QLatin1StringView type;
+    // Preferred first.
+    std::array<const char*, 3> targets;
+};
+
+constexpr QLatin1StringView mozUrlTarget{"text/x-moz-url"};
+
+const std::array<Mapping, 6> dataMappings{{
+    {PasteboardType::plainText, {"text/plain;charset=utf-8", "UTF8_STRING", "text/plain"}},
+    {PasteboardType::rtf, {"text/rtf", "application/rtf", nullptr}},
+    {PasteboardType::html, {"text/html", nullptr, nullptr}},
+    {PasteboardType::png, {"image/png", nullptr, nullptr}},
+    {PasteboardType::tiff, {"image/tiff", nullptr, nullptr}},
+    {PasteboardType::url, {"text/x-moz-url", nullptr, nullptr}},
+}};
+
+const std::array<const char*, 2> concealedAliases{"x-kde-passwordManagerHint",
+                                                  "application/x-nspasteboard-concealed-type"};
+
+bool isFileUri(const QByteArray& uri)
+{
+    return uri.size() > 5 && uri.first(5).compare("file:", Qt::CaseInsensitive) == 0;
+}
+
+} // namespace
+
+ReadPlan plan(const QList<QByteArray>& targets)
+{
+    ReadPlan result;
+    struct Found {
+        qsizetype position;
+        ReadPlan::Fetch fetch;
+    };
+    QList<Found> found;
+
+    for (const Mapping& mapping : dataMappings) {
+        qsizetype position = -1;
+        QByteArray chosen;
+        for (const char* target : mapping.targets) {
+            if (!target)
+                break;
+            const qsizetype at = targets.indexOf(QByteArray(target));
+            if (at >= 0 && chosen.isEmpty())
+                chosen = target;
+            if (at >= 0 && (position < 0 || at < position))
+                position = at;
+        }
+        if (!chosen.isEmpty())
+            found.append({position, {mapping.type, chosen}});
+    }
+    if (const qsizetype at = targets.indexOf(QByteArray(uriListTarget.data())); at >= 0)
+        found.append({at, {QString(uriListTarget), QByteArray(uriListTarget.data())}});
+    std::stable_sort(found.begin(), found.end(),
+                     [](const Found& a, const Found& b) { return a.position < b.position; });
+    for (const Found& entry : found)
+        result.fetches.append(entry.fetch);
+
+    for (const QString& excluded : PasteboardType::excludedTypes()) {
+        bool offered = targets.contains(excluded.toLatin1());
+        if (excluded == PasteboardType::concealed) {
+            offered = offered || std::any_of(concealedAliases.begin(), concealedAliases.end(),
+                                             [&](const char* alias) { return targets.contains(alias); });
+        }
+        if (offered)
+            result.excludedTypes.append(excluded);
+    }
+    result.excludedTypes.sort();
+    return result;
+}
+
+QList<Item> typesOnly(const ReadPlan& plan)
+{
+    Item item;
+    for (const ReadPlan::Fetch& fetch : plan.fetches) {
+        if (fetch.target != uriListTarget.data())
+            item.types.append(fetch.type);
+    }
+    item.types.append(plan.excludedTypes);
+    return {item};
+}
+
+QList<Item> assemble(const ReadPlan& plan, const QHash<QByteArray, QByteArray>& fetched)
+{
+    Item first;
+    QList<Item> fileItems;
+    QByteArray uriListUrl;
+    bool hasMozUrl = false;
+    for (const ReadPlan::Fetch& fetch : plan.fetches) {
+        const auto data = fetched.constFind(fetch.target);
+        if (data == fetched.cend())
+            continue;
+        if (fetch.target == uriListTarget.data()) {
+            QList<QByteArray> fileUris;
+            QList<QByteArray> otherUris;
+            for (const QByteArray& uri : parseUriList(*data))
+                (isFileUri(uri) ? fileUris : otherUris).append(uri);
+            if (!fileUris.isEmpty()) {
+                // The first file shares its item with the other representations, in the owner's order.
+                first.types.append(PasteboardType::fileURL);
+                first.data.insert(PasteboardType::fileURL, fileUris.first());
+                for (qsizetype i = 1; i < fileUris.size(); ++i)
+                    fileItems.append(
+                        Item{{PasteboardType::fileURL}, {{PasteboardType::fileURL, fileUris[i]}}});
+            } else if (otherUris.size() == 1) {
+                uriListUrl = otherUris.first();
+                first.types.append(PasteboardType::url);
+            }
+            continue;
+        }
+        if (fetch.target == mozUrlTarget.data()) {
+            const QByteArray address = mozUrlAddress(*data);
+            if (address.isEmpty())
+                continue;
+            hasMozUrl = true;
+            first.types.append(fetch.type);
+            first.data.insert(fetch.type, address);
+            continue;
+        }
+        first.types.append(fetch.type);
+        first.data.insert(fetch.type, *data);
+    }
+    // x-moz-url wins over a lone web address in the uri-list; never list the type twice.
+    if (!uriListUrl.isEmpty()) {
+        if (hasMozUrl)
+            first.types.removeOne(PasteboardType::url);
+        else
+            first.data.insert(PasteboardType::url, uriListUrl);
+    }
+    if (first.types.isEmpty() && fileItems.isEmpty())
+        return {};
+    QList<Item> items{first};
+    items.append(fileItems);
+    return items;
+}
+
+QList<QByteArray> parseUriList(const QByteArray& data)
+{
+    QList<QByteArray> uris;
+    for (QByteArray line : data.split('\n')) {
+        if (line.endsWith('\r'))
+            line.chop(1);
+        line = line.trimmed();
+        if (line.isEmpty() || line.startsWith('#'))
+            continue;
+        uris.append(line);
+    }
+    return uris;
+}
+
+QByteArray mozUrlAddress(const QByteArray& data)
+{
+    QByteArrayView bytes = data;
+    // Some owners send UTF-8 instead of the documented UTF-16; a NUL byte tells them apart.
+    QString text;
+    if (bytes.contains('\0')) {
+        if (bytes.size() >= 2 && static_cast<uchar>(bytes[0]) == 0xFF && static_cast<uchar>(bytes[1]) == 0xFE)
+            bytes = bytes.sliced(2);
+        text.resize(bytes.size() / 2);
+        std::memcpy(text.data(), bytes.data(), static_cast<size_t>(text.size()) * 2);
+    } else {
+        text = QString::fromUtf8(bytes);
+    }
+    const qsizetype end = text.indexOf(u'\n');
+    return text.first(end < 0 ? text.size() : end).remove(u'\r').trimmed().toUtf8();
+}
+
+} // namespace X11TargetMap

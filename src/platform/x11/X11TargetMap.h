@@ -1,0 +1,50 @@
+#pragma once
+
+#include <QByteArray>
+#include <QHash>
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+// How X11 selection targets map onto pasteboard type identifiers, in both directions.
+namespace X11TargetMap {
+
+inline constexpr QLatin1StringView uriListTarget{"text/uri-list"};
+
+// One pasteboard item as read from the selection.
+struct Item {
+    QStringList types;
+    QHash<QString, QByteArray> data;
+
+    friend bool operator==(const Item&, const Item&) = default;
+};
+
+struct ReadPlan {
+    struct Fetch {
+        QString type;
+        QByteArray target;
+        friend bool operator==(const Fetch&, const Fetch&) = default;
+    };
+    // Types to fetch, each with the preferred target the owner offers, in the owner's order.
+    // The uri-list appears under its own target name; it expands into items after fetching.
+    QList<Fetch> fetches;
+    // Marker types the owner offers; any of them means the copy must not be read at all.
+    QStringList excludedTypes;
+};
+
+ReadPlan plan(const QList<QByteArray>& targets);
+
+// Assembles items from the fetched data (target -> bytes; missing targets could not be read).
+// File URIs of a uri-list become one item each; the other representations stay on the first.
+QList<Item> assemble(const ReadPlan& plan, const QHash<QByteArray, QByteArray>& fetched);
+
+// The items of a copy that carries a marker type: the types only, no data.
+QList<Item> typesOnly(const ReadPlan& plan);
+
+// URIs of a uri-list: CRLF or LF separated, comment lines and blank lines dropped.
+QList<QByteArray> parseUriList(const QByteArray& data);
+
+// The first line of a text/x-moz-url (UTF-16, URL then title) as UTF-8.
+QByteArray mozUrlAddress(const QByteArray& data);
+
+} // namespace X11TargetMap
