@@ -1,0 +1,40 @@
+# Shared by scripts/run and scripts/test.
+set -euo pipefail
+
+ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+
+# Installs the packages of scripts/debian-packages.txt that are missing.
+ensure_packages() {
+    local wanted missing
+    mapfile -t wanted < <(grep -v '^[[:space:]]*#' "$ROOT/scripts/debian-packages.txt" | awk 'NF { print $1 }')
+    mapfile -t missing < <(
+        dpkg-query -W -f='${Package} ${Status}\n' "${wanted[@]}" 2>/dev/null | awk '$4 == "installed" { print $1 }' |
+            sort -u | comm -13 - <(printf '%s\n' "${wanted[@]}" | sort -u))
+    [ "${#missing[@]}" -eq 0 ] && return 0
+
+    echo "Installing missing packages: ${missing[*]}"
+    local sudo=()
+    if [ "$(id -u)" -ne 0 ]; then
+        if ! command -v sudo >/dev/null; then
+            echo "Installing packages needs root, and sudo is not available." >&2
+            exit 1
+        fi
+        sudo=(sudo)
+    fi
+    "${sudo[@]}" apt-get update -qq
+    DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y -qq "${missing[@]}" >/dev/null
+}
+
+# Starts a private Xvfb on a free display; sets DISPLAY and XVFB_PID.
+start_private_xvfb() {
+    local fifo
+    fifo="$(mktemp -u)"
+    mkfifo "$fifo"
+    Xvfb -displayfd 3 -nolisten tcp -screen 0 1280x800x24 3>"$fifo" >/dev/null 2>&1 &
+    XVFB_PID=$!
+    local display
+    read -r -t 15 display <"$fifo" || { echo "Xvfb did not start." >&2; rm -f "$fifo"; exit 1; }
+    rm -f "$fifo"
+    export DISPLAY=":$display"
+    unset WAYLAND_DISPLAY
+}
