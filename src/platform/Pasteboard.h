@@ -4,6 +4,7 @@
 #include <QList>
 #include <QString>
 #include <QStringList>
+#include <functional>
 #include <optional>
 
 // The system's general clipboard as the capture and write-back code sees it. Types are the
@@ -23,6 +24,9 @@ public:
 
     // Backends that fetch contents ahead of time only do so while someone observes.
     virtual void setObserving(bool observing) { Q_UNUSED(observing); }
+    // Backends that learn of a change as it happens call the handler, so that a copy is picked up
+    // at once instead of at the next poll.
+    virtual void setChangeHandler(std::function<void()> handler) { Q_UNUSED(handler); }
     // Makes the current contents, including a read still in flight, count as already seen.
     virtual void markCurrentContentsSeen() {}
 };

@@ -22,6 +22,7 @@ void ClipboardMonitor::start()
     if (m_timer.isActive())
         return;
     m_pasteboard.setObserving(true);
+    m_pasteboard.setChangeHandler([this] { poll(); });
     m_timer.start();
     poll();
 }
@@ -31,6 +32,7 @@ void ClipboardMonitor::stop()
     if (!m_timer.isActive())
         return;
     m_timer.stop();
+    m_pasteboard.setChangeHandler(nullptr);
     m_pasteboard.setObserving(false);
 }
 

@@ -35,6 +35,10 @@ public:
     std::optional<QString> string(const QString& type) const override;
     void setObserving(bool observing) override { m_observing = observing; }
     void markCurrentContentsSeen() override { ++m_markSeenCalls; }
+    void setChangeHandler(std::function<void()> handler) override { changeHandler = std::move(handler); }
+
+    // What the monitor installed to hear of changes as they happen.
+    std::function<void()> changeHandler;
 
 private:
     QList<Item> m_items;

@@ -57,8 +57,11 @@ void X11Pasteboard::markCurrentContentsSeen()
 void X11Pasteboard::apply(X11ClipboardReader::Snapshot snapshot)
 {
     // Contents read before they were marked seen arrive here later; they are no change.
-    if (snapshot.generation > m_reader->seenGeneration())
+    const bool changed = snapshot.generation > m_reader->seenGeneration();
+    if (changed)
         ++m_changeCount;
     m_items = std::move(snapshot.items);
     Q_EMIT published();
+    if (changed && m_changeHandler)
+        m_changeHandler();
 }

@@ -25,6 +25,7 @@ public:
     std::optional<QString> string(const QString& type) const override;
     void setObserving(bool observing) override;
     void markCurrentContentsSeen() override;
+    void setChangeHandler(std::function<void()> handler) override { m_changeHandler = std::move(handler); }
 
 Q_SIGNALS:
     // A read finished; the change count moved unless the contents had been marked seen.
@@ -36,4 +37,5 @@ private:
     std::unique_ptr<X11ClipboardReader> m_reader;
     qint64 m_changeCount = 0;
     QList<X11TargetMap::Item> m_items;
+    std::function<void()> m_changeHandler;
 };
