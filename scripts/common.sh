@@ -37,4 +37,9 @@ start_private_xvfb() {
     rm -f "$fifo"
     export DISPLAY=":$display"
     unset WAYLAND_DISPLAY
+    if [ -z "${XDG_RUNTIME_DIR:-}" ]; then
+        XDG_RUNTIME_DIR="$(mktemp -d)"
+        chmod 700 "$XDG_RUNTIME_DIR"
+        export XDG_RUNTIME_DIR
+    fi
 }
