@@ -76,13 +76,16 @@ std::optional<QUrl> ClipboardEntry::linkURL() const
 ClipboardKind ClipboardEntry::textKind(const QString& text)
 {
     const QStringView trimmed = TextRules::trimmedWhitespace(text);
+    // A link never contains whitespace; checking that first spares parsing long texts as URLs.
+    if (TextRules::containsWhitespace(trimmed))
+        return ClipboardKind::text;
     const std::optional<QUrl> url = parseUrl(trimmed.toString());
     if (!url)
         return ClipboardKind::text;
     const QString scheme = url->scheme().toLower();
     const bool webOrMail = scheme == QLatin1StringView("https") || scheme == QLatin1StringView("http") ||
                            scheme == QLatin1StringView("mailto");
-    return webOrMail && !TextRules::containsWhitespace(trimmed) ? ClipboardKind::link : ClipboardKind::text;
+    return webOrMail ? ClipboardKind::link : ClipboardKind::text;
 }
 
 ClipboardEntry::Classification ClipboardEntry::classify(const QList<PasteboardItemSnapshot>& items,

@@ -20,6 +20,7 @@ using Clock = std::chrono::steady_clock;
 
 constexpr qint64 targetsBudget = 1 << 20;
 constexpr int propertyPoolSize = 16;
+constexpr qsizetype maxTargets = 1024;
 
 template <typename T> struct Reply {
     T* value = nullptr;
@@ -232,7 +233,8 @@ void X11ClipboardReader::readCurrentContents(quint64 generation)
         return;
     }
 
-    QList<quint32> atoms(targetsData.size() / 4);
+    // A real owner offers a few dozen targets; a hostile one must not make us ask for a million names.
+    QList<quint32> atoms(std::min<qsizetype>(targetsData.size() / 4, maxTargets));
     std::memcpy(atoms.data(), targetsData.constData(), static_cast<size_t>(atoms.size()) * 4);
     const QList<QByteArray> names = atomNames(atoms);
     const X11TargetMap::ReadPlan plan = X11TargetMap::plan(names);
