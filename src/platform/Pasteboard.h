@@ -1,5 +1,7 @@
 #pragma once
 
+#include "models/PasteboardItemSnapshot.h"
+
 #include <QByteArray>
 #include <QList>
 #include <QString>
@@ -21,6 +23,10 @@ public:
     virtual std::optional<QByteArray> data(qsizetype item, const QString& type) const = 0;
     // The first item's data for the type as text.
     virtual std::optional<QString> string(const QString& type) const = 0;
+
+    // Replaces the contents with these items in one go; false when the system refused. The change
+    // count has moved past the write when this returns, whatever the outcome.
+    virtual bool write(const QList<PasteboardItemSnapshot>& items) = 0;
 
     // Backends that fetch contents ahead of time only do so while someone observes.
     virtual void setObserving(bool observing) { Q_UNUSED(observing); }

@@ -51,3 +51,24 @@ std::optional<QString> FakePasteboard::string(const QString& type) const
         return std::nullopt;
     return QString::fromUtf8(*found);
 }
+
+bool FakePasteboard::write(const QList<PasteboardItemSnapshot>& items)
+{
+    writes.append(items);
+    if (refuseWrites) {
+        clear();
+        return false;
+    }
+    QList<Item> written;
+    for (const PasteboardItemSnapshot& snapshot : items) {
+        Item item;
+        for (const PasteboardRepresentation& representation : snapshot.representations) {
+            item.types.append(representation.type);
+            if (!item.data.contains(representation.type))
+                item.data.insert(representation.type, representation.data);
+        }
+        written.append(item);
+    }
+    setItems(written);
+    return true;
+}

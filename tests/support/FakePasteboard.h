@@ -35,7 +35,12 @@ public:
     std::optional<QString> string(const QString& type) const override;
     void setObserving(bool observing) override { m_observing = observing; }
     void markCurrentContentsSeen() override { ++m_markSeenCalls; }
+    bool write(const QList<PasteboardItemSnapshot>& items) override;
     void setChangeHandler(std::function<void()> handler) override { changeHandler = std::move(handler); }
+
+    // A refused write still clears the pasteboard and moves the change count.
+    bool refuseWrites = false;
+    QList<QList<PasteboardItemSnapshot>> writes;
 
     // What the monitor installed to hear of changes as they happen.
     std::function<void()> changeHandler;

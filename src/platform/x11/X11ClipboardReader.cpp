@@ -54,8 +54,9 @@ struct X11ClipboardReader::Atoms {
 };
 
 X11ClipboardReader::X11ClipboardReader(const QByteArray& displayName, Options options,
-                                       std::function<void(Snapshot)> publish)
-    : m_options(options), m_publish(std::move(publish)), m_atoms(std::make_unique<Atoms>())
+                                       std::function<void(Snapshot)> publish, OwnClient ownClient)
+    : m_options(options), m_publish(std::move(publish)), m_ownClient(ownClient),
+      m_atoms(std::make_unique<Atoms>())
 {
     // The setup runs on the caller's thread, so that whatever is copied after construction
     // returns is seen as a change and what was there before is the baseline.
@@ -134,7 +135,10 @@ void X11ClipboardReader::setObserving(bool observing)
 
 void X11ClipboardReader::markCurrentContentsSeen()
 {
-    m_seenGeneration = m_ownerGeneration.load();
+    const quint64 current = m_ownerGeneration.load();
+    quint64 seen = m_seenGeneration.load();
+    while (seen < current && !m_seenGeneration.compare_exchange_weak(seen, current)) {
+    }
 }
 
 void X11ClipboardReader::wake()
@@ -199,6 +203,10 @@ void X11ClipboardReader::handleOwnerChange(quint32 owner)
 {
     m_owner = owner;
     ++m_ownerGeneration;
+    // Our own write: the GUI side already holds what it wrote.
+    if (m_ownClient.resourceIdMask != 0 && owner != XCB_WINDOW_NONE &&
+        (owner & ~m_ownClient.resourceIdMask) == m_ownClient.resourceIdBase)
+        markCurrentContentsSeen();
 }
 
 quint32 X11ClipboardReader::nextProperty()

@@ -13,6 +13,13 @@
 
 struct xcb_connection_t;
 
+// Windows of one X client share a resource-id base; this one identifies our own GUI connection,
+// whose ownership of the clipboard is never a change to read.
+struct X11OwnClient {
+    quint32 resourceIdBase = 0;
+    quint32 resourceIdMask = 0;
+};
+
 // Follows the CLIPBOARD selection on a connection and thread of its own and reads each new copy
 // completely, so that a slow or hung owner never holds up the GUI thread.
 class X11ClipboardReader {
@@ -33,8 +40,11 @@ public:
         QList<X11TargetMap::Item> items;
     };
 
+    using OwnClient = X11OwnClient;
+
     // publish is called on the reader thread for every completed read.
-    X11ClipboardReader(const QByteArray& displayName, Options options, std::function<void(Snapshot)> publish);
+    X11ClipboardReader(const QByteArray& displayName, Options options, std::function<void(Snapshot)> publish,
+                       OwnClient ownClient = {});
     ~X11ClipboardReader();
     X11ClipboardReader(const X11ClipboardReader&) = delete;
     X11ClipboardReader& operator=(const X11ClipboardReader&) = delete;
@@ -47,6 +57,7 @@ public:
     // Every owner change so far, including one being read, no longer counts as new.
     void markCurrentContentsSeen();
     quint64 seenGeneration() const { return m_seenGeneration.load(); }
+    quint64 ownerGeneration() const { return m_ownerGeneration.load(); }
 
 private:
     enum class FetchResult { ok, failed, ownerChanged, stopping };
@@ -67,6 +78,7 @@ private:
 
     Options m_options;
     std::function<void(Snapshot)> m_publish;
+    OwnClient m_ownClient;
     xcb_connection_t* m_connection = nullptr;
     quint32 m_window = 0;
     quint8 m_xfixesEvent = 0;

@@ -1,5 +1,30 @@
 #include "platform/x11/X11Pasteboard.h"
 
+#include <QClipboard>
+#include <QGuiApplication>
+#include <QMimeData>
+#include <cstdlib>
+#include <xcb/xcb.h>
+
+namespace {
+
+xcb_connection_t* guiConnection()
+{
+    auto* x11 = qApp ? qApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
+    return x11 ? x11->connection() : nullptr;
+}
+
+X11ClipboardReader::OwnClient ownClient()
+{
+    xcb_connection_t* connection = guiConnection();
+    if (!connection)
+        return {};
+    const xcb_setup_t* setup = xcb_get_setup(connection);
+    return {setup->resource_id_base, setup->resource_id_mask};
+}
+
+} // namespace
+
 #include <QPointer>
 
 X11Pasteboard::X11Pasteboard(const QByteArray& displayName, X11ClipboardReader::Options options,
@@ -7,11 +32,13 @@ X11Pasteboard::X11Pasteboard(const QByteArray& displayName, X11ClipboardReader::
     : QObject(parent)
 {
     m_reader = std::make_unique<X11ClipboardReader>(
-        displayName, options, [this](X11ClipboardReader::Snapshot snapshot) {
+        displayName, options,
+        [this](X11ClipboardReader::Snapshot snapshot) {
             QMetaObject::invokeMethod(
                 this, [this, snapshot = std::move(snapshot)]() mutable { apply(std::move(snapshot)); },
                 Qt::QueuedConnection);
-        });
+        },
+        ownClient());
 }
 
 // The reader thread is joined before the object goes, so no snapshot arrives afterwards.
@@ -44,6 +71,47 @@ std::optional<QString> X11Pasteboard::string(const QString& type) const
     return QString::fromUtf8(*bytes);
 }
 
+bool X11Pasteboard::write(const QList<PasteboardItemSnapshot>& items)
+{
+    m_writtenOverGeneration = m_reader->ownerGeneration();
+    ++m_changeCount;
+    m_items.clear();
+    for (const PasteboardItemSnapshot& item : items) {
+        X11TargetMap::Item written;
+        for (const PasteboardRepresentation& representation : item.representations) {
+            written.types.append(representation.type);
+            written.data.insert(representation.type, representation.data);
+        }
+        m_items.append(written);
+    }
+
+    xcb_connection_t* connection = guiConnection();
+    if (!connection)
+        return false;
+    auto* mimeData = new QMimeData;
+    for (const auto& [target, data] : X11TargetMap::writeTargets(items))
+        mimeData->setData(QString::fromLatin1(target), data);
+    QGuiApplication::clipboard()->setMimeData(mimeData, QClipboard::Clipboard);
+
+    // setMimeData reports nothing; whether the clipboard is ours now tells.
+    const QByteArray name("CLIPBOARD");
+    xcb_intern_atom_reply_t* atom = xcb_intern_atom_reply(
+        connection, xcb_intern_atom(connection, 1, static_cast<uint16_t>(name.size()), name.constData()),
+        nullptr);
+    if (!atom)
+        return false;
+    xcb_get_selection_owner_reply_t* owner =
+        xcb_get_selection_owner_reply(connection, xcb_get_selection_owner(connection, atom->atom), nullptr);
+    std::free(atom);
+    if (!owner)
+        return false;
+    const X11ClipboardReader::OwnClient own = ownClient();
+    const bool ours =
+        owner->owner != XCB_WINDOW_NONE && (owner->owner & ~own.resourceIdMask) == own.resourceIdBase;
+    std::free(owner);
+    return ours;
+}
+
 void X11Pasteboard::setObserving(bool observing)
 {
     m_reader->setObserving(observing);
@@ -56,6 +124,8 @@ void X11Pasteboard::markCurrentContentsSeen()
 
 void X11Pasteboard::apply(X11ClipboardReader::Snapshot snapshot)
 {
+    if (snapshot.generation <= m_writtenOverGeneration)
+        return;
     // Contents read before they were marked seen arrive here later; they are no change.
     const bool changed = snapshot.generation > m_reader->seenGeneration();
     if (changed)

@@ -23,6 +23,7 @@ public:
     QList<QStringList> itemTypes() const override;
     std::optional<QByteArray> data(qsizetype item, const QString& type) const override;
     std::optional<QString> string(const QString& type) const override;
+    bool write(const QList<PasteboardItemSnapshot>& items) override;
     void setObserving(bool observing) override;
     void markCurrentContentsSeen() override;
     void setChangeHandler(std::function<void()> handler) override { m_changeHandler = std::move(handler); }
@@ -38,4 +39,6 @@ private:
     qint64 m_changeCount = 0;
     QList<X11TargetMap::Item> m_items;
     std::function<void()> m_changeHandler;
+    // Reads of owner changes up to the last write describe contents that write replaced.
+    quint64 m_writtenOverGeneration = 0;
 };

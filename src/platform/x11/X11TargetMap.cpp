@@ -146,6 +146,53 @@ QList<Item> assemble(const ReadPlan& plan, const QHash<QByteArray, QByteArray>& 
     return items;
 }
 
+QList<std::pair<QByteArray, QByteArray>> writeTargets(const QList<PasteboardItemSnapshot>& items)
+{
+    QList<std::pair<QByteArray, QByteArray>> targets;
+    const auto add = [&targets](const QByteArray& target, const QByteArray& data) {
+        // One selection holds one value per target: the first item's wins, as it does on reading.
+        const bool present = std::any_of(targets.cbegin(), targets.cend(),
+                                         [&](const auto& existing) { return existing.first == target; });
+        if (!present)
+            targets.append({target, data});
+    };
+    QList<QByteArray> fileUris;
+    QByteArray webUrl;
+    for (const PasteboardItemSnapshot& item : items) {
+        for (const PasteboardRepresentation& representation : item.representations) {
+            if (representation.type == PasteboardType::fileURL) {
+                fileUris.append(representation.data);
+                continue;
+            }
+            if (representation.type == PasteboardType::url) {
+                if (webUrl.isEmpty())
+                    webUrl = representation.data;
+                const QString text = QString::fromUtf8(representation.data);
+                add(QByteArray(mozUrlTarget.data()),
+                    QByteArray(reinterpret_cast<const char*>(text.utf16()), text.size() * 2));
+                continue;
+            }
+            const auto mapping =
+                std::find_if(dataMappings.cbegin(), dataMappings.cend(), [&](const Mapping& m) {
+                    return m.type == representation.type && m.type != PasteboardType::url;
+                });
+            if (mapping == dataMappings.cend()) {
+                add(representation.type.toUtf8(), representation.data);
+                continue;
+            }
+            for (const char* target : mapping->targets) {
+                if (target)
+                    add(QByteArray(target), representation.data);
+            }
+        }
+    }
+    if (!fileUris.isEmpty())
+        add(QByteArray(uriListTarget.data()), fileUris.join("\r\n") + "\r\n");
+    else if (!webUrl.isEmpty())
+        add(QByteArray(uriListTarget.data()), webUrl + "\r\n");
+    return targets;
+}
+
 QList<QByteArray> parseUriList(const QByteArray& data)
 {
     QList<QByteArray> uris;

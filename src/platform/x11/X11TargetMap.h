@@ -1,10 +1,13 @@
 #pragma once
 
+#include "models/PasteboardItemSnapshot.h"
+
 #include <QByteArray>
 #include <QHash>
 #include <QList>
 #include <QString>
 #include <QStringList>
+#include <utility>
 
 // How X11 selection targets map onto pasteboard type identifiers, in both directions.
 namespace X11TargetMap {
@@ -40,6 +43,11 @@ QList<Item> assemble(const ReadPlan& plan, const QHash<QByteArray, QByteArray>& 
 
 // The items of a copy that carries a marker type: the types only, no data.
 QList<Item> typesOnly(const ReadPlan& plan);
+
+// The targets and bytes that put these items back on the clipboard: each type under every target it
+// is read from, each in that target's encoding; file URLs of all items form one uri-list. Types with
+// no X11 counterpart go under their own name, so that nothing written is lost.
+QList<std::pair<QByteArray, QByteArray>> writeTargets(const QList<PasteboardItemSnapshot>& items);
 
 // URIs of a uri-list: CRLF or LF separated, comment lines and blank lines dropped.
 QList<QByteArray> parseUriList(const QByteArray& data);

@@ -112,6 +112,18 @@ class TestX11Pasteboard : public QObject {
         return true;
     }
 
+    // Reads one target as another client would; our own event loop must run to answer it.
+    static QByteArray xclipOut(const QString& target)
+    {
+        QProcess process;
+        QSignalSpy finished(&process, &QProcess::finished);
+        process.start(QStringLiteral("xclip"), {QStringLiteral("-selection"), QStringLiteral("clipboard"),
+                                                QStringLiteral("-o"), QStringLiteral("-t"), target});
+        if (!finished.wait(10000))
+            return "(no answer)";
+        return process.readAllStandardOutput();
+    }
+
     QStringList requested(const QString& logPath)
     {
         QFile log(logPath);
@@ -234,7 +246,8 @@ private Q_SLOTS:
     void markedCopiesAreNeverRead()
     {
         QFETCH(QString, marker);
-        const QString log = m_files.filePath(QStringLiteral("requests-%1.log").arg(QString::fromUtf8(QTest::currentDataTag())));
+        const QString log = m_files.filePath(
+            QStringLiteral("requests-%1.log").arg(QString::fromUtf8(QTest::currentDataTag())));
         makeBackend();
         m_monitor->start();
         QVERIFY(owner({QStringLiteral("--log"), log, QStringLiteral("UTF8_STRING=hunter2"),
@@ -345,6 +358,47 @@ private Q_SLOTS:
         QCOMPARE(m_pasteboard->changeCount(), before);
         m_monitor->poll();
         QVERIFY(m_captures.isEmpty());
+    }
+
+    void writeBack_data()
+    {
+        QTest::addColumn<QList<PasteboardItemSnapshot>>("items");
+        const PasteboardRepresentation marker{PasteboardType::ownMarker, "1"};
+        QTest::newRow("text and html") << QList<PasteboardItemSnapshot>{
+            {{{html, "<p>caf\xc3\xa9</p>"}, {plainText, "caf\xc3\xa9"}, marker}}};
+        QTest::newRow("png and tiff on one item") << QList<PasteboardItemSnapshot>{
+            {{{png, pngBytes(8, 8)}, {PasteboardType::tiff, "II*\0tiff"}, marker}}};
+        QTest::newRow("two files") << QList<PasteboardItemSnapshot>{
+            {{{fileURL, "file:///tmp/one.txt"}, marker}},
+            {{{fileURL, "file:///tmp/two%20words.txt"}, marker}}};
+    }
+
+    void writeBack()
+    {
+        QFETCH(QList<PasteboardItemSnapshot>, items);
+        makeBackend();
+        m_monitor->start();
+        const qint64 before = m_pasteboard->changeCount();
+        QVERIFY(m_pasteboard->write(items));
+        QCOMPARE(m_pasteboard->changeCount(), before + 1);
+
+        const QByteArray targets = xclipOut(QStringLiteral("TARGETS"));
+        QVERIFY2(targets.split('\n').contains("app.clipwell.internal"), targets.constData());
+        for (const auto& [target, bytes] : X11TargetMap::writeTargets(items))
+            QCOMPARE(xclipOut(QString::fromLatin1(target)), bytes);
+
+        // Our own ownership is never read back as a copy.
+        m_monitor->markCurrentContentsSeen();
+        QSignalSpy published(m_pasteboard.get(), &X11Pasteboard::published);
+        QVERIFY(!published.wait(700));
+        m_monitor->poll();
+        QVERIFY(m_captures.isEmpty());
+
+        xclip({}, "copied by someone else");
+        QVERIFY(publishedAndPolled());
+        QCOMPARE(m_captures.size(), 1);
+        QCOMPARE(m_captures.first().plainText,
+                 std::optional<QString>(QStringLiteral("copied by someone else")));
     }
 
     void sourceApplicationIsTheActiveWindow()

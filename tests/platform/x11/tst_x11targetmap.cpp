@@ -6,6 +6,7 @@
 using X11TargetMap::Item;
 using Fetch = X11TargetMap::ReadPlan::Fetch;
 using Fetched = QHash<QByteArray, QByteArray>;
+Q_DECLARE_METATYPE(QList<PasteboardItemSnapshot>)
 
 namespace {
 
@@ -129,6 +130,42 @@ private Q_SLOTS:
         QFETCH(Fetched, fetched);
         QFETCH(QList<Item>, items);
         QCOMPARE(X11TargetMap::assemble(X11TargetMap::plan(targets), fetched), items);
+    }
+
+    void writeTargets_data()
+    {
+        using Targets = QList<std::pair<QByteArray, QByteArray>>;
+        QTest::addColumn<QList<PasteboardItemSnapshot>>("items");
+        QTest::addColumn<Targets>("targets");
+
+        QTest::newRow("text under every text target, then html")
+            << QList<PasteboardItemSnapshot>{{{{plainText, "hi"}, {html, "<b>hi</b>"}}}}
+            << Targets{{"text/plain;charset=utf-8", "hi"},
+                       {"UTF8_STRING", "hi"},
+                       {"text/plain", "hi"},
+                       {"text/html", "<b>hi</b>"}};
+        QTest::newRow("files of all items form one uri-list")
+            << QList<PasteboardItemSnapshot>{{{{fileURL, "file:///a"}, {PasteboardType::ownMarker, "1"}}},
+                                             {{{fileURL, "file:///b%20c"}, {PasteboardType::ownMarker, "1"}}}}
+            << Targets{{"app.clipwell.internal", "1"}, {"text/uri-list", "file:///a\r\nfile:///b%20c\r\n"}};
+        QTest::newRow("a web address as x-moz-url and uri-list")
+            << QList<PasteboardItemSnapshot>{{{{url, "https://e.example/é"}}}}
+            << Targets{{"text/x-moz-url", utf16(QStringLiteral("https://e.example/é"))},
+                       {"text/uri-list", QStringLiteral("https://e.example/é\r\n").toUtf8()}};
+        QTest::newRow("types without an X11 name keep their own")
+            << QList<PasteboardItemSnapshot>{{{{PasteboardType::rtfd, "rtfd"}, {png, "png"}}}}
+            << Targets{{"com.apple.flat-rtfd", "rtfd"}, {"image/png", "png"}};
+        QTest::newRow("the first item's value wins")
+            << QList<PasteboardItemSnapshot>{{{{png, "one"}}}, {{{png, "two"}}}}
+            << Targets{{"image/png", "one"}};
+    }
+
+    void writeTargets()
+    {
+        using Targets = QList<std::pair<QByteArray, QByteArray>>;
+        QFETCH(QList<PasteboardItemSnapshot>, items);
+        QFETCH(Targets, targets);
+        QCOMPARE(X11TargetMap::writeTargets(items), targets);
     }
 
     void mozUrlAddress_data()
