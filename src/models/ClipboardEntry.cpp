@@ -1,5 +1,6 @@
 #include "models/ClipboardEntry.h"
 
+#include "app/Localization.h"
 #include "models/PasteboardType.h"
 #include "models/Sha256.h"
 #include "models/TextRules.h"
@@ -38,6 +39,39 @@ bool hasType(const QList<PasteboardItemSnapshot>& items, QLatin1StringView type)
 }
 
 } // namespace
+
+QString ClipboardEntry::displayTitle() const
+{
+    switch (kind) {
+    case ClipboardKind::text:
+    case ClipboardKind::link: {
+        if (!plainText)
+            return L10n::text(L10n::Key::richTextTitle);
+        const QString line = TextRules::firstLine(*plainText);
+        return line.isEmpty() ? L10n::text(L10n::Key::kindText) : line;
+    }
+    case ClipboardKind::image:
+        return L10n::text(L10n::Key::copiedImage);
+    case ClipboardKind::file: {
+        const QList<QUrl> urls = fileURLs();
+        if (urls.isEmpty())
+            return L10n::text(L10n::Key::kindFile);
+        const QString first = TextRules::lastPathComponent(urls.first());
+        if (urls.size() == 1)
+            return first;
+        return L10n::format(L10n::Key::multipleFiles, {first, urls.size()});
+    }
+    }
+    return QString();
+}
+
+QString ClipboardEntry::displaySourceName() const
+{
+    // Older histories stored this placeholder instead of an empty name.
+    if (sourceName.isEmpty() || sourceName == QStringLiteral("其他应用"))
+        return L10n::text(L10n::Key::otherApp);
+    return sourceName;
+}
 
 qint64 ClipboardEntry::byteCount() const
 {

@@ -30,6 +30,10 @@ struct ClipboardEntry {
         friend bool operator==(const Classification&, const Classification&) = default;
     };
 
+    // Texts for the views, in the current interface language on every call; never stored.
+    QString displayTitle() const;
+    QString displaySourceName() const;
+
     // Total bytes of every representation; type identifiers are not counted.
     qint64 byteCount() const;
     // The first file URL of each item that decodes, parses and has the file scheme.

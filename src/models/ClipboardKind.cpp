@@ -1,5 +1,7 @@
 #include "models/ClipboardKind.h"
 
+#include "app/Localization.h"
+
 namespace ClipboardKinds {
 
 QString rawValue(ClipboardKind kind)
@@ -13,6 +15,21 @@ QString rawValue(ClipboardKind kind)
         return QStringLiteral("image");
     case ClipboardKind::file:
         return QStringLiteral("file");
+    }
+    return QString();
+}
+
+QString title(ClipboardKind kind)
+{
+    switch (kind) {
+    case ClipboardKind::text:
+        return L10n::text(L10n::Key::kindText);
+    case ClipboardKind::link:
+        return L10n::text(L10n::Key::kindLink);
+    case ClipboardKind::image:
+        return L10n::text(L10n::Key::kindImage);
+    case ClipboardKind::file:
+        return L10n::text(L10n::Key::kindFile);
     }
     return QString();
 }

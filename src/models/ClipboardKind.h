@@ -12,6 +12,8 @@ inline constexpr std::array<ClipboardKind, 4> allCases{ClipboardKind::text, Clip
                                                        ClipboardKind::image, ClipboardKind::file};
 
 QString rawValue(ClipboardKind kind);
+// The kind's name in the current interface language.
+QString title(ClipboardKind kind);
 // The four raw values, plus "code", which older histories used for what is now text.
 std::optional<ClipboardKind> fromRawValue(const QString& rawValue);
 

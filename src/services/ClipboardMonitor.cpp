@@ -1,8 +1,12 @@
 #include "services/ClipboardMonitor.h"
 
+#include "app/Localization.h"
 #include "models/PasteboardType.h"
+#include "models/TextRules.h"
 #include "platform/Pasteboard.h"
 #include "platform/Workspace.h"
+
+#include <QFileInfo>
 
 ClipboardMonitor::ClipboardMonitor(Pasteboard& pasteboard, Workspace& workspace)
     : m_pasteboard(pasteboard), m_workspace(workspace), m_lastChangeCount(pasteboard.changeCount())
@@ -113,4 +117,36 @@ void ClipboardMonitor::poll()
     entry.deduplicationKey = ClipboardEntry::makeDeduplicationKey(
         entry.sourceName, entry.sourceBundleIdentifier, entry.fingerprint);
     onCapture(entry);
+}
+
+QString ClipboardMonitor::ClipboardError::localizedDescription() const
+{
+    switch (code) {
+    case Code::missingFile:
+        return L10n::format(L10n::Key::missingFile, {fileName});
+    case Code::empty:
+        return L10n::text(L10n::Key::emptyClipboardEntry);
+    case Code::writeFailed:
+        return L10n::text(L10n::Key::clipboardWriteFailed);
+    }
+    return QString();
+}
+
+std::optional<ClipboardMonitor::ClipboardError> ClipboardMonitor::write(const ClipboardEntry& entry)
+{
+    for (const QUrl& url : entry.fileURLs()) {
+        if (!QFileInfo::exists(url.toLocalFile()))
+            return ClipboardError{ClipboardError::Code::missingFile, TextRules::lastPathComponent(url)};
+    }
+    QList<PasteboardItemSnapshot> items = entry.items;
+    for (PasteboardItemSnapshot& item : items)
+        item.representations.append({PasteboardType::ownMarker, QByteArrayLiteral("1")});
+    if (items.isEmpty())
+        return ClipboardError{ClipboardError::Code::empty, QString()};
+
+    const bool written = m_pasteboard.write(items);
+    m_lastChangeCount = m_pasteboard.changeCount();
+    if (!written)
+        return ClipboardError{ClipboardError::Code::writeFailed, QString()};
+    return std::nullopt;
 }

@@ -6,6 +6,7 @@
 #include <QTimer>
 #include <chrono>
 #include <functional>
+#include <optional>
 
 class Pasteboard;
 class Workspace;
@@ -30,6 +31,21 @@ public:
     void stop();
     void markCurrentContentsSeen();
     void poll();
+
+    struct ClipboardError {
+        enum class Code { missingFile, empty, writeFailed };
+        Code code = Code::writeFailed;
+        // The missing file's name.
+        QString fileName;
+
+        // In the current interface language, on every call.
+        QString localizedDescription() const;
+        friend bool operator==(const ClipboardError&, const ClipboardError&) = default;
+    };
+
+    // Puts the entry back exactly as captured, each item marked as Clipwell's own so that it is
+    // never recorded as a new copy.
+    std::optional<ClipboardError> write(const ClipboardEntry& entry);
 
     std::function<void(const ClipboardEntry&)> onCapture;
     std::function<void(L10n::Key)> onNotice;

@@ -3,7 +3,10 @@
 #include "support/FakePasteboard.h"
 #include "support/FakeWorkspace.h"
 
+#include <QDir>
+#include <QStandardPaths>
 #include <QTest>
+#include <QUrl>
 #include <optional>
 #include <utility>
 
@@ -17,6 +20,8 @@ Q_DECLARE_METATYPE(ClipboardKind)
 Q_DECLARE_METATYPE(FakeItems)
 Q_DECLARE_METATYPE(OptionalString)
 Q_DECLARE_METATYPE(OptionalApplication)
+Q_DECLARE_METATYPE(QList<PasteboardItemSnapshot>)
+Q_DECLARE_METATYPE(std::optional<ClipboardMonitor::ClipboardError>)
 
 // Readable kinds in failure messages; found by QCOMPARE through argument-dependent lookup.
 char* toString(const ClipboardKind& kind)
@@ -65,6 +70,8 @@ class TestClipboardMonitor : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
+    void initTestCase() { QStandardPaths::setTestModeEnabled(true); }
+
     void contentPresentAtConstructionIsNotCaptured()
     {
         FakePasteboard pasteboard;
@@ -417,6 +424,87 @@ private Q_SLOTS:
         QVERIFY(h.monitor.isPolling());
         QVERIFY(h.pasteboard.observing());
         QCOMPARE(h.captured.size(), 1);
+    }
+
+    void writeRestoresTheCopyMarkedAsOurOwn()
+    {
+        Harness h;
+        h.pasteboard.setItems(
+            {makeItem({{PasteboardType::png, "png"}, {PasteboardType::tiff, "tiff"}}), textItem("caption")});
+        h.monitor.poll();
+        QCOMPARE(h.captured.size(), 1);
+        h.pasteboard.setText(u"something else"_s);
+
+        QVERIFY(!h.monitor.write(h.captured.first()));
+        const QByteArray one("1");
+        const QList<PasteboardItemSnapshot> expected{
+            {{{PasteboardType::png, "png"},
+              {PasteboardType::tiff, "tiff"},
+              {PasteboardType::ownMarker, one}}},
+            {{{PasteboardType::plainText, "caption"}, {PasteboardType::ownMarker, one}}}};
+        QCOMPARE(h.pasteboard.writes, QList<QList<PasteboardItemSnapshot>>{expected});
+        QCOMPARE(h.monitor.lastChangeCount(), h.pasteboard.changeCount());
+
+        h.monitor.poll();
+        QCOMPARE(h.captured.size(), 1);
+        // A poll that does see a change to marked contents skips them all the same.
+        h.pasteboard.setItems(
+            {makeItem({{PasteboardType::plainText, "caption"}, {PasteboardType::ownMarker, one}})});
+        h.monitor.poll();
+        QCOMPARE(h.captured.size(), 1);
+    }
+
+    void writeFailures_data()
+    {
+        QTest::addColumn<QList<PasteboardItemSnapshot>>("items");
+        QTest::addColumn<bool>("refuse");
+        QTest::addColumn<std::optional<ClipboardMonitor::ClipboardError>>("error");
+        QTest::addColumn<bool>("touched");
+
+        using Error = ClipboardMonitor::ClipboardError;
+        const QString existing = QCoreApplication::applicationFilePath();
+        const QByteArray existingUrl = QUrl::fromLocalFile(existing).toEncoded();
+        QTest::newRow("second file missing")
+            << QList<PasteboardItemSnapshot>{{{{PasteboardType::fileURL, existingUrl}}},
+                                             {{{PasteboardType::fileURL, "file:///nowhere/gone%20away.txt"}}}}
+            << false << std::optional(Error{Error::Code::missingFile, u"gone away.txt"_s}) << false;
+        QTest::newRow("a folder exists")
+            << QList<PasteboardItemSnapshot>{{{{PasteboardType::fileURL,
+                                                QUrl::fromLocalFile(QDir::tempPath() + u'/').toEncoded()}}}}
+            << false << std::optional<Error>() << true;
+        QTest::newRow("not a file URL: written as stored")
+            << QList<PasteboardItemSnapshot>{{{{PasteboardType::fileURL, "https://example.com/f"}}}} << false
+            << std::optional<Error>() << true;
+        QTest::newRow("no items") << QList<PasteboardItemSnapshot>() << false
+                                  << std::optional(Error{Error::Code::empty, QString()}) << false;
+        QTest::newRow("refused") << QList<PasteboardItemSnapshot>{{{{PasteboardType::plainText, "x"}}}}
+                                 << true << std::optional(Error{Error::Code::writeFailed, QString()}) << true;
+    }
+
+    void writeFailures()
+    {
+        QFETCH(QList<PasteboardItemSnapshot>, items);
+        QFETCH(bool, refuse);
+        QFETCH(std::optional<ClipboardMonitor::ClipboardError>, error);
+        QFETCH(bool, touched);
+
+        Harness h;
+        h.pasteboard.setText(u"before"_s);
+        const qint64 before = h.pasteboard.changeCount();
+        h.pasteboard.refuseWrites = refuse;
+        ClipboardEntry entry;
+        entry.kind = ClipboardKind::file;
+        entry.items = items;
+
+        QCOMPARE(h.monitor.write(entry), error);
+        QCOMPARE(h.pasteboard.writes.size(), touched ? 1 : 0);
+        QCOMPARE(h.pasteboard.changeCount() != before, touched);
+        if (touched)
+            QCOMPARE(h.monitor.lastChangeCount(), h.pasteboard.changeCount());
+        if (error)
+            QVERIFY(!error->localizedDescription().isEmpty());
+        if (error && error->code == ClipboardMonitor::ClipboardError::Code::missingFile)
+            QVERIFY(error->localizedDescription().contains(error->fileName));
     }
 
     void changeReportedByThePasteboardIsPickedUpAtOnce()

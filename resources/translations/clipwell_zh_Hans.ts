@@ -1,0 +1,427 @@
+<?xml version="1.0" encoding="utf-8"?>
+<!DOCTYPE TS>
+<TS version="2.1" language="zh_CN" sourcelanguage="en">
+<context>
+    <name></name>
+    <message id="settingsTitle">
+        <source>Clipwell Settings</source>
+        <translation>Clipwell 设置</translation>
+    </message>
+    <message id="statusTooltip">
+        <source>Clipwell – clipboard history</source>
+        <translation>Clipwell – 剪贴板历史</translation>
+    </message>
+    <message id="openHistory">
+        <source>Open History</source>
+        <translation>打开历史记录</translation>
+    </message>
+    <message id="resumeRecording">
+        <source>Resume Recording</source>
+        <translation>继续记录</translation>
+    </message>
+    <message id="pauseRecording">
+        <source>Pause Recording</source>
+        <translation>暂停记录</translation>
+    </message>
+    <message id="settingsMenu">
+        <source>Settings…</source>
+        <translation>设置…</translation>
+    </message>
+    <message id="quitApp">
+        <source>Quit Clipwell</source>
+        <translation>退出 Clipwell</translation>
+    </message>
+    <message id="aboutApp">
+        <source>About Clipwell</source>
+        <translation>关于 Clipwell</translation>
+    </message>
+    <message id="hideApp">
+        <source>Hide Clipwell</source>
+        <translation>隐藏 Clipwell</translation>
+    </message>
+    <message id="editMenu">
+        <source>Edit</source>
+        <translation>编辑</translation>
+    </message>
+    <message id="undo">
+        <source>Undo</source>
+        <translation>撤销</translation>
+    </message>
+    <message id="cut">
+        <source>Cut</source>
+        <translation>剪切</translation>
+    </message>
+    <message id="copy">
+        <source>Copy</source>
+        <translation>复制</translation>
+    </message>
+    <message id="paste">
+        <source>Paste</source>
+        <translation>粘贴</translation>
+    </message>
+    <message id="selectAll">
+        <source>Select All</source>
+        <translation>全选</translation>
+    </message>
+    <message id="windowMenu">
+        <source>Window</source>
+        <translation>窗口</translation>
+    </message>
+    <message id="minimize">
+        <source>Minimize</source>
+        <translation>最小化</translation>
+    </message>
+    <message id="close">
+        <source>Close</source>
+        <translation>关闭</translation>
+    </message>
+    <message id="historyUnsaved">
+        <source>Your clipboard history could not be saved. If you quit now, your latest changes will be lost.</source>
+        <translation>剪贴板历史无法保存。现在退出将丢失最近的更改。</translation>
+    </message>
+    <message id="returnToApp">
+        <source>Return to Clipwell</source>
+        <translation>返回 Clipwell</translation>
+    </message>
+    <message id="quitAnyway">
+        <source>Quit Anyway</source>
+        <translation>仍然退出</translation>
+    </message>
+    <message id="general">
+        <source>General</source>
+        <translation>通用</translation>
+    </message>
+    <message id="language">
+        <source>Language</source>
+        <translation>语言</translation>
+    </message>
+    <message id="theme">
+        <source>Theme</source>
+        <translation>主题</translation>
+    </message>
+    <message id="themeLight">
+        <source>Light</source>
+        <translation>浅色</translation>
+    </message>
+    <message id="themeDark">
+        <source>Dark</source>
+        <translation>深色</translation>
+    </message>
+    <message id="followSystem">
+        <source>Follow System</source>
+        <translation>跟随系统</translation>
+    </message>
+    <message id="storagePolicy">
+        <source>Your history stays on this computer, in your home folder. It is never uploaded.</source>
+        <translation>历史记录只保存在这台电脑的个人文件夹中，绝不会上传。</translation>
+    </message>
+    <message id="capturePolicy">
+        <source>Passwords and other copies that apps mark as private or temporary are never recorded.</source>
+        <translation>密码以及应用标记为隐私或临时的复制内容永远不会被记录。</translation>
+    </message>
+    <message id="quickPaste">
+        <source>Quick Paste</source>
+        <translation>快速粘贴</translation>
+    </message>
+    <message id="quickPasteHelp">
+        <source>Paste from your history without leaving the app you are using</source>
+        <translation>无需离开当前应用即可粘贴历史记录</translation>
+    </message>
+    <message id="quickPasteInstructions">
+        <source>Hold Super+Shift and press V to step through your history, Z to step back. Release the keys to paste the highlighted item.</source>
+        <translation>按住 Super+Shift，按 V 逐项浏览历史记录，按 Z 返回上一项。松开按键即可粘贴选中的项目。</translation>
+    </message>
+    <message id="grantAccess">
+        <source>Grant Access</source>
+        <translation>授予权限</translation>
+    </message>
+    <message id="retry">
+        <source>Try Again</source>
+        <translation>重试</translation>
+    </message>
+    <message id="launchAtLogin">
+        <source>Open at Login</source>
+        <translation>登录时打开</translation>
+    </message>
+    <message id="loginApproval">
+        <source>Clipwell needs your approval to open at login. Allow it in the login items settings.</source>
+        <translation>Clipwell 需要你的批准才能在登录时打开。请在登录项设置中允许。</translation>
+    </message>
+    <message id="kindText">
+        <source>Text</source>
+        <translation>文本</translation>
+    </message>
+    <message id="kindLink">
+        <source>Link</source>
+        <translation>链接</translation>
+    </message>
+    <message id="kindImage">
+        <source>Image</source>
+        <translation>图片</translation>
+    </message>
+    <message id="kindFile">
+        <source>File</source>
+        <translation>文件</translation>
+    </message>
+    <message id="allHistory">
+        <source>Clipboard History</source>
+        <translation>剪贴板历史</translation>
+    </message>
+    <message id="itemCountOne">
+        <source>%L1 item</source>
+        <translation>%L1 项</translation>
+    </message>
+    <message id="itemCountOther">
+        <source>%L1 items</source>
+        <translation>%L1 项</translation>
+    </message>
+    <message id="loadingHistory">
+        <source>Loading history…</source>
+        <translation>正在载入历史记录…</translation>
+    </message>
+    <message id="historyUnavailable">
+        <source>Your history could not be read. Recording is stopped so the existing file stays safe.</source>
+        <translation>无法读取历史记录。为保护现有文件，记录已停止。</translation>
+    </message>
+    <message id="historyEmpty">
+        <source>Nothing copied yet</source>
+        <translation>还没有复制任何内容</translation>
+    </message>
+    <message id="noMatches">
+        <source>No matches</source>
+        <translation>没有匹配的结果</translation>
+    </message>
+    <message id="copyAgain">
+        <source>Copy Again</source>
+        <translation>再次复制</translation>
+    </message>
+    <message id="deleteEntry">
+        <source>Delete</source>
+        <translation>删除</translation>
+    </message>
+    <message id="recordingPaused">
+        <source>Recording is paused</source>
+        <translation>记录已暂停</translation>
+    </message>
+    <message id="clearConfirmation">
+        <source>Clear all history?</source>
+        <translation>清除全部历史记录？</translation>
+    </message>
+    <message id="clearHistory">
+        <source>Clear History</source>
+        <translation>清除历史记录</translation>
+    </message>
+    <message id="cancel">
+        <source>Cancel</source>
+        <translation>取消</translation>
+    </message>
+    <message id="clearExplanation">
+        <source>Every saved item will be deleted. This cannot be undone.</source>
+        <translation>所有保存的项目都将被删除，且无法恢复。</translation>
+    </message>
+    <message id="settings">
+        <source>Settings</source>
+        <translation>设置</translation>
+    </message>
+    <message id="justNow">
+        <source>Just now</source>
+        <translation>刚刚</translation>
+    </message>
+    <message id="openEmailHint">
+        <source>Writes an email to this address</source>
+        <translation>给此地址写邮件</translation>
+    </message>
+    <message id="openBrowserHint">
+        <source>Opens the link in your browser</source>
+        <translation>在浏览器中打开链接</translation>
+    </message>
+    <message id="searchPlaceholder">
+        <source>Search history</source>
+        <translation>搜索历史记录</translation>
+    </message>
+    <message id="clearSearch">
+        <source>Clear search</source>
+        <translation>清除搜索</translation>
+    </message>
+    <message id="allTypes">
+        <source>All Types</source>
+        <translation>所有类型</translation>
+    </message>
+    <message id="contentType">
+        <source>Content type</source>
+        <translation>内容类型</translation>
+    </message>
+    <message id="selected">
+        <source>Selected</source>
+        <translation>已选中</translation>
+    </message>
+    <message id="dismissError">
+        <source>Dismiss</source>
+        <translation>关闭提示</translation>
+    </message>
+    <message id="detailEmpty">
+        <source>Select an item to see it here</source>
+        <translation>选择一个项目即可在此查看</translation>
+    </message>
+    <message id="copyAgainHelp">
+        <source>Put this item back on the clipboard</source>
+        <translation>将此项目重新放回剪贴板</translation>
+    </message>
+    <message id="imagePreviewUnavailable">
+        <source>This image cannot be previewed</source>
+        <translation>此图片无法预览</translation>
+    </message>
+    <message id="fileUnavailable">
+        <source>This file has been moved or deleted</source>
+        <translation>此文件已被移动或删除</translation>
+    </message>
+    <message id="richTextPreview">
+        <source>This formatted text has no plain-text version to preview.</source>
+        <translation>此格式化文本没有可预览的纯文本内容。</translation>
+    </message>
+    <message id="previewAccessibility">
+        <source>Content preview</source>
+        <translation>内容预览</translation>
+    </message>
+    <message id="pasteDestination">
+        <source>Paste into %1</source>
+        <translation>粘贴到 %1</translation>
+    </message>
+    <message id="pasteOriginalHint">
+        <source>Pastes this item with its original formatting</source>
+        <translation>以原始格式粘贴此项目</translation>
+    </message>
+    <message id="quickPasteNavigation">
+        <source>V next · Z previous</source>
+        <translation>V 下一项 · Z 上一项</translation>
+    </message>
+    <message id="quickPasteCommit">
+        <source>Release to paste</source>
+        <translation>松开即可粘贴</translation>
+    </message>
+    <message id="quickPasteSelection">
+        <source>Quick paste: %1</source>
+        <translation>快速粘贴：%1</translation>
+    </message>
+    <message id="previewFailed">
+        <source>Preview unavailable</source>
+        <translation>无法预览</translation>
+    </message>
+    <message id="imageDimensions">
+        <source>%L1 × %L2 pixels</source>
+        <translation>%L1 × %L2 像素</translation>
+    </message>
+    <message id="imageFailedAccessibility">
+        <source>Image that could not be shown</source>
+        <translation>无法显示的图片</translation>
+    </message>
+    <message id="imageLoadingAccessibility">
+        <source>Loading image</source>
+        <translation>正在载入图片</translation>
+    </message>
+    <message id="quickPasteDisabled">
+        <source>Quick paste is off</source>
+        <translation>快速粘贴已关闭</translation>
+    </message>
+    <message id="quickPastePermission">
+        <source>Quick paste needs accessibility access</source>
+        <translation>快速粘贴需要辅助功能权限</translation>
+    </message>
+    <message id="quickPasteFailed">
+        <source>Quick paste could not start</source>
+        <translation>快速粘贴无法启动</translation>
+    </message>
+    <message id="quickPasteReady">
+        <source>Quick paste is ready</source>
+        <translation>快速粘贴已就绪</translation>
+    </message>
+    <message id="historyReadFailed">
+        <source>Your history could not be read: %1</source>
+        <translation>无法读取历史记录：%1</translation>
+    </message>
+    <message id="historySaveFailed">
+        <source>Your history could not be saved: %1</source>
+        <translation>无法保存历史记录：%1</translation>
+    </message>
+    <message id="copyTooLarge">
+        <source>This copy is larger than 12 MB and was not recorded.</source>
+        <translation>此复制内容超过 12 MB，未被记录。</translation>
+    </message>
+    <message id="multipleFiles">
+        <source>%1 and more (%L2 files)</source>
+        <translation>%1 等 %L2 个文件</translation>
+    </message>
+    <message id="copiedImage">
+        <source>Copied image</source>
+        <translation>复制的图片</translation>
+    </message>
+    <message id="richTextTitle">
+        <source>Formatted text</source>
+        <translation>格式化文本</translation>
+    </message>
+    <message id="otherApp">
+        <source>Other app</source>
+        <translation>其他应用</translation>
+    </message>
+    <message id="missingFile">
+        <source>The file “%1” no longer exists.</source>
+        <translation>文件“%1”已不存在。</translation>
+    </message>
+    <message id="emptyClipboardEntry">
+        <source>This item has nothing to copy.</source>
+        <translation>此项目没有可复制的内容。</translation>
+    </message>
+    <message id="clipboardWriteFailed">
+        <source>The clipboard could not be written.</source>
+        <translation>无法写入剪贴板。</translation>
+    </message>
+    <message id="archiveTooLarge">
+        <source>The history file is too large to open.</source>
+        <translation>历史记录文件太大，无法打开。</translation>
+    </message>
+    <message id="unsupportedArchive">
+        <source>The history file is in a format this version of Clipwell cannot read.</source>
+        <translation>此版本的 Clipwell 无法读取该历史记录文件的格式。</translation>
+    </message>
+    <message id="originalApp">
+        <source>the app you were using</source>
+        <translation>原来的应用</translation>
+    </message>
+    <message id="pasteCancelled">
+        <source>Paste cancelled</source>
+        <translation>已取消粘贴</translation>
+    </message>
+    <message id="pasteEventFailed">
+        <source>The paste keystroke could not be sent.</source>
+        <translation>无法发送粘贴按键。</translation>
+    </message>
+    <message id="accessibilityGuideTitle">
+        <source>Allow Clipwell to paste for you</source>
+        <translation>允许 Clipwell 为你粘贴</translation>
+    </message>
+    <message id="accessibilityGuideEnable">
+        <source>1. Open the accessibility settings and turn on Clipwell, so quick paste can send the paste keystroke to the app you were using.</source>
+        <translation>1. 打开辅助功能设置并开启 Clipwell，快速粘贴才能向你正在使用的应用发送粘贴按键。</translation>
+    </message>
+    <message id="accessibilityGuideAdd">
+        <source>2. If Clipwell is not in the list, add it with the + button.</source>
+        <translation>2. 如果列表中没有 Clipwell，请用 + 按钮添加。</translation>
+    </message>
+    <message id="accessibilityGuideSettings">
+        <source>3. Come back to Clipwell. This guide closes by itself once access is allowed.</source>
+        <translation>3. 返回 Clipwell。获得权限后，本指南会自动关闭。</translation>
+    </message>
+    <message id="accessibilityGuideViewGuide">
+        <source>How to allow access</source>
+        <translation>如何授予权限</translation>
+    </message>
+    <message id="accessibilityGuideOpenFailed">
+        <source>The settings could not be opened. Please open them from your system settings.</source>
+        <translation>无法打开设置，请从系统设置中打开。</translation>
+    </message>
+    <message id="accessibilityGuideSwitchDescription">
+        <source>The switch that gives Clipwell accessibility access</source>
+        <translation>为 Clipwell 授予辅助功能权限的开关</translation>
+    </message>
+</context>
+</TS>

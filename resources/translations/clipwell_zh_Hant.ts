@@ -1,0 +1,427 @@
+<?xml version="1.0" encoding="utf-8"?>
+<!DOCTYPE TS>
+<TS version="2.1" language="zh_TW" sourcelanguage="en">
+<context>
+    <name></name>
+    <message id="settingsTitle">
+        <source>Clipwell Settings</source>
+        <translation>Clipwell 設定</translation>
+    </message>
+    <message id="statusTooltip">
+        <source>Clipwell – clipboard history</source>
+        <translation>Clipwell – 剪貼簿歷史</translation>
+    </message>
+    <message id="openHistory">
+        <source>Open History</source>
+        <translation>開啟歷史記錄</translation>
+    </message>
+    <message id="resumeRecording">
+        <source>Resume Recording</source>
+        <translation>繼續記錄</translation>
+    </message>
+    <message id="pauseRecording">
+        <source>Pause Recording</source>
+        <translation>暫停記錄</translation>
+    </message>
+    <message id="settingsMenu">
+        <source>Settings…</source>
+        <translation>設定…</translation>
+    </message>
+    <message id="quitApp">
+        <source>Quit Clipwell</source>
+        <translation>結束 Clipwell</translation>
+    </message>
+    <message id="aboutApp">
+        <source>About Clipwell</source>
+        <translation>關於 Clipwell</translation>
+    </message>
+    <message id="hideApp">
+        <source>Hide Clipwell</source>
+        <translation>隱藏 Clipwell</translation>
+    </message>
+    <message id="editMenu">
+        <source>Edit</source>
+        <translation>編輯</translation>
+    </message>
+    <message id="undo">
+        <source>Undo</source>
+        <translation>還原</translation>
+    </message>
+    <message id="cut">
+        <source>Cut</source>
+        <translation>剪下</translation>
+    </message>
+    <message id="copy">
+        <source>Copy</source>
+        <translation>複製</translation>
+    </message>
+    <message id="paste">
+        <source>Paste</source>
+        <translation>貼上</translation>
+    </message>
+    <message id="selectAll">
+        <source>Select All</source>
+        <translation>全選</translation>
+    </message>
+    <message id="windowMenu">
+        <source>Window</source>
+        <translation>視窗</translation>
+    </message>
+    <message id="minimize">
+        <source>Minimize</source>
+        <translation>最小化</translation>
+    </message>
+    <message id="close">
+        <source>Close</source>
+        <translation>關閉</translation>
+    </message>
+    <message id="historyUnsaved">
+        <source>Your clipboard history could not be saved. If you quit now, your latest changes will be lost.</source>
+        <translation>剪貼簿歷史無法儲存。現在結束將遺失最近的變更。</translation>
+    </message>
+    <message id="returnToApp">
+        <source>Return to Clipwell</source>
+        <translation>返回 Clipwell</translation>
+    </message>
+    <message id="quitAnyway">
+        <source>Quit Anyway</source>
+        <translation>仍要結束</translation>
+    </message>
+    <message id="general">
+        <source>General</source>
+        <translation>一般</translation>
+    </message>
+    <message id="language">
+        <source>Language</source>
+        <translation>語言</translation>
+    </message>
+    <message id="theme">
+        <source>Theme</source>
+        <translation>主題</translation>
+    </message>
+    <message id="themeLight">
+        <source>Light</source>
+        <translation>淺色</translation>
+    </message>
+    <message id="themeDark">
+        <source>Dark</source>
+        <translation>深色</translation>
+    </message>
+    <message id="followSystem">
+        <source>Follow System</source>
+        <translation>跟隨系統</translation>
+    </message>
+    <message id="storagePolicy">
+        <source>Your history stays on this computer, in your home folder. It is never uploaded.</source>
+        <translation>歷史記錄只儲存在這部電腦的個人檔案夾中，絕不會上傳。</translation>
+    </message>
+    <message id="capturePolicy">
+        <source>Passwords and other copies that apps mark as private or temporary are never recorded.</source>
+        <translation>密碼以及應用程式標記為隱私或暫時的複製內容永遠不會被記錄。</translation>
+    </message>
+    <message id="quickPaste">
+        <source>Quick Paste</source>
+        <translation>快速貼上</translation>
+    </message>
+    <message id="quickPasteHelp">
+        <source>Paste from your history without leaving the app you are using</source>
+        <translation>無須離開目前的應用程式即可貼上歷史記錄</translation>
+    </message>
+    <message id="quickPasteInstructions">
+        <source>Hold Super+Shift and press V to step through your history, Z to step back. Release the keys to paste the highlighted item.</source>
+        <translation>按住 Super+Shift，按 V 逐項瀏覽歷史記錄，按 Z 回到上一項。放開按鍵即可貼上選取的項目。</translation>
+    </message>
+    <message id="grantAccess">
+        <source>Grant Access</source>
+        <translation>授予權限</translation>
+    </message>
+    <message id="retry">
+        <source>Try Again</source>
+        <translation>重試</translation>
+    </message>
+    <message id="launchAtLogin">
+        <source>Open at Login</source>
+        <translation>登入時開啟</translation>
+    </message>
+    <message id="loginApproval">
+        <source>Clipwell needs your approval to open at login. Allow it in the login items settings.</source>
+        <translation>Clipwell 需要你的核准才能在登入時開啟。請在登入項目設定中允許。</translation>
+    </message>
+    <message id="kindText">
+        <source>Text</source>
+        <translation>文字</translation>
+    </message>
+    <message id="kindLink">
+        <source>Link</source>
+        <translation>連結</translation>
+    </message>
+    <message id="kindImage">
+        <source>Image</source>
+        <translation>圖片</translation>
+    </message>
+    <message id="kindFile">
+        <source>File</source>
+        <translation>檔案</translation>
+    </message>
+    <message id="allHistory">
+        <source>Clipboard History</source>
+        <translation>剪貼簿歷史</translation>
+    </message>
+    <message id="itemCountOne">
+        <source>%L1 item</source>
+        <translation>%L1 項</translation>
+    </message>
+    <message id="itemCountOther">
+        <source>%L1 items</source>
+        <translation>%L1 項</translation>
+    </message>
+    <message id="loadingHistory">
+        <source>Loading history…</source>
+        <translation>正在載入歷史記錄…</translation>
+    </message>
+    <message id="historyUnavailable">
+        <source>Your history could not be read. Recording is stopped so the existing file stays safe.</source>
+        <translation>無法讀取歷史記錄。為保護現有檔案，記錄已停止。</translation>
+    </message>
+    <message id="historyEmpty">
+        <source>Nothing copied yet</source>
+        <translation>尚未複製任何內容</translation>
+    </message>
+    <message id="noMatches">
+        <source>No matches</source>
+        <translation>沒有符合的結果</translation>
+    </message>
+    <message id="copyAgain">
+        <source>Copy Again</source>
+        <translation>再次複製</translation>
+    </message>
+    <message id="deleteEntry">
+        <source>Delete</source>
+        <translation>刪除</translation>
+    </message>
+    <message id="recordingPaused">
+        <source>Recording is paused</source>
+        <translation>記錄已暫停</translation>
+    </message>
+    <message id="clearConfirmation">
+        <source>Clear all history?</source>
+        <translation>清除所有歷史記錄？</translation>
+    </message>
+    <message id="clearHistory">
+        <source>Clear History</source>
+        <translation>清除歷史記錄</translation>
+    </message>
+    <message id="cancel">
+        <source>Cancel</source>
+        <translation>取消</translation>
+    </message>
+    <message id="clearExplanation">
+        <source>Every saved item will be deleted. This cannot be undone.</source>
+        <translation>所有儲存的項目都將被刪除，且無法復原。</translation>
+    </message>
+    <message id="settings">
+        <source>Settings</source>
+        <translation>設定</translation>
+    </message>
+    <message id="justNow">
+        <source>Just now</source>
+        <translation>剛剛</translation>
+    </message>
+    <message id="openEmailHint">
+        <source>Writes an email to this address</source>
+        <translation>寫郵件給此地址</translation>
+    </message>
+    <message id="openBrowserHint">
+        <source>Opens the link in your browser</source>
+        <translation>在瀏覽器中開啟連結</translation>
+    </message>
+    <message id="searchPlaceholder">
+        <source>Search history</source>
+        <translation>搜尋歷史記錄</translation>
+    </message>
+    <message id="clearSearch">
+        <source>Clear search</source>
+        <translation>清除搜尋</translation>
+    </message>
+    <message id="allTypes">
+        <source>All Types</source>
+        <translation>所有類型</translation>
+    </message>
+    <message id="contentType">
+        <source>Content type</source>
+        <translation>內容類型</translation>
+    </message>
+    <message id="selected">
+        <source>Selected</source>
+        <translation>已選取</translation>
+    </message>
+    <message id="dismissError">
+        <source>Dismiss</source>
+        <translation>關閉提示</translation>
+    </message>
+    <message id="detailEmpty">
+        <source>Select an item to see it here</source>
+        <translation>選取一個項目即可在此檢視</translation>
+    </message>
+    <message id="copyAgainHelp">
+        <source>Put this item back on the clipboard</source>
+        <translation>將此項目重新放回剪貼簿</translation>
+    </message>
+    <message id="imagePreviewUnavailable">
+        <source>This image cannot be previewed</source>
+        <translation>此圖片無法預覽</translation>
+    </message>
+    <message id="fileUnavailable">
+        <source>This file has been moved or deleted</source>
+        <translation>此檔案已被移動或刪除</translation>
+    </message>
+    <message id="richTextPreview">
+        <source>This formatted text has no plain-text version to preview.</source>
+        <translation>此格式化文字沒有可預覽的純文字內容。</translation>
+    </message>
+    <message id="previewAccessibility">
+        <source>Content preview</source>
+        <translation>內容預覽</translation>
+    </message>
+    <message id="pasteDestination">
+        <source>Paste into %1</source>
+        <translation>貼上到 %1</translation>
+    </message>
+    <message id="pasteOriginalHint">
+        <source>Pastes this item with its original formatting</source>
+        <translation>以原始格式貼上此項目</translation>
+    </message>
+    <message id="quickPasteNavigation">
+        <source>V next · Z previous</source>
+        <translation>V 下一項 · Z 上一項</translation>
+    </message>
+    <message id="quickPasteCommit">
+        <source>Release to paste</source>
+        <translation>放開即可貼上</translation>
+    </message>
+    <message id="quickPasteSelection">
+        <source>Quick paste: %1</source>
+        <translation>快速貼上：%1</translation>
+    </message>
+    <message id="previewFailed">
+        <source>Preview unavailable</source>
+        <translation>無法預覽</translation>
+    </message>
+    <message id="imageDimensions">
+        <source>%L1 × %L2 pixels</source>
+        <translation>%L1 × %L2 像素</translation>
+    </message>
+    <message id="imageFailedAccessibility">
+        <source>Image that could not be shown</source>
+        <translation>無法顯示的圖片</translation>
+    </message>
+    <message id="imageLoadingAccessibility">
+        <source>Loading image</source>
+        <translation>正在載入圖片</translation>
+    </message>
+    <message id="quickPasteDisabled">
+        <source>Quick paste is off</source>
+        <translation>快速貼上已關閉</translation>
+    </message>
+    <message id="quickPastePermission">
+        <source>Quick paste needs accessibility access</source>
+        <translation>快速貼上需要輔助使用權限</translation>
+    </message>
+    <message id="quickPasteFailed">
+        <source>Quick paste could not start</source>
+        <translation>快速貼上無法啟動</translation>
+    </message>
+    <message id="quickPasteReady">
+        <source>Quick paste is ready</source>
+        <translation>快速貼上已就緒</translation>
+    </message>
+    <message id="historyReadFailed">
+        <source>Your history could not be read: %1</source>
+        <translation>無法讀取歷史記錄：%1</translation>
+    </message>
+    <message id="historySaveFailed">
+        <source>Your history could not be saved: %1</source>
+        <translation>無法儲存歷史記錄：%1</translation>
+    </message>
+    <message id="copyTooLarge">
+        <source>This copy is larger than 12 MB and was not recorded.</source>
+        <translation>此複製內容超過 12 MB，未被記錄。</translation>
+    </message>
+    <message id="multipleFiles">
+        <source>%1 and more (%L2 files)</source>
+        <translation>%1 等 %L2 個檔案</translation>
+    </message>
+    <message id="copiedImage">
+        <source>Copied image</source>
+        <translation>複製的圖片</translation>
+    </message>
+    <message id="richTextTitle">
+        <source>Formatted text</source>
+        <translation>格式化文字</translation>
+    </message>
+    <message id="otherApp">
+        <source>Other app</source>
+        <translation>其他應用程式</translation>
+    </message>
+    <message id="missingFile">
+        <source>The file “%1” no longer exists.</source>
+        <translation>檔案「%1」已不存在。</translation>
+    </message>
+    <message id="emptyClipboardEntry">
+        <source>This item has nothing to copy.</source>
+        <translation>此項目沒有可複製的內容。</translation>
+    </message>
+    <message id="clipboardWriteFailed">
+        <source>The clipboard could not be written.</source>
+        <translation>無法寫入剪貼簿。</translation>
+    </message>
+    <message id="archiveTooLarge">
+        <source>The history file is too large to open.</source>
+        <translation>歷史記錄檔案太大，無法開啟。</translation>
+    </message>
+    <message id="unsupportedArchive">
+        <source>The history file is in a format this version of Clipwell cannot read.</source>
+        <translation>此版本的 Clipwell 無法讀取該歷史記錄檔案的格式。</translation>
+    </message>
+    <message id="originalApp">
+        <source>the app you were using</source>
+        <translation>原本的應用程式</translation>
+    </message>
+    <message id="pasteCancelled">
+        <source>Paste cancelled</source>
+        <translation>已取消貼上</translation>
+    </message>
+    <message id="pasteEventFailed">
+        <source>The paste keystroke could not be sent.</source>
+        <translation>無法傳送貼上按鍵。</translation>
+    </message>
+    <message id="accessibilityGuideTitle">
+        <source>Allow Clipwell to paste for you</source>
+        <translation>允許 Clipwell 為你貼上</translation>
+    </message>
+    <message id="accessibilityGuideEnable">
+        <source>1. Open the accessibility settings and turn on Clipwell, so quick paste can send the paste keystroke to the app you were using.</source>
+        <translation>1. 開啟輔助使用設定並啟用 Clipwell，快速貼上才能向你正在使用的應用程式傳送貼上按鍵。</translation>
+    </message>
+    <message id="accessibilityGuideAdd">
+        <source>2. If Clipwell is not in the list, add it with the + button.</source>
+        <translation>2. 如果列表中沒有 Clipwell，請用 + 按鈕加入。</translation>
+    </message>
+    <message id="accessibilityGuideSettings">
+        <source>3. Come back to Clipwell. This guide closes by itself once access is allowed.</source>
+        <translation>3. 返回 Clipwell。取得權限後，本指南會自動關閉。</translation>
+    </message>
+    <message id="accessibilityGuideViewGuide">
+        <source>How to allow access</source>
+        <translation>如何授予權限</translation>
+    </message>
+    <message id="accessibilityGuideOpenFailed">
+        <source>The settings could not be opened. Please open them from your system settings.</source>
+        <translation>無法開啟設定，請從系統設定中開啟。</translation>
+    </message>
+    <message id="accessibilityGuideSwitchDescription">
+        <source>The switch that gives Clipwell accessibility access</source>
+        <translation>為 Clipwell 授予輔助使用權限的開關</translation>
+    </message>
+</context>
+</TS>

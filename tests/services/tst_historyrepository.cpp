@@ -1,0 +1,369 @@
+#include "services/ArchiveCodec.h"
+#include "services/HistoryRepository.h"
+#include "support/EntryBuilder.h"
+#include "support/ManualDelayTimer.h"
+
+#include <QSignalSpy>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTest>
+
+namespace {
+
+constexpr qint64 MiB = 1024 * 1024;
+
+// Titles of the entries, newest first: the readable shape of a history in failure messages.
+QString titles(const QList<ClipboardEntry>& entries)
+{
+    QStringList result;
+    for (const ClipboardEntry& entry : entries)
+        result.append(entry.title);
+    return result.join(u' ');
+}
+
+// Group and others may not even look.
+bool ownerOnly(const QString& path)
+{
+    const QFileDevice::Permissions permissions = QFile::permissions(path);
+    const QFileDevice::Permissions others(0x0077);
+    return (permissions & others) == QFileDevice::Permissions() &&
+           permissions.testFlag(QFileDevice::ReadOwner) && permissions.testFlag(QFileDevice::WriteOwner);
+}
+
+QByteArray contents(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+void writeFile(const QString& path, const QByteArray& bytes)
+{
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    QCOMPARE(file.write(bytes), bytes.size());
+}
+
+} // namespace
+
+struct Spec {
+    const char* title;
+    double time;
+    qint64 extraMiB;
+    int sameAs; // index of an earlier row whose id (>= 0) or key (<= -2, as -2 - index) it shares; -1 none
+};
+Q_DECLARE_METATYPE(QList<Spec>)
+Q_DECLARE_METATYPE(Spec)
+Q_DECLARE_METATYPE(std::optional<HistoryRepository::RepositoryError>)
+
+class TestHistoryRepository : public QObject {
+    Q_OBJECT
+
+    QTemporaryDir m_root;
+    int m_dirCount = 0;
+
+    QString freshDirectory() { return m_root.filePath(QStringLiteral("d%1/Clipwell").arg(++m_dirCount)); }
+
+    static QList<ClipboardEntry> build(const QList<Spec>& specs)
+    {
+        QList<ClipboardEntry> entries;
+        for (const Spec& spec : specs) {
+            ClipboardEntry entry = makeEntry(QString::fromUtf8(spec.title), spec.time, spec.extraMiB * MiB);
+            if (spec.sameAs >= 0) {
+                entry.id = entries[spec.sameAs].id;
+            } else if (spec.sameAs <= -2) {
+                // Same source and content as the earlier entry: the same key, a different id.
+                const ClipboardEntry& earlier = entries[-2 - spec.sameAs];
+                entry.items = earlier.items;
+                entry.fingerprint = earlier.fingerprint;
+                entry.deduplicationKey = earlier.deduplicationKey;
+            }
+            entries.append(entry);
+        }
+        return entries;
+    }
+
+private Q_SLOTS:
+    void initTestCase() { QStandardPaths::setTestModeEnabled(true); }
+
+    void trim_data()
+    {
+        QTest::addColumn<QList<Spec>>("specs");
+        QTest::addColumn<QString>("expected");
+
+        QTest::newRow("oldest first becomes newest first")
+            << QList<Spec>{{"a", 1, 0, -1}, {"b", 2, 0, -1}, {"c", 3, 0, -1}} << QStringLiteral("c b a");
+        QTest::newRow("equal times keep file order")
+            << QList<Spec>{{"a", 5, 0, -1}, {"b", 5, 0, -1}, {"c", 9, 0, -1}} << QStringLiteral("c a b");
+        QTest::newRow("same id: the later copy stays")
+            << QList<Spec>{{"old", 1, 0, -1}, {"new", 2, 0, 0}} << QStringLiteral("new");
+        QTest::newRow("same key: the later copy stays")
+            << QList<Spec>{{"old", 1, 0, -1}, {"new", 2, 0, -2}} << QStringLiteral("new");
+        QTest::newRow("same key and time: the first in the file stays")
+            << QList<Spec>{{"first", 3, 0, -1}, {"second", 3, 0, -2}} << QStringLiteral("first");
+        QTest::newRow("over 12 MiB is dropped")
+            << QList<Spec>{{"big", 2, 13, -1}, {"small", 1, 0, -1}} << QStringLiteral("small");
+        QTest::newRow("64 MiB in all, a smaller later entry still fits")
+            << QList<Spec>{{"1", 7, 11, -1}, {"2", 6, 11, -1}, {"3", 5, 11, -1}, {"4", 4, 11, -1},
+                           {"5", 3, 11, -1}, {"6", 2, 11, -1}, {"7", 1, 1, -1}}
+            << QStringLiteral("1 2 3 4 5 7");
+    }
+
+    void trim()
+    {
+        QFETCH(QList<Spec>, specs);
+        QFETCH(QString, expected);
+        QCOMPARE(titles(HistoryRepository::trim(build(specs))), expected);
+    }
+
+    void trimKeepsTwoHundredAndDropsEmptyEntries()
+    {
+        QList<ClipboardEntry> entries;
+        ClipboardEntry empty = makeEntry(QStringLiteral("empty"), 1000);
+        empty.items.clear();
+        entries.append(empty);
+        for (int i = 0; i < 201; ++i)
+            entries.append(makeEntry(QString::number(i), i));
+        const QList<ClipboardEntry> trimmed = HistoryRepository::trim(entries);
+        QCOMPARE(trimmed.size(), 200);
+        QCOMPARE(trimmed.first().title, QStringLiteral("200"));
+        QCOMPARE(trimmed.last().title, QStringLiteral("1"));
+    }
+
+    void recording_data()
+    {
+        QTest::addColumn<QList<Spec>>("specs");
+        QTest::addColumn<Spec>("recorded");
+        QTest::addColumn<QString>("expected");
+
+        const QList<Spec> three{{"c", 30, 0, -1}, {"b", 20, 0, -1}, {"a", 10, 0, -1}};
+        QTest::newRow("a new copy goes in front")
+            << three << Spec{"n", 40, 0, -1} << QStringLiteral("n c b a");
+        QTest::newRow("the clock stepped back") << three << Spec{"n", 15, 0, -1} << QStringLiteral("c b n a");
+        QTest::newRow("equal time goes before") << three << Spec{"n", 20, 0, -1} << QStringLiteral("c n b a");
+        QTest::newRow("an oversized copy is not kept")
+            << three << Spec{"n", 40, 13, -1} << QStringLiteral("c b a");
+        QTest::newRow("a big copy pushes out what no longer fits")
+            << QList<Spec>{{"c", 30, 11, -1}, {"b", 20, 11, -1}, {"a", 10, 11, -1},
+                           {"z", 5, 11, -1},  {"y", 4, 11, -1},  {"x", 3, 1, -1}}
+            << Spec{"n", 40, 11, -1} << QStringLiteral("n c b a z x");
+    }
+
+    void recording()
+    {
+        QFETCH(QList<Spec>, specs);
+        QFETCH(Spec, recorded);
+        QFETCH(QString, expected);
+        const ClipboardEntry entry =
+            makeEntry(QString::fromUtf8(recorded.title), recorded.time, recorded.extraMiB * MiB);
+        QCOMPARE(titles(HistoryRepository::recording(entry, build(specs))), expected);
+    }
+
+    void recordingAgainMovesTheExistingEntry()
+    {
+        QList<ClipboardEntry> entries;
+        for (int i = 0; i < 5; ++i)
+            entries.append(makeEntry(QStringLiteral("e%1").arg(i), 100 - i));
+        ClipboardEntry again = makeEntry(QStringLiteral("e2"), 500);
+        const QList<ClipboardEntry> result = HistoryRepository::recording(again, entries);
+        QCOMPARE(result.size(), 5);
+        QCOMPARE(result.first().id, entries[2].id);
+        QCOMPARE(result.first().capturedAt, entries[2].capturedAt);
+        QCOMPARE(result.first().lastCopiedAt, Timestamp{500});
+    }
+
+    void recordingTheTwoHundredAndFirstDropsTheOldest()
+    {
+        QList<ClipboardEntry> entries;
+        for (int i = 0; i < 200; ++i)
+            entries.append(makeEntry(QString::number(i), 1000 - i));
+        const QList<ClipboardEntry> result =
+            HistoryRepository::recording(makeEntry(QStringLiteral("new"), 2000), entries);
+        QCOMPARE(result.size(), 200);
+        QCOMPARE(result.first().title, QStringLiteral("new"));
+        QCOMPARE(result.last().title, QStringLiteral("198"));
+    }
+
+    void firstSaveCreatesOwnerOnlyFiles()
+    {
+        const QString directory = freshDirectory();
+        auto timer = std::make_unique<ManualDelayTimer>();
+        ManualDelayTimer* delay = timer.get();
+        HistoryRepository repository(directory, std::move(timer));
+
+        std::optional<HistoryRepository::LoadResult> loaded;
+        repository.load([&](HistoryRepository::LoadResult result) { loaded = std::move(result); });
+        QTRY_VERIFY(loaded.has_value());
+        QVERIFY(!loaded->error);
+        QVERIFY(loaded->entries.isEmpty());
+        QVERIFY(!QFileInfo::exists(QFileInfo(directory).path()));
+
+        const QList<ClipboardEntry> entries{makeEntry(QStringLiteral("b"), 2),
+                                            makeEntry(QStringLiteral("a"), 1)};
+        int completions = 0;
+        repository.save(entries, [&](std::optional<HistoryRepository::Error> error) {
+            QVERIFY(!error);
+            ++completions;
+        });
+        QCOMPARE(delay->delay(), HistoryRepository::saveDelay);
+        QVERIFY(delay->fire());
+        QTRY_COMPARE(completions, 1);
+
+        QVERIFY(ownerOnly(directory));
+        QVERIFY(ownerOnly(QFileInfo(directory).path()));
+        QVERIFY(ownerOnly(repository.filePath()));
+
+        loaded.reset();
+        repository.load([&](HistoryRepository::LoadResult result) { loaded = std::move(result); });
+        QTRY_VERIFY(loaded.has_value());
+        QCOMPARE(loaded->entries, entries);
+    }
+
+    void writeRestrictsAnOpenFolder()
+    {
+        const QString directory = freshDirectory();
+        QVERIFY(QDir().mkpath(directory));
+        QVERIFY(QFile::setPermissions(directory, QFileDevice::Permissions(0x7755)));
+        QVERIFY(!HistoryRepository::write(directory, {makeEntry(QStringLiteral("x"), 1)}));
+        QVERIFY(ownerOnly(directory));
+    }
+
+    void aBurstOfSavesWritesOnceWithTheLastList()
+    {
+        const QString directory = freshDirectory();
+        auto timer = std::make_unique<ManualDelayTimer>();
+        ManualDelayTimer* delay = timer.get();
+        HistoryRepository repository(directory, std::move(timer));
+
+        QList<int> completed;
+        for (int i = 1; i <= 3; ++i)
+            repository.save(
+                {makeEntry(QStringLiteral("save %1").arg(i), i)},
+                [&completed, i](std::optional<HistoryRepository::Error>) { completed.append(i); });
+        QCOMPARE(delay->starts(), 3);
+        QVERIFY(delay->fire());
+        QVERIFY(!delay->fire());
+        QTRY_COMPARE(completed, QList<int>{3});
+        QCOMPARE(titles(HistoryRepository::read(directory).entries), QStringLiteral("save 3"));
+    }
+
+    void flushSupersedesASave_data()
+    {
+        QTest::addColumn<bool>("timerFired");
+        QTest::newRow("save still waiting") << false;
+        QTest::newRow("save already queued for the worker") << true;
+    }
+
+    void flushSupersedesASave()
+    {
+        QFETCH(bool, timerFired);
+        const QString directory = freshDirectory();
+        auto timer = std::make_unique<ManualDelayTimer>();
+        ManualDelayTimer* delay = timer.get();
+        HistoryRepository repository(directory, std::move(timer));
+
+        bool saveCompleted = false;
+        repository.save({makeEntry(QStringLiteral("saved"), 1)},
+                        [&](std::optional<HistoryRepository::Error>) { saveCompleted = true; });
+        if (timerFired)
+            QVERIFY(delay->fire());
+        QVERIFY(!repository.flush({makeEntry(QStringLiteral("flushed"), 2)}));
+        QVERIFY(!delay->fire());
+        QTest::qWait(50);
+        QVERIFY(!saveCompleted);
+        QCOMPARE(titles(HistoryRepository::read(directory).entries), QStringLiteral("flushed"));
+    }
+
+    void failuresLeaveTheArchiveUntouched_data()
+    {
+        QTest::addColumn<QByteArray>("archive");
+        QTest::addColumn<std::optional<HistoryRepository::RepositoryError>>("code");
+
+        QByteArray versionTwo = ArchiveCodec::encode({makeEntry(QStringLiteral("x"), 1)});
+        // The encoder writes version 1 as the one-byte integer 0x10 0x01 right after the key.
+        const qsizetype at = versionTwo.indexOf(QByteArray("\x10\x01", 2));
+        QVERIFY(at > 0);
+        versionTwo[at + 1] = 2;
+        QTest::newRow("version 2") << versionTwo
+                                   << std::optional(HistoryRepository::RepositoryError::unsupportedVersion);
+        QTest::newRow("garbage") << QByteArray("not a property list at all")
+                                 << std::optional<HistoryRepository::RepositoryError>();
+        QTest::newRow("truncated") << ArchiveCodec::encode({makeEntry(QStringLiteral("x"), 1)}).chopped(9)
+                                   << std::optional<HistoryRepository::RepositoryError>();
+    }
+
+    void failuresLeaveTheArchiveUntouched()
+    {
+        QFETCH(QByteArray, archive);
+        QFETCH(std::optional<HistoryRepository::RepositoryError>, code);
+        const QString directory = freshDirectory();
+        QVERIFY(QDir().mkpath(directory));
+        const QString path = directory + QStringLiteral("/history.plist");
+        writeFile(path, archive);
+
+        const HistoryRepository::LoadResult result = HistoryRepository::read(directory);
+        QVERIFY(result.error);
+        QCOMPARE(result.error->code, code);
+        QVERIFY(!result.error->localizedDescription().isEmpty());
+        QCOMPARE(contents(path), archive);
+    }
+
+    void archiveSizeLimit_data()
+    {
+        QTest::addColumn<qint64>("size");
+        QTest::addColumn<bool>("tooLarge");
+        QTest::newRow("one byte over") << HistoryRepository::maxArchiveBytes + 1 << true;
+        QTest::newRow("exactly the limit is read") << HistoryRepository::maxArchiveBytes << false;
+    }
+
+    void archiveSizeLimit()
+    {
+        QFETCH(qint64, size);
+        QFETCH(bool, tooLarge);
+        const QString directory = freshDirectory();
+        QVERIFY(QDir().mkpath(directory));
+        QFile file(directory + QStringLiteral("/history.plist"));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        QVERIFY(file.resize(size)); // sparse: costs no disk
+        file.close();
+        const HistoryRepository::LoadResult result = HistoryRepository::read(directory);
+        QVERIFY(result.error);
+        QCOMPARE(result.error->code == HistoryRepository::RepositoryError::archiveTooLarge, tooLarge);
+        QCOMPARE(QFileInfo(file.fileName()).size(), size);
+    }
+
+    void impossiblePathsReportTheFileSystemsWord_data()
+    {
+        QTest::addColumn<QString>("blocker");
+        QTest::newRow("a file where the folder must be") << QStringLiteral("Clipwell");
+        QTest::newRow("a file where a parent folder must be") << QString();
+        QTest::newRow("a folder where the history must be") << QStringLiteral("Clipwell/history.plist");
+    }
+
+    void impossiblePathsReportTheFileSystemsWord()
+    {
+        QFETCH(QString, blocker);
+        const QString directory = freshDirectory();
+        const QString base = QFileInfo(directory).path();
+        if (blocker.endsWith(QStringLiteral(".plist"))) {
+            QVERIFY(QDir().mkpath(base + u'/' + blocker));
+        } else if (blocker.isEmpty()) {
+            QVERIFY(QDir().mkpath(QFileInfo(base).path()));
+            writeFile(base, "in the way");
+        } else {
+            QVERIFY(QDir().mkpath(base));
+            writeFile(base + u'/' + blocker, "in the way");
+        }
+
+        const std::optional<HistoryRepository::Error> error =
+            HistoryRepository::write(directory, {makeEntry(QStringLiteral("x"), 1)});
+        QVERIFY(error);
+        QVERIFY(!error->code);
+        QVERIFY2(error->message.contains(QStringLiteral("Clipwell")) || error->message.contains(base),
+                 qPrintable(error->message));
+        if (blocker.endsWith(QStringLiteral(".plist")))
+            QVERIFY(HistoryRepository::read(directory).error);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestHistoryRepository)
+#include "tst_historyrepository.moc"

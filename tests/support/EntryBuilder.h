@@ -1,0 +1,25 @@
+#pragma once
+
+#include "models/ClipboardEntry.h"
+#include "models/PasteboardType.h"
+
+// Entries for tests, complete and consistent: fingerprint and key computed as a capture would.
+inline ClipboardEntry makeEntry(const QString& text, double lastCopiedAt, qint64 extraBytes = 0,
+                                const QString& source = QStringLiteral("Editor"))
+{
+    ClipboardEntry entry;
+    entry.id = QUuid::createUuid();
+    entry.capturedAt = Timestamp{lastCopiedAt};
+    entry.lastCopiedAt = Timestamp{lastCopiedAt};
+    entry.sourceName = source;
+    entry.kind = ClipboardKind::text;
+    entry.title = text;
+    entry.plainText = text;
+    entry.items = {{{{PasteboardType::plainText, text.toUtf8()}}}};
+    if (extraBytes > 0)
+        entry.items.first().representations.append({PasteboardType::png, QByteArray(extraBytes, 'p')});
+    entry.fingerprint = ClipboardEntry::fingerprintOf(entry.items);
+    entry.deduplicationKey =
+        ClipboardEntry::makeDeduplicationKey(entry.sourceName, std::nullopt, entry.fingerprint);
+    return entry;
+}

@@ -1,0 +1,33 @@
+#pragma once
+
+#include "services/DelayTimer.h"
+
+// A delay timer that fires only when the test says so.
+class ManualDelayTimer final : public DelayTimer {
+public:
+    void start(std::chrono::milliseconds delay, std::function<void()> fire) override
+    {
+        m_delay = delay;
+        m_fire = std::move(fire);
+        ++m_starts;
+    }
+    void cancel() override { m_fire = nullptr; }
+
+    bool isActive() const { return static_cast<bool>(m_fire); }
+    std::chrono::milliseconds delay() const { return m_delay; }
+    int starts() const { return m_starts; }
+
+    // Fires as the real timer would once its delay is over; false when nothing is pending.
+    bool fire()
+    {
+        if (!m_fire)
+            return false;
+        std::exchange(m_fire, nullptr)();
+        return true;
+    }
+
+private:
+    std::function<void()> m_fire;
+    std::chrono::milliseconds m_delay{0};
+    int m_starts = 0;
+};
