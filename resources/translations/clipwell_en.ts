@@ -348,8 +348,8 @@
         <translation>This copy is larger than 12 MB and was not recorded.</translation>
     </message>
     <message id="multipleFiles">
-        <source>%1 and more (%L2 files)</source>
-        <translation>%1 and more (%L2 files)</translation>
+        <source>%L2 files: %1, …</source>
+        <translation>%L2 files: %1, …</translation>
     </message>
     <message id="copiedImage">
         <source>Copied image</source>

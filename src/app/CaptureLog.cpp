@@ -7,18 +7,22 @@ namespace CaptureLog {
 QString describe(const ClipboardEntry& entry)
 {
     // Titles may be 160 characters long; keep the line readable on a terminal.
-    QString title = TextRules::firstLine(entry.title, 60);
-    if (title.size() < entry.title.size())
+    const QString fullTitle = entry.displayTitle();
+    QString title = TextRules::firstLine(fullTitle, 60);
+    if (title.size() < fullTitle.size())
         title += u'…';
-    const QString source = entry.sourceName.isEmpty() ? QStringLiteral("(no application)") : entry.sourceName;
-    return QStringLiteral("capture  %1  \"%2\"  from %3  %4 bytes  %5")
-        .arg(ClipboardKinds::rawValue(entry.kind), title, source, QString::number(entry.byteCount()),
-             entry.fingerprint.left(12));
+    return QStringLiteral("%1  \"%2\"  from %3  %4 bytes  %5")
+        .arg(ClipboardKinds::rawValue(entry.kind), title, entry.displaySourceName(),
+             QString::number(entry.byteCount()), entry.fingerprint.left(12));
 }
 
-QString describe(L10n::Key notice)
+QString describe(const QList<ClipboardEntry>& entries)
 {
-    return QStringLiteral("notice   %1").arg(L10n::keyName(notice));
+    QString text = entries.size() == 1 ? QStringLiteral("history: 1 entry\n")
+                                       : QStringLiteral("history: %1 entries\n").arg(entries.size());
+    for (qsizetype i = 0; i < entries.size(); ++i)
+        text += QStringLiteral("%1. %2\n").arg(i + 1, 3).arg(describe(entries[i]));
+    return text;
 }
 
 } // namespace CaptureLog

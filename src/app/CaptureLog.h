@@ -1,12 +1,15 @@
 #pragma once
 
-#include "app/L10nKey.h"
 #include "models/ClipboardEntry.h"
 
-// One-line descriptions of captures and notices for the console.
+#include <QList>
+
+// Plain-text views of the history for the console, until the windows exist.
 namespace CaptureLog {
 
+// One line: kind, title, source application, size and the start of the fingerprint.
 QString describe(const ClipboardEntry& entry);
-QString describe(L10n::Key notice);
+// The whole history, newest first, one numbered line per entry.
+QString describe(const QList<ClipboardEntry>& entries);
 
 } // namespace CaptureLog

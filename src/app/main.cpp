@@ -1,9 +1,38 @@
+#include "app/AppModel.h"
 #include "app/CaptureLog.h"
+#include "app/Localization.h"
+#include "app/Preferences.h"
 #include "platform/PlatformServices.h"
-#include "services/ClipboardMonitor.h"
 
 #include <QApplication>
+#include <QSocketNotifier>
 #include <QTextStream>
+#include <csignal>
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace {
+
+int signalSockets[2] = {-1, -1};
+
+// Only an async-signal-safe write here; the event loop does the rest.
+void onTerminationSignal(int)
+{
+    const char byte = 1;
+    [[maybe_unused]] const ssize_t written = ::write(signalSockets[0], &byte, 1);
+}
+
+void quitOnTerminationSignals()
+{
+    if (::socketpair(AF_UNIX, SOCK_STREAM, 0, signalSockets) != 0)
+        return;
+    auto* notifier = new QSocketNotifier(signalSockets[1], QSocketNotifier::Read, qApp);
+    QObject::connect(notifier, &QSocketNotifier::activated, qApp, [] { QCoreApplication::quit(); });
+    std::signal(SIGINT, onTerminationSignal);
+    std::signal(SIGTERM, onTerminationSignal);
+}
+
+} // namespace
 
 int main(int argc, char** argv)
 {
@@ -21,20 +50,40 @@ int main(int argc, char** argv)
     QApplication::setApplicationName(QStringLiteral("Clipwell"));
     QApplication::setOrganizationName(QStringLiteral("Clipwell"));
     QApplication::setQuitOnLastWindowClosed(false);
+    quitOnTerminationSignals();
 
     PlatformResult platform = createPlatformServices();
     if (!platform.services) {
         QTextStream(stderr) << platform.error << '\n';
         return 1;
     }
+    AppLocalization::shared();
 
     QTextStream out(stdout);
-    ClipboardMonitor monitor(*platform.services->pasteboard, *platform.services->workspace);
-    monitor.onCapture = [&out](const ClipboardEntry& entry) {
-        out << CaptureLog::describe(entry) << Qt::endl;
-    };
-    monitor.onNotice = [&out](L10n::Key notice) { out << CaptureLog::describe(notice) << Qt::endl; };
-    monitor.start();
-    out << "Clipwell is following the clipboard. Copy something; press Ctrl+C to stop." << Qt::endl;
-    return QApplication::exec();
+    AppModel model(*platform.services->pasteboard, *platform.services->workspace, Preferences::standard());
+    QObject::connect(&model, &AppModel::entriesChanged, &model,
+                     [&] { out << CaptureLog::describe(model.entries()) << Qt::flush; });
+    QObject::connect(&model, &AppModel::errorMessageChanged, &model, [&] {
+        if (model.errorMessage())
+            out << "error: " << model.errorMessage()->text() << Qt::endl;
+    });
+    QObject::connect(&model, &AppModel::activityMessageChanged, &model, [&] {
+        if (model.activityMessage())
+            out << "notice: " << model.activityMessage()->text() << Qt::endl;
+    });
+    QObject::connect(&model, &AppModel::isLoadingChanged, &model, [&] {
+        out << "Clipwell is following the clipboard; the history is kept in " << model.repository().filePath()
+            << ". Copy something; press Ctrl+C to stop." << Qt::endl;
+        // A loaded history was printed as it arrived.
+        if (model.entries().isEmpty())
+            out << CaptureLog::describe(model.entries()) << Qt::flush;
+    });
+    model.start();
+
+    const int status = QApplication::exec();
+    if (const std::optional<HistoryRepository::Error> error = model.flush()) {
+        QTextStream(stderr) << "The history could not be saved: " << error->localizedDescription() << '\n';
+        return 1;
+    }
+    return status;
 }

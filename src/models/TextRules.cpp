@@ -18,15 +18,21 @@ struct BreakIteratorCloser {
 using BreakIterator = std::unique_ptr<UBreakIterator, BreakIteratorCloser>;
 
 // ICU's character iterator follows the extended grapheme cluster rules of the Unicode release it
-// ships; Qt's own boundary finder lags behind on emoji sequences.
-BreakIterator characterIterator(QStringView text)
+// ships; Qt's own boundary finder lags behind on emoji sequences. Opening one loads rules and costs
+// far more than a title, so each thread keeps one and points it at new text.
+UBreakIterator* characterIterator(QStringView text)
 {
-    UErrorCode status = U_ZERO_ERROR;
-    BreakIterator iterator(ubrk_open(UBRK_CHARACTER, "", reinterpret_cast<const UChar*>(text.utf16()),
-                                     static_cast<int32_t>(text.size()), &status));
-    if (U_FAILURE(status))
+    thread_local BreakIterator iterator = [] {
+        UErrorCode status = U_ZERO_ERROR;
+        BreakIterator opened(ubrk_open(UBRK_CHARACTER, "", nullptr, 0, &status));
+        return U_FAILURE(status) ? nullptr : std::move(opened);
+    }();
+    if (!iterator)
         return nullptr;
-    return iterator;
+    UErrorCode status = U_ZERO_ERROR;
+    ubrk_setText(iterator.get(), reinterpret_cast<const UChar*>(text.utf16()),
+                 static_cast<int32_t>(text.size()), &status);
+    return U_FAILURE(status) ? nullptr : iterator.get();
 }
 
 } // namespace
@@ -44,12 +50,12 @@ QString firstLine(QStringView text, int maxCharacters)
             // Lines of a few code units cannot exceed the limit; skip ICU for them.
             if (line.size() <= maxCharacters)
                 return line.toString();
-            const BreakIterator iterator = characterIterator(line);
+            UBreakIterator* iterator = characterIterator(line);
             if (!iterator)
                 return line.first(maxCharacters).toString();
             int32_t boundary = 0;
             for (int i = 0; i < maxCharacters; ++i) {
-                const int32_t next = ubrk_next(iterator.get());
+                const int32_t next = ubrk_next(iterator);
                 if (next == UBRK_DONE)
                     return line.toString();
                 boundary = next;
@@ -65,11 +71,11 @@ qsizetype characterCount(QStringView text)
 {
     if (text.isEmpty())
         return 0;
-    const BreakIterator iterator = characterIterator(text);
+    UBreakIterator* iterator = characterIterator(text);
     if (!iterator)
         return text.size();
     qsizetype count = 0;
-    while (ubrk_next(iterator.get()) != UBRK_DONE)
+    while (ubrk_next(iterator) != UBRK_DONE)
         ++count;
     return count;
 }

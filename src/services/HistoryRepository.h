@@ -21,7 +21,11 @@ public:
     static constexpr int maxEntries = 200;
     static constexpr qint64 maxEntryBytes = 12'582'912;
     static constexpr qint64 maxTotalBytes = 67'108'864;
-    static constexpr qint64 maxArchiveBytes = 100'663'296;
+    // The largest file read. A full history can be well over 96 MiB on disk: the archive keeps each
+    // entry's plain text and title beside its data, as UTF-16 when not ASCII, up to five times the
+    // 64 MiB of data. A smaller limit would refuse, at the next launch, a history saved by this
+    // very program; this one still turns away files no history of ours can produce.
+    static constexpr qint64 maxArchiveBytes = 5 * maxTotalBytes + 16 * 1024 * 1024;
     static constexpr std::chrono::milliseconds saveDelay{400};
     static inline const QString fileName = QStringLiteral("history.plist");
 

@@ -351,7 +351,7 @@ private Q_SLOTS:
         QTest::newRow("en dimensions")
             << u"en"_s << Key::imageDimensions << QVariantList{1920, 1080} << u"1,920 × 1,080 pixels"_s;
         QTest::newRow("en files") << u"en"_s << Key::multipleFiles << QVariantList{u"a.pdf"_s, 3}
-                                  << u"a.pdf and more (3 files)"_s;
+                                  << u"3 files: a.pdf, …"_s;
         QTest::newRow("zh-Hant files")
             << u"zh-Hant"_s << Key::multipleFiles << QVariantList{u"報告.pdf"_s, 12345}
             << u"報告.pdf 等 12,345 個檔案"_s;
@@ -360,7 +360,7 @@ private Q_SLOTS:
             << u"en"_s << Key::missingFile << QVariantList{u"%1 %L2.txt"_s}
             << u"The file “%1 %L2.txt” no longer exists."_s;
         QTest::newRow("name with digits")
-            << u"en"_s << Key::multipleFiles << QVariantList{u"100%2"_s, 2} << u"100%2 and more (2 files)"_s;
+            << u"en"_s << Key::multipleFiles << QVariantList{u"100%2"_s, 2} << u"2 files: 100%2, …"_s;
     }
 
     // Qt's own %L follows the default locale; ours follows the interface language whatever it is.
@@ -414,7 +414,7 @@ private Q_SLOTS:
         AppLocalization::shared().select(AppLanguage::english);
         const qsizetype count = 2048;
         QCOMPARE(L10n::format(Key::itemCountOther, count), u"2,048 items"_s);
-        QCOMPARE(L10n::format(Key::multipleFiles, u"a.txt"_s, 2u), u"a.txt and more (2 files)"_s);
+        QCOMPARE(L10n::format(Key::multipleFiles, u"a.txt"_s, 2u), u"2 files: a.txt, …"_s);
         QCOMPARE(L10n::format(Key::pasteDestination, u"Firefox"_s), u"Paste into Firefox"_s);
     }
 

@@ -331,6 +331,33 @@ private Q_SLOTS:
         QCOMPARE(QFileInfo(file.fileName()).size(), size);
     }
 
+    void aFullHistoryOfTextIsReadBack()
+    {
+        // 200 entries of 320 KB of text, one accented letter each: the archive stores the data and
+        // the plain text as UTF-16, three times the 64 MiB of data.
+        QList<ClipboardEntry> entries;
+        for (int i = 0; i < HistoryRepository::maxEntries; ++i) {
+            QString text(HistoryRepository::maxTotalBytes / HistoryRepository::maxEntries - 8, u'a');
+            text.replace(0, 6, QStringLiteral("é%1").arg(i, 4, 10, QChar(u'0')));
+            ClipboardEntry entry = makeEntry(text.left(160), i);
+            entry.plainText = text;
+            entry.items = {{{{PasteboardType::plainText, text.toUtf8()}}}};
+            entry.fingerprint = ClipboardEntry::fingerprintOf(entry.items);
+            entry.deduplicationKey =
+                ClipboardEntry::makeDeduplicationKey(entry.sourceName, std::nullopt, entry.fingerprint);
+            entries.prepend(entry);
+        }
+        entries = HistoryRepository::trim(entries);
+        QCOMPARE(entries.size(), HistoryRepository::maxEntries);
+        const QString directory = freshDirectory();
+        QVERIFY(!HistoryRepository::write(directory, entries));
+        QVERIFY(QFileInfo(directory + QStringLiteral("/history.plist")).size() >
+                2 * HistoryRepository::maxTotalBytes);
+        const HistoryRepository::LoadResult loaded = HistoryRepository::read(directory);
+        QVERIFY(!loaded.error);
+        QCOMPARE(loaded.entries.size(), entries.size());
+    }
+
     void impossiblePathsReportTheFileSystemsWord_data()
     {
         QTest::addColumn<QString>("blocker");
