@@ -10,6 +10,10 @@
 #include <span>
 #include <vector>
 
+#ifdef Q_OS_LINUX
+#include <sys/mman.h>
+#endif
+
 using namespace Qt::StringLiterals;
 
 namespace ArchiveCodec {
@@ -889,6 +893,23 @@ private:
     QHash<quint64, QByteArray> m_data;
 };
 
+// The output is written once, front to back. Asking for transparent huge pages turns the first-touch
+// page faults of a 64 MiB archive from 16384 into a few dozen, which is most of the encoding time.
+void adviseHugePages(char* begin, quint64 size)
+{
+#if defined(Q_OS_LINUX) && defined(MADV_HUGEPAGE)
+    constexpr quintptr hugePage = 2 * 1024 * 1024;
+    const auto start = reinterpret_cast<quintptr>(begin);
+    const quintptr first = (start + hugePage - 1) & ~(hugePage - 1);
+    const quintptr last = (start + size) & ~(hugePage - 1);
+    if (last > first)
+        madvise(reinterpret_cast<void*>(first), last - first, MADV_HUGEPAGE);
+#else
+    Q_UNUSED(begin);
+    Q_UNUSED(size);
+#endif
+}
+
 } // namespace
 
 QByteArray encode(const QList<ClipboardEntry>& entries)
@@ -905,6 +926,7 @@ QByteArray encode(const QList<ClipboardEntry>& entries)
 
     QByteArray file(qsizetype(size), Qt::Uninitialized);
     char* out = file.data();
+    adviseHugePages(out, size);
     std::memcpy(out, magic.data(), magicSize);
     Emit sink(out, tableOffset, offsetWidth, refWidth);
     Flattener<Emit> writer(sink);

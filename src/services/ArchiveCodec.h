@@ -11,6 +11,7 @@
 
 // The history archive: a binary property list holding {"version": 1, "entries": [...]}, each entry
 // a dictionary with the entry's coding keys. Reader and writer are our own: see ArchiveCodec.cpp.
+// Both are pure functions of their input and safe to call from any thread.
 namespace ArchiveCodec {
 
 inline constexpr qint64 currentVersion = 1;
@@ -27,7 +28,10 @@ struct DecodingError {
     QString description;
 };
 
+// Version 1 with these entries, as a binary property list (bplist00).
 QByteArray encode(const QList<ClipboardEntry>& entries);
+// Any file: a structural fault, a missing key, a wrong type, a malformed UUID or an unknown kind is a
+// DecodingError; another version gives that version with no entries.
 std::variant<Archive, DecodingError> decode(QByteArrayView file);
 
 } // namespace ArchiveCodec

@@ -162,48 +162,32 @@ QJsonObject describe(const Entries& entries, qint64 version = 1)
     return QJsonObject{{u"version"_s, version}, {u"entries"_s, list}};
 }
 
-// One archived entry, or its first representation, with a field set; an undefined value removes it.
-QJsonObject withEntryField(const QString& key, const QJsonValue& value)
+// The archive with the value at a path such as "entries/0/kind" replaced, or removed when undefined.
+QJsonObject patched(const QJsonObject& archive, const QString& path, const QJsonValue& value)
 {
-    QJsonObject archive = describe({sample()});
-    QJsonArray entries = archive[u"entries"_s].toArray();
-    QJsonObject entry = entries[0].toObject();
-    if (value.isUndefined())
-        entry.remove(key);
-    else
-        entry[key] = value;
-    entries[0] = entry;
-    archive[u"entries"_s] = entries;
-    return archive;
+    const std::function<QJsonValue(const QJsonValue&, QStringList)> set =
+        [&](const QJsonValue& node, QStringList keys) -> QJsonValue {
+        const QString key = keys.takeFirst();
+        if (node.isArray()) {
+            QJsonArray array = node.toArray();
+            array[key.toInt()] = keys.isEmpty() ? value : set(array[key.toInt()], keys);
+            return array;
+        }
+        QJsonObject object = node.toObject();
+        if (!keys.isEmpty())
+            object[key] = set(object[key], keys);
+        else if (value.isUndefined())
+            object.remove(key);
+        else
+            object[key] = value;
+        return object;
+    };
+    return set(archive, path.split(u'/')).toObject();
 }
 
-QJsonObject withRepresentationField(const QString& key, const QJsonValue& value)
+QJsonObject sampleWith(const QString& path, const QJsonValue& value)
 {
-    QJsonObject archive = describe({sample()});
-    QJsonArray entries = archive[u"entries"_s].toArray();
-    QJsonObject entry = entries[0].toObject();
-    QJsonArray items = entry[u"items"_s].toArray();
-    QJsonObject first = items[0].toObject();
-    QJsonArray representations = first[u"representations"_s].toArray();
-    QJsonObject representation = representations[0].toObject();
-    representation[key] = value;
-    representations[0] = representation;
-    first[u"representations"_s] = representations;
-    items[0] = first;
-    entry[u"items"_s] = items;
-    entries[0] = entry;
-    archive[u"entries"_s] = entries;
-    return archive;
-}
-
-QJsonObject withRootField(const QString& key, const QJsonValue& value)
-{
-    QJsonObject archive = describe({sample()});
-    if (value.isUndefined())
-        archive.remove(key);
-    else
-        archive[key] = value;
-    return archive;
+    return patched(describe({sample()}), path, value);
 }
 
 // ---- Hand-made files, for encodings plistlib never writes
@@ -430,23 +414,18 @@ private Q_SLOTS:
         QTest::newRow("plistlib, equal items shared between entries")
             << m_plistlib.write(describe(two), {u"--share"_s}) << qint64(1) << two;
         QTest::newRow("plistlib, kind code")
-            << m_plistlib.write(withEntryField(u"kind"_s, u"code"_s)) << qint64(1) << Entries{sample()};
+            << m_plistlib.write(sampleWith(u"entries/0/kind"_s, u"code"_s)) << qint64(1) << Entries{sample()};
 
-        QJsonObject extra = withRepresentationField(u"size"_s, 12);
-        extra[u"comment"_s] = QJsonArray{true, 1.5, QJsonObject{{u"$date"_s, 0}}};
-        QJsonArray entries = extra[u"entries"_s].toArray();
-        QJsonObject first = entries[0].toObject();
-        first[u"pinned"_s] = QJsonObject{{u"$data"_s, u"AAE="_s}};
-        entries[0] = first;
-        extra[u"entries"_s] = entries;
+        QJsonObject extra = sampleWith(u"comment"_s, QJsonArray{true, 1.5, QJsonObject{{u"$date"_s, 0}}});
+        extra = patched(extra, u"entries/0/pinned"_s, QJsonObject{{u"$data"_s, u"AAE="_s}});
+        extra = patched(extra, u"entries/0/items/0/representations/0/size"_s, 12);
         QTest::newRow("plistlib, unknown keys") << m_plistlib.write(extra) << qint64(1) << Entries{sample()};
 
-        QTest::newRow("version 2") << m_plistlib.write(withRootField(u"version"_s, 2)) << qint64(2)
-                                   << Entries{};
+        QTest::newRow("version 2") << m_plistlib.write(sampleWith(u"version"_s, 2)) << qint64(2) << Entries{};
         QTest::newRow("version 300, 2-byte integer")
-            << m_plistlib.write(withRootField(u"version"_s, 300)) << qint64(300) << Entries{};
+            << m_plistlib.write(sampleWith(u"version"_s, 300)) << qint64(300) << Entries{};
         QTest::newRow("version -1, 8-byte integer")
-            << m_plistlib.write(withRootField(u"version"_s, -1)) << qint64(-1) << Entries{};
+            << m_plistlib.write(sampleWith(u"version"_s, -1)) << qint64(-1) << Entries{};
         QTest::newRow("version 2, entries not decoded")
             << m_plistlib.write(QJsonObject{{u"version"_s, 2}, {u"entries"_s, u"later"_s}}) << qint64(2)
             << Entries{};
@@ -517,52 +496,49 @@ private Q_SLOTS:
 
         QTest::newRow("root is an array") << assemble(handmadeWith(Root, array({})))
                                           << u"=The root object: expected a dictionary, found an array"_s;
-        QTest::newRow("version missing")
-            << m_plistlib.write(withRootField(u"version"_s, QJsonValue::Undefined))
-            << u"=The root object: missing key \"version\""_s;
+        QTest::newRow("version missing") << m_plistlib.write(sampleWith(u"version"_s, QJsonValue::Undefined))
+                                         << u"=The root object: missing key \"version\""_s;
         QTest::newRow("entries missing, version 2")
             << m_plistlib.write(QJsonObject{{u"version"_s, 2}}) << u"missing key \"entries\""_s;
-        QTest::newRow("version as a string") << m_plistlib.write(withRootField(u"version"_s, u"1"_s))
+        QTest::newRow("version as a string") << m_plistlib.write(sampleWith(u"version"_s, u"1"_s))
                                              << u"version: expected an integer, found a string"_s;
-        QTest::newRow("entries as a dictionary")
-            << m_plistlib.write(withRootField(u"entries"_s, QJsonObject{}))
-            << u"=entries: expected an array, found a dictionary"_s;
-        QTest::newRow("entry as a string")
-            << m_plistlib.write(withRootField(u"entries"_s, QJsonArray{u"x"_s}))
-            << u"=entries[0]: expected a dictionary, found a string"_s;
+        QTest::newRow("entries as a dictionary") << m_plistlib.write(sampleWith(u"entries"_s, QJsonObject{}))
+                                                 << u"=entries: expected an array, found a dictionary"_s;
+        QTest::newRow("entry as a string") << m_plistlib.write(sampleWith(u"entries"_s, QJsonArray{u"x"_s}))
+                                           << u"=entries[0]: expected a dictionary, found a string"_s;
         QTest::newRow("fingerprint missing")
-            << m_plistlib.write(withEntryField(u"fingerprint"_s, QJsonValue::Undefined))
+            << m_plistlib.write(sampleWith(u"entries/0/fingerprint"_s, QJsonValue::Undefined))
             << u"=entries[0]: missing key \"fingerprint\""_s;
         QTest::newRow("capturedAt as a string")
-            << m_plistlib.write(withEntryField(u"capturedAt"_s, u"today"_s))
+            << m_plistlib.write(sampleWith(u"entries/0/capturedAt"_s, u"today"_s))
             << u"=entries[0].capturedAt: expected a date, found a string"_s;
         QTest::newRow("lastCopiedAt as a real number")
-            << m_plistlib.write(withEntryField(u"lastCopiedAt"_s, 700000000.5))
+            << m_plistlib.write(sampleWith(u"entries/0/lastCopiedAt"_s, 700000000.5))
             << u"=entries[0].lastCopiedAt: expected a date, found a real number"_s;
         QTest::newRow("title as data")
-            << m_plistlib.write(withEntryField(u"title"_s, QJsonObject{{u"$data"_s, u""_s}}))
+            << m_plistlib.write(sampleWith(u"entries/0/title"_s, QJsonObject{{u"$data"_s, u""_s}}))
             << u"=entries[0].title: expected a string, found data"_s;
         QTest::newRow("plainText as a boolean")
-            << m_plistlib.write(withEntryField(u"plainText"_s, true))
+            << m_plistlib.write(sampleWith(u"entries/0/plainText"_s, true))
             << u"=entries[0].plainText: expected a string, found a boolean"_s;
         QTest::newRow("items as a dictionary")
-            << m_plistlib.write(withEntryField(u"items"_s, QJsonObject{}))
+            << m_plistlib.write(sampleWith(u"entries/0/items"_s, QJsonObject{}))
             << u"=entries[0].items: expected an array, found a dictionary"_s;
         QTest::newRow("data as a string")
-            << m_plistlib.write(withRepresentationField(u"data"_s, u"Hello"_s))
+            << m_plistlib.write(sampleWith(u"entries/0/items/0/representations/0/data"_s, u"Hello"_s))
             << u"=entries[0].items[0].representations[0].data: expected data, found a string"_s;
         QTest::newRow("type as an integer")
-            << m_plistlib.write(withRepresentationField(u"type"_s, 3))
+            << m_plistlib.write(sampleWith(u"entries/0/items/0/representations/0/type"_s, 3))
             << u"=entries[0].items[0].representations[0].type: expected a string, found an integer"_s;
-        QTest::newRow("unknown kind")
-            << m_plistlib.write(withEntryField(u"kind"_s, u"note"_s)) << u"=Unknown clipboard kind: note"_s;
-        QTest::newRow("kind in upper case")
-            << m_plistlib.write(withEntryField(u"kind"_s, u"TEXT"_s)) << u"=Unknown clipboard kind: TEXT"_s;
+        QTest::newRow("unknown kind") << m_plistlib.write(sampleWith(u"entries/0/kind"_s, u"note"_s))
+                                      << u"=Unknown clipboard kind: note"_s;
+        QTest::newRow("kind in upper case") << m_plistlib.write(sampleWith(u"entries/0/kind"_s, u"TEXT"_s))
+                                            << u"=Unknown clipboard kind: TEXT"_s;
         for (const QString& id :
              {u"{6F1C2A3B-4D5E-4F60-8A7B-000000000000}"_s, u"6F1C2A3B4D5E4F608A7B000000000000"_s,
               u"6F1C2A3B-4D5E-4F60-8A7B-00000000000G"_s, u"6F1C2A3B-4D5E-4F608-A7B-000000000000"_s,
               u"6F1C2A3B-4D5E-4F60-8A7B-00000000000"_s}) {
-            QTest::addRow("id %s", qPrintable(id)) << m_plistlib.write(withEntryField(u"id"_s, id))
+            QTest::addRow("id %s", qPrintable(id)) << m_plistlib.write(sampleWith(u"entries/0/id"_s, id))
                                                    << u"entries[0].id: \"%1\" is not a UUID"_s.arg(id);
         }
 
