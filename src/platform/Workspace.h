@@ -1,6 +1,9 @@
 #pragma once
 
+#include <QIcon>
+#include <QList>
 #include <QString>
+#include <QStringList>
 #include <optional>
 
 struct RunningApplication {
@@ -8,6 +11,11 @@ struct RunningApplication {
     // On Linux the freedesktop desktop-file id.
     std::optional<QString> bundleIdentifier;
     qint64 processIdentifier = 0;
+    // Shown to the user as an application in its own right: on Linux it has a normal top-level window
+    // and its desktop entry, if any, is not NoDisplay.
+    bool isRegular = false;
+    // On Linux the desktop file's path.
+    std::optional<QString> bundleURL = std::nullopt;
 
     friend bool operator==(const RunningApplication&, const RunningApplication&) = default;
 };
@@ -17,4 +25,14 @@ public:
     virtual ~Workspace() = default;
 
     virtual std::optional<RunningApplication> frontmostApplication() const = 0;
+
+    // The installed application with that identifier (on Linux: the desktop file for a desktop-file id).
+    virtual std::optional<QString> applicationURL(const QString& bundleIdentifier) const = 0;
+    // One element per application, however many windows or processes it has.
+    virtual QList<RunningApplication> runningApplications() const = 0;
+    // Every installed application called `name`, in any of its localised names (on Linux: the desktop
+    // entries in the XDG application folders). Callers decide what an ambiguous answer means.
+    virtual QStringList installedApplicationURLs(const QString& name) const = 0;
+    // The application's own icon in its own colours; null when it has none.
+    virtual QIcon applicationIcon(const QString& applicationURL) const = 0;
 };

@@ -2,10 +2,49 @@
 
 #include "platform/Workspace.h"
 
-// A workspace whose frontmost application tests set directly.
+#include <QHash>
+
+// A workspace whose applications tests set directly; it counts the lookups that cost time for real.
 class FakeWorkspace final : public Workspace {
 public:
     std::optional<RunningApplication> frontmost;
+    // Bundle identifier → application URL.
+    QHash<QString, QString> installedByIdentifier;
+    QList<RunningApplication> running;
+    // Name → the installed applications of that name.
+    QHash<QString, QStringList> installedByName;
+    // Application URL → its icon; others have none.
+    QHash<QString, QIcon> icons;
+
+    mutable int runningApplicationScans = 0;
+    mutable int folderProbes = 0;
+    mutable int iconLoads = 0;
 
     std::optional<RunningApplication> frontmostApplication() const override { return frontmost; }
+
+    std::optional<QString> applicationURL(const QString& bundleIdentifier) const override
+    {
+        if (const auto found = installedByIdentifier.constFind(bundleIdentifier);
+            found != installedByIdentifier.cend())
+            return *found;
+        return std::nullopt;
+    }
+
+    QList<RunningApplication> runningApplications() const override
+    {
+        ++runningApplicationScans;
+        return running;
+    }
+
+    QStringList installedApplicationURLs(const QString& name) const override
+    {
+        ++folderProbes;
+        return installedByName.value(name);
+    }
+
+    QIcon applicationIcon(const QString& applicationURL) const override
+    {
+        ++iconLoads;
+        return icons.value(applicationURL);
+    }
 };

@@ -100,6 +100,8 @@ std::optional<DesktopEntryIndex::Entry> DesktopEntryIndex::parse(const QByteArra
             entry.startupWMClass = value;
         } else if (key == QLatin1StringView("Icon")) {
             entry.icon = value;
+        } else if (key == QLatin1StringView("NoDisplay")) {
+            entry.noDisplay = value == QLatin1StringView("true");
         } else if ((key == QLatin1StringView("Hidden")) && value == QLatin1StringView("true")) {
             return std::nullopt;
         }
@@ -134,8 +136,10 @@ void DesktopEntryIndex::rebuildIfChanged()
             QFile file(path);
             if (!file.open(QIODevice::ReadOnly))
                 continue;
-            if (std::optional<Entry> entry = parse(file.read(1 << 20), id))
+            if (std::optional<Entry> entry = parse(file.read(1 << 20), id)) {
+                entry->path = path;
                 m_entries.append(std::move(*entry));
+            }
         }
     }
 }
@@ -159,4 +163,26 @@ std::optional<DesktopEntryIndex::Entry> DesktopEntryIndex::find(const QString& w
         }
     }
     return std::nullopt;
+}
+
+std::optional<DesktopEntryIndex::Entry> DesktopEntryIndex::entry(const QString& id)
+{
+    rebuildIfChanged();
+    for (const Entry& candidate : std::as_const(m_entries)) {
+        if (candidate.id == id)
+            return candidate;
+    }
+    return std::nullopt;
+}
+
+QList<DesktopEntryIndex::Entry> DesktopEntryIndex::named(const QString& name)
+{
+    rebuildIfChanged();
+    QList<Entry> result;
+    for (const Entry& candidate : std::as_const(m_entries)) {
+        const QList<QString> localized = candidate.localizedNames.values();
+        if (candidate.name == name || localized.contains(name))
+            result.append(candidate);
+    }
+    return result;
 }

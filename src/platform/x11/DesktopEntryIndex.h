@@ -17,6 +17,10 @@ public:
         QHash<QString, QString> localizedNames;
         QString startupWMClass;
         QString icon;
+        // Installed, but kept out of menus.
+        bool noDisplay = false;
+        // The desktop file; empty for an entry parsed from memory.
+        QString path;
 
         // The Name for the locale, falling back from language_COUNTRY to language to the plain Name.
         QString nameFor(const QString& localeName) const;
@@ -28,6 +32,10 @@ public:
     // The entry whose StartupWMClass matches the window's class, or whose id matches the class
     // or the instance name, ignoring case.
     std::optional<Entry> find(const QString& wmInstance, const QString& wmClass);
+    // The entry with exactly this desktop-file id.
+    std::optional<Entry> entry(const QString& id);
+    // The entries whose Name or any localised Name is exactly `name`.
+    QList<Entry> named(const QString& name);
 
     static std::optional<Entry> parse(const QByteArray& contents, const QString& id);
 

@@ -1,5 +1,8 @@
 #include "platform/x11/X11Workspace.h"
 
+#include <QFile>
+#include <QFileInfo>
+#include <QHash>
 #include <QLocale>
 #include <cstdlib>
 #include <cstring>
@@ -13,36 +16,83 @@ struct FreeDeleter {
 };
 using PropertyReply = std::unique_ptr<xcb_get_property_reply_t, FreeDeleter>;
 
+xcb_get_property_cookie_t request(xcb_connection_t* connection, xcb_window_t window, xcb_atom_t name,
+                                  xcb_atom_t type, uint32_t longLength)
+{
+    return xcb_get_property(connection, 0, window, name, type, 0, longLength);
+}
+
 // An error (a window that has gone away, say) gives no reply rather than a crash.
-PropertyReply property(xcb_connection_t* connection, xcb_window_t window, xcb_atom_t name, xcb_atom_t type,
-                       uint32_t longLength)
+PropertyReply reply(xcb_connection_t* connection, xcb_get_property_cookie_t cookie)
 {
     xcb_generic_error_t* error = nullptr;
-    PropertyReply reply(xcb_get_property_reply(
-        connection, xcb_get_property(connection, 0, window, name, type, 0, longLength), &error));
+    PropertyReply reply(xcb_get_property_reply(connection, cookie, &error));
     std::free(error);
     if (!reply || reply->type == XCB_ATOM_NONE)
         return nullptr;
     return reply;
 }
 
+PropertyReply property(xcb_connection_t* connection, xcb_window_t window, xcb_atom_t name, xcb_atom_t type,
+                       uint32_t longLength)
+{
+    return reply(connection, request(connection, window, name, type, longLength));
+}
+
+QList<quint32> cardinals(const PropertyReply& reply)
+{
+    QList<quint32> values;
+    if (!reply || reply->format != 32)
+        return values;
+    values.resize(xcb_get_property_value_length(reply.get()) / 4);
+    if (!values.isEmpty())
+        std::memcpy(values.data(), xcb_get_property_value(reply.get()), values.size() * sizeof(quint32));
+    return values;
+}
+
 std::optional<quint32> cardinal(const PropertyReply& reply)
 {
-    if (!reply || reply->format != 32 || xcb_get_property_value_length(reply.get()) < 4)
-        return std::nullopt;
-    quint32 value = 0;
-    std::memcpy(&value, xcb_get_property_value(reply.get()), sizeof value);
-    return value;
+    const QList<quint32> values = cardinals(reply);
+    return values.isEmpty() ? std::nullopt : std::optional<quint32>(values.first());
+}
+
+QIcon themeIcon(const QString& name)
+{
+    if (name.isEmpty())
+        return {};
+    if (QFileInfo(name).isAbsolute())
+        return QFile::exists(name) ? QIcon(name) : QIcon();
+    QIcon icon = QIcon::fromTheme(name);
+    if (!icon.isNull())
+        return icon;
+    // Older packages still install their icon only here, outside every theme.
+    for (const char* suffix : {".png", ".svg", ".xpm"}) {
+        const QString path = QStringLiteral("/usr/share/pixmaps/") + name + QLatin1StringView(suffix);
+        if (QFile::exists(path))
+            return QIcon(path);
+    }
+    return {};
 }
 
 } // namespace
+
+struct X11Workspace::WindowProperties {
+    // Instance and class name, each NUL-terminated; null when the window has no WM_CLASS.
+    QByteArray wmClass;
+    std::optional<quint32> pid;
+    // Absent when the window does not say, which EWMH reads as normal.
+    std::optional<QList<quint32>> types;
+};
 
 X11Workspace::X11Workspace(xcb_connection_t* connection, DesktopEntryIndex index)
     : m_connection(connection), m_index(std::move(index))
 {
     m_root = xcb_setup_roots_iterator(xcb_get_setup(m_connection)).data->root;
     m_activeWindowAtom = atom("_NET_ACTIVE_WINDOW");
+    m_clientListAtom = atom("_NET_CLIENT_LIST");
     m_pidAtom = atom("_NET_WM_PID");
+    m_windowTypeAtom = atom("_NET_WM_WINDOW_TYPE");
+    m_normalTypeAtom = atom("_NET_WM_WINDOW_TYPE_NORMAL");
 }
 
 quint32 X11Workspace::atom(const char* name) const
@@ -53,36 +103,119 @@ quint32 X11Workspace::atom(const char* name) const
     return reply ? reply->atom : xcb_atom_t{XCB_ATOM_NONE};
 }
 
-std::optional<RunningApplication> X11Workspace::frontmostApplication() const
+QList<X11Workspace::WindowProperties> X11Workspace::properties(const QList<quint32>& windows) const
 {
-    const std::optional<quint32> active =
-        cardinal(property(m_connection, m_root, m_activeWindowAtom, XCB_ATOM_WINDOW, 1));
-    if (!active || *active == XCB_WINDOW_NONE)
-        return std::nullopt;
+    struct Cookies {
+        xcb_get_property_cookie_t wmClass, pid, types;
+    };
+    QList<Cookies> cookies;
+    cookies.reserve(windows.size());
+    for (const quint32 window : windows) {
+        cookies.append({request(m_connection, window, XCB_ATOM_WM_CLASS, XCB_ATOM_STRING, 256),
+                        request(m_connection, window, m_pidAtom, XCB_ATOM_CARDINAL, 1),
+                        request(m_connection, window, m_windowTypeAtom, XCB_ATOM_ATOM, 32)});
+    }
+    QList<WindowProperties> result;
+    result.reserve(windows.size());
+    for (const Cookies& cookie : std::as_const(cookies)) {
+        WindowProperties window;
+        if (const PropertyReply classReply = reply(m_connection, cookie.wmClass)) {
+            window.wmClass = QByteArray(static_cast<const char*>(xcb_get_property_value(classReply.get())),
+                                        xcb_get_property_value_length(classReply.get()));
+        }
+        window.pid = cardinal(reply(m_connection, cookie.pid));
+        if (const PropertyReply typeReply = reply(m_connection, cookie.types))
+            window.types = cardinals(typeReply);
+        result.append(std::move(window));
+    }
+    return result;
+}
 
-    const PropertyReply classReply = property(m_connection, *active, XCB_ATOM_WM_CLASS, XCB_ATOM_STRING, 256);
-    const PropertyReply pidReply = property(m_connection, *active, m_pidAtom, XCB_ATOM_CARDINAL, 1);
-    if (!classReply && !pidReply)
+std::optional<RunningApplication> X11Workspace::describe(const WindowProperties& window) const
+{
+    if (window.wmClass.isNull() && !window.pid)
         return std::nullopt;
 
     RunningApplication application;
-    application.processIdentifier = cardinal(pidReply).value_or(0);
-    if (!classReply)
+    application.processIdentifier = window.pid.value_or(0);
+    // Docks, desktops, menus and the like are parts of the desktop, not applications.
+    application.isRegular = !window.types || window.types->contains(m_normalTypeAtom);
+    if (window.wmClass.isNull())
         return application;
 
-    // WM_CLASS holds the instance and the class name, each NUL-terminated.
-    const QByteArray value(static_cast<const char*>(xcb_get_property_value(classReply.get())),
-                           xcb_get_property_value_length(classReply.get()));
-    const QList<QByteArray> parts = value.split('\0');
+    const QList<QByteArray> parts = window.wmClass.split('\0');
     const QString instance = QString::fromLocal8Bit(parts.value(0));
     const QString className = QString::fromLocal8Bit(parts.value(1));
     if (const std::optional<DesktopEntryIndex::Entry> entry = m_index.find(instance, className)) {
         application.localizedName = entry->nameFor(QLocale().name());
         application.bundleIdentifier = entry->id;
+        application.bundleURL = entry->path;
+        application.isRegular = application.isRegular && !entry->noDisplay;
     } else if (!className.isEmpty() || !instance.isEmpty()) {
         const QString name = className.isEmpty() ? instance : className;
         application.localizedName = name;
         application.bundleIdentifier = name;
     }
     return application;
+}
+
+std::optional<RunningApplication> X11Workspace::frontmostApplication() const
+{
+    const std::optional<quint32> active =
+        cardinal(property(m_connection, m_root, m_activeWindowAtom, XCB_ATOM_WINDOW, 1));
+    if (!active || *active == XCB_WINDOW_NONE)
+        return std::nullopt;
+    return describe(properties({*active}).first());
+}
+
+std::optional<QString> X11Workspace::applicationURL(const QString& bundleIdentifier) const
+{
+    if (const std::optional<DesktopEntryIndex::Entry> entry = m_index.entry(bundleIdentifier))
+        return entry->path;
+    return std::nullopt;
+}
+
+QList<RunningApplication> X11Workspace::runningApplications() const
+{
+    const QList<quint32> windows =
+        cardinals(property(m_connection, m_root, m_clientListAtom, XCB_ATOM_WINDOW, 1 << 16));
+    QList<RunningApplication> applications;
+    // One application per desktop file; without one, per process and name.
+    QHash<QString, qsizetype> byKey;
+    for (const WindowProperties& window : properties(windows)) {
+        const std::optional<RunningApplication> application = describe(window);
+        if (!application)
+            continue;
+        const QString key =
+            application->bundleURL.value_or(QString::number(application->processIdentifier) + u'\n' +
+                                            application->bundleIdentifier.value_or(QString()));
+        if (const auto known = byKey.constFind(key); known != byKey.cend()) {
+            applications[*known].isRegular = applications[*known].isRegular || application->isRegular;
+            continue;
+        }
+        byKey.insert(key, applications.size());
+        applications.append(*application);
+    }
+    return applications;
+}
+
+QStringList X11Workspace::installedApplicationURLs(const QString& name) const
+{
+    QStringList urls;
+    // Helpers and handlers kept out of menus would make ordinary names ambiguous.
+    for (const DesktopEntryIndex::Entry& entry : m_index.named(name)) {
+        if (!entry.noDisplay)
+            urls.append(entry.path);
+    }
+    return urls;
+}
+
+QIcon X11Workspace::applicationIcon(const QString& applicationURL) const
+{
+    QFile file(applicationURL);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    const std::optional<DesktopEntryIndex::Entry> entry =
+        DesktopEntryIndex::parse(file.read(1 << 20), QFileInfo(applicationURL).completeBaseName());
+    return entry ? themeIcon(entry->icon) : QIcon();
 }

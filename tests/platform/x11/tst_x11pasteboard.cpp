@@ -65,7 +65,7 @@ class TestX11Pasteboard : public QObject {
         return path;
     }
 
-    // xclip serves the copy from a child it forks; the parent exits once the child owns the selection.
+    // xclip serves the copy from a child it forks; the parent exits once it has handed over.
     void xclip(const QStringList& arguments, const QByteArray& input)
     {
         QProcess process;
@@ -76,6 +76,12 @@ class TestX11Pasteboard : public QObject {
         process.closeWriteChannel();
         QVERIFY(process.waitForFinished(20000));
         QCOMPARE(process.exitCode(), 0);
+    }
+
+    // The forked child may take the selection only after the parent has exited.
+    static bool clipboardHolds(const QByteArray& text)
+    {
+        return QTest::qWaitFor([&] { return xclipOut(QStringLiteral("UTF8_STRING")) == text; }, 10000);
     }
 
     QProcess* owner(const QStringList& arguments)
@@ -156,6 +162,7 @@ private Q_SLOTS:
     void contentsPresentAtStartAreNotACopy()
     {
         xclip({}, "present before start");
+        QVERIFY(clipboardHolds("present before start"));
         makeBackend();
         m_monitor->start();
         QSignalSpy published(m_pasteboard.get(), &X11Pasteboard::published);

@@ -1,0 +1,45 @@
+#pragma once
+
+#include "models/ClipboardEntry.h"
+
+#include <QWidget>
+
+class QLabel;
+class QStackedLayout;
+class CenteredTextView;
+class ClipboardEmptyState;
+class FileListPreview;
+
+// One entry in the detail pane: where and when it was copied, then its content by kind.
+class EntryPreview : public QWidget {
+    Q_OBJECT
+
+public:
+    explicit EntryPreview(const ClipboardEntry& entry, QWidget* parent = nullptr);
+
+    const ClipboardEntry& entry() const { return m_entry; }
+    // The shown image's source size, once decoded.
+    std::optional<QSize> imageDimensions() const { return m_imageDimensions; }
+    QWidget* content() const { return m_content; }
+
+    void retranslate();
+
+    // Abbreviated month, day, hour and minute in the interface language.
+    static QString dateText(const Timestamp& timestamp, const QString& languageIdentifier);
+    // The text a text or link entry shows: its plain text, else its rich text reduced, else a note.
+    static QString previewText(const ClipboardEntry& entry);
+
+Q_SIGNALS:
+    void imageLoaded();
+
+private:
+    void loadImage();
+    void showImage(const QImage& image, QSize pixelSize);
+
+    ClipboardEntry m_entry;
+    QLabel* m_sourceName = nullptr;
+    QLabel* m_dimensions = nullptr;
+    QLabel* m_date = nullptr;
+    QWidget* m_content = nullptr;
+    std::optional<QSize> m_imageDimensions;
+};

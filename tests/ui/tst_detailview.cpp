@@ -1,0 +1,279 @@
+#include "app/AppModel.h"
+#include "app/Localization.h"
+#include "app/Preferences.h"
+#include "models/PasteboardType.h"
+#include "support/EntryBuilder.h"
+#include "support/FakePasteboard.h"
+#include "support/FakeWorkspace.h"
+#include "support/ManualDelayTimer.h"
+#include "ui/CenteredTextView.h"
+#include "ui/ClipboardEmptyState.h"
+#include "ui/DetailView.h"
+#include "ui/EntryPreview.h"
+#include "ui/ErrorBanner.h"
+#include "ui/FileListPreview.h"
+#include "ui/HistoryButton.h"
+#include "ui/ImageDecoding.h"
+
+#include <QBuffer>
+#include <QImageWriter>
+#include <QLabel>
+#include <QSignalSpy>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTextBlock>
+#include <QTextBrowser>
+
+using namespace Qt::StringLiterals;
+
+Q_DECLARE_METATYPE(ClipboardEntry)
+
+namespace {
+
+QByteArray encoded(const QImage& image, const char* format,
+                   QImageIOHandler::Transformations transformation = {})
+{
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    QImageWriter writer(&buffer, format);
+    writer.setTransformation(transformation);
+    writer.write(image);
+    return bytes;
+}
+
+// Fingerprint and key follow the items, as a capture's would, so that entries stay distinct.
+ClipboardEntry refreshed(ClipboardEntry entry)
+{
+    entry.fingerprint = ClipboardEntry::fingerprintOf(entry.items);
+    entry.deduplicationKey =
+        ClipboardEntry::makeDeduplicationKey(entry.sourceName, std::nullopt, entry.fingerprint);
+    return entry;
+}
+
+ClipboardEntry imageEntry(const QByteArray& png)
+{
+    ClipboardEntry entry = makeEntry(u"image"_s, 10);
+    entry.kind = ClipboardKind::image;
+    entry.plainText.reset();
+    entry.items = {{{{PasteboardType::png, png}}}};
+    return refreshed(entry);
+}
+
+ClipboardEntry fileEntry(const QStringList& paths)
+{
+    ClipboardEntry entry = makeEntry(u"files"_s, 10);
+    entry.kind = ClipboardKind::file;
+    entry.plainText.reset();
+    entry.items.clear();
+    for (const QString& path : paths)
+        entry.items.append({{{PasteboardType::fileURL, QUrl::fromLocalFile(path).toEncoded()}}});
+    return refreshed(entry);
+}
+
+struct Harness {
+    QTemporaryDir root;
+    Preferences preferences{root.filePath(u"Clipwell.conf"_s)};
+    FakePasteboard pasteboard;
+    FakeWorkspace workspace;
+    std::unique_ptr<AppModel> model;
+    std::unique_ptr<DetailView> view;
+
+    explicit Harness(const QList<ClipboardEntry>& entries)
+    {
+        HistoryRepository::write(root.filePath(u"history"_s), entries);
+        model = std::make_unique<AppModel>(pasteboard, workspace, preferences, root.filePath(u"history"_s),
+                                           std::make_unique<ManualDelayTimer>());
+        view = std::make_unique<DetailView>(*model);
+        view->resize(640, 480);
+        view->show();
+    }
+
+    bool load()
+    {
+        model->start();
+        return QTest::qWaitFor([this] { return !model->isLoading(); }, 10000);
+    }
+};
+
+} // namespace
+
+class TestDetailView : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void initTestCase()
+    {
+        QStandardPaths::setTestModeEnabled(true);
+        AppLocalization::shared().select(AppLanguage::english);
+    }
+
+    void bodyFollowsTheModel()
+    {
+        Harness h({makeEntry(u"hello"_s, 2), makeEntry(u"world"_s, 1)});
+        QVERIFY(!h.view->emptyState()->isVisible());
+        QVERIFY(!h.view->preview());
+        QVERIFY(!h.view->copyAgainButton()->isEnabled());
+
+        QVERIFY(h.load());
+        QVERIFY(h.view->preview());
+        EntryPreview* first = h.view->preview();
+        QCOMPARE(first->entry().title, u"hello"_s);
+        QVERIFY(h.view->copyAgainButton()->isEnabled());
+
+        // Unrelated changes keep the preview; another selection replaces it.
+        h.model->setActivityMessage(AppMessage{L10n::Key::copyTooLarge, std::nullopt});
+        QCOMPARE(h.view->preview(), first);
+        QCOMPARE(h.view->activityLabel()->text(), L10n::text(L10n::Key::copyTooLarge));
+        h.model->setSelection(h.model->entries().last().id);
+        QVERIFY(h.view->preview() != first);
+
+        h.model->setQuery(u"nothing matches this"_s);
+        QVERIFY(!h.view->preview());
+        QVERIFY(h.view->emptyState()->isVisible());
+        QCOMPARE(h.view->emptyState()->message(), L10n::text(L10n::Key::detailEmpty));
+        QVERIFY(!h.view->copyAgainButton()->isEnabled());
+    }
+
+    void copyAgainAndTheErrorBanner()
+    {
+        Harness h({makeEntry(u"again"_s, 1)});
+        QVERIFY(h.load());
+        QVERIFY(!h.view->errorBanner()->isVisible());
+        h.view->copyAgainButton()->click();
+        QCOMPARE(h.pasteboard.writes.size(), 1);
+
+        h.model->setErrorMessage(AppMessage{std::nullopt, AppError::fixed(u"The disk is full"_s)});
+        QVERIFY(h.view->errorBanner()->isVisible());
+        QCOMPARE(h.view->errorBanner()->text(), u"The disk is full"_s);
+        h.view->errorBanner()->dismissButton()->click();
+        QVERIFY(!h.model->errorMessage());
+        QVERIFY(!h.view->errorBanner()->isVisible());
+    }
+
+    void previewText_data()
+    {
+        QTest::addColumn<ClipboardEntry>("entry");
+        QTest::addColumn<QString>("text");
+        ClipboardEntry rich = makeEntry(u"x"_s, 1);
+        rich.plainText.reset();
+        rich.items = {{{{PasteboardType::rtf, "{\\rtf1\\ansi Hello {\\b bold} world\\par}"}}}};
+        QTest::newRow("plain text") << makeEntry(u"plain"_s, 1) << u"plain"_s;
+        QTest::newRow("rich text only") << rich << u"Hello bold world"_s;
+        ClipboardEntry unreadable = rich;
+        unreadable.items = {{{{PasteboardType::rtf, "not rtf"}}}};
+        QTest::newRow("unreadable rich text") << unreadable << L10n::text(L10n::Key::richTextPreview);
+    }
+
+    void previewText()
+    {
+        QFETCH(ClipboardEntry, entry);
+        QFETCH(QString, text);
+        QCOMPARE(EntryPreview::previewText(entry), text);
+    }
+
+    void shortTextIsCentredLongTextScrollsFromTheTop()
+    {
+        CenteredTextView view;
+        view.resize(600, 400);
+        view.QWidget::show();
+        view.show(u"short"_s, view.font(), std::nullopt, u"preview"_s);
+        const QRect shortText = view.textGeometry();
+        QVERIFY(qAbs(shortText.center().x() - view.viewport()->width() / 2) <= 2);
+        QVERIFY(qAbs(shortText.center().y() - view.viewport()->height() / 2) <= 2);
+
+        view.show(QString(4000, u'w').replace(u'w', u"word "_s), view.font(), std::nullopt, u"preview"_s);
+        const QRect longText = view.textGeometry();
+        QCOMPARE(longText.width(), view.viewport()->width() - 40);
+        QCOMPARE(longText.top(), 12);
+        QVERIFY(longText.height() > view.viewport()->height());
+    }
+
+    void onlyTheTrimmedAddressIsALink()
+    {
+        CenteredTextView view;
+        view.resize(600, 400);
+        const QString text = u"\n  https://example.com/a  \n"_s;
+        view.show(text, view.font(), QUrl(u"https://example.com/a"_s), u"preview"_s);
+        QTextDocument* document = view.textBrowser()->document();
+        QTextCursor cursor(document);
+        int linked = 0;
+        for (QTextBlock block = document->begin(); block.isValid(); block = block.next()) {
+            for (auto it = block.begin(); !it.atEnd(); ++it) {
+                if (it.fragment().charFormat().isAnchor()) {
+                    QCOMPARE(it.fragment().text(), u"https://example.com/a"_s);
+                    QVERIFY(it.fragment().charFormat().fontUnderline());
+                    ++linked;
+                }
+            }
+        }
+        QCOMPARE(linked, 1);
+    }
+
+    void imagesDecodeWithTheirOrientation_data()
+    {
+        QTest::addColumn<QByteArray>("data");
+        QTest::addColumn<QSize>("pixelSize");
+        QTest::addColumn<QSize>("imageSize");
+        QImage landscape(3200, 1600, QImage::Format_RGB32);
+        landscape.fill(Qt::darkCyan);
+        QTest::newRow("large png is scaled")
+            << encoded(landscape, "png") << QSize(3200, 1600) << QSize(1600, 800);
+        QTest::newRow("tiff") << encoded(landscape.scaled(400, 200), "tiff") << QSize(400, 200)
+                              << QSize(400, 200);
+        QTest::newRow("rotated photo swaps its size")
+            << encoded(landscape.scaled(400, 200), "jpeg", QImageIOHandler::TransformationRotate90)
+            << QSize(200, 400) << QSize(200, 400);
+    }
+
+    void imagesDecodeWithTheirOrientation()
+    {
+        QFETCH(QByteArray, data);
+        QFETCH(QSize, pixelSize);
+        QFETCH(QSize, imageSize);
+        const std::optional<DecodedImage> decoded = ImageDecoding::decode(data, 1600);
+        QVERIFY(decoded);
+        QCOMPARE(decoded->pixelSize, pixelSize);
+        QCOMPARE(decoded->image.size(), imageSize);
+    }
+
+    void imageAndFilePreviews()
+    {
+        QImage image(300, 200, QImage::Format_RGB32);
+        image.fill(Qt::red);
+        Harness h({imageEntry(encoded(image, "png")), imageEntry("not an image"),
+                   fileEntry({QDir::tempPath(), u"/nowhere/gone.txt"_s})});
+        QVERIFY(h.load());
+        QSignalSpy loaded(h.view->preview(), &EntryPreview::imageLoaded);
+        QVERIFY(loaded.wait(10000));
+        QCOMPARE(h.view->preview()->imageDimensions(), std::optional(QSize(300, 200)));
+
+        h.model->setSelection(h.model->entries()[1].id);
+        auto* unavailable = qobject_cast<ClipboardEmptyState*>(h.view->preview()->content());
+        QVERIFY(unavailable);
+        QCOMPARE(unavailable->message(), L10n::text(L10n::Key::imagePreviewUnavailable));
+
+        h.model->setSelection(h.model->entries()[2].id);
+        auto* files = qobject_cast<FileListPreview*>(h.view->preview()->content());
+        QVERIFY(files);
+        int warnings = 0;
+        for (QLabel* label : files->findChildren<QLabel*>())
+            warnings += label->text() == L10n::text(L10n::Key::fileUnavailable);
+        QCOMPARE(warnings, 1);
+    }
+
+    void datesFollowTheInterfaceLanguage()
+    {
+        const Timestamp time =
+            Timestamp::fromDateTime(QDateTime(QDate(2026, 3, 4), QTime(15, 7), Qt::LocalTime));
+        const QString english = EntryPreview::dateText(time, u"en"_s);
+        QVERIFY2(english.contains(u"Mar"_s) && english.contains(u"3:07"_s) && english.contains(u"PM"_s),
+                 qPrintable(english));
+        const QString chinese = EntryPreview::dateText(time, u"zh-Hans"_s);
+        QVERIFY2(chinese.contains(u"3月4日"_s), qPrintable(chinese));
+    }
+};
+
+QTEST_MAIN(TestDetailView)
+#include "tst_detailview.moc"
