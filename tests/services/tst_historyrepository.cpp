@@ -45,14 +45,14 @@ void writeFile(const QString& path, const QByteArray& bytes)
 
 } // namespace
 
-struct Spec {
+struct Row {
     const char* title;
     double time;
     qint64 extraMiB;
     int sameAs; // index of an earlier row whose id (>= 0) or key (<= -2, as -2 - index) it shares; -1 none
 };
-Q_DECLARE_METATYPE(QList<Spec>)
-Q_DECLARE_METATYPE(Spec)
+Q_DECLARE_METATYPE(QList<Row>)
+Q_DECLARE_METATYPE(Row)
 Q_DECLARE_METATYPE(std::optional<HistoryRepository::RepositoryError>)
 
 class TestHistoryRepository : public QObject {
@@ -63,16 +63,16 @@ class TestHistoryRepository : public QObject {
 
     QString freshDirectory() { return m_root.filePath(QStringLiteral("d%1/Clipwell").arg(++m_dirCount)); }
 
-    static QList<ClipboardEntry> build(const QList<Spec>& specs)
+    static QList<ClipboardEntry> build(const QList<Row>& rows)
     {
         QList<ClipboardEntry> entries;
-        for (const Spec& spec : specs) {
-            ClipboardEntry entry = makeEntry(QString::fromUtf8(spec.title), spec.time, spec.extraMiB * MiB);
-            if (spec.sameAs >= 0) {
-                entry.id = entries[spec.sameAs].id;
-            } else if (spec.sameAs <= -2) {
+        for (const Row& row : rows) {
+            ClipboardEntry entry = makeEntry(QString::fromUtf8(row.title), row.time, row.extraMiB * MiB);
+            if (row.sameAs >= 0) {
+                entry.id = entries[row.sameAs].id;
+            } else if (row.sameAs <= -2) {
                 // Same source and content as the earlier entry: the same key, a different id.
-                const ClipboardEntry& earlier = entries[-2 - spec.sameAs];
+                const ClipboardEntry& earlier = entries[-2 - row.sameAs];
                 entry.items = earlier.items;
                 entry.fingerprint = earlier.fingerprint;
                 entry.deduplicationKey = earlier.deduplicationKey;
@@ -87,32 +87,32 @@ private Q_SLOTS:
 
     void trim_data()
     {
-        QTest::addColumn<QList<Spec>>("specs");
+        QTest::addColumn<QList<Row>>("rows");
         QTest::addColumn<QString>("expected");
 
         QTest::newRow("oldest first becomes newest first")
-            << QList<Spec>{{"a", 1, 0, -1}, {"b", 2, 0, -1}, {"c", 3, 0, -1}} << QStringLiteral("c b a");
+            << QList<Row>{{"a", 1, 0, -1}, {"b", 2, 0, -1}, {"c", 3, 0, -1}} << QStringLiteral("c b a");
         QTest::newRow("equal times keep file order")
-            << QList<Spec>{{"a", 5, 0, -1}, {"b", 5, 0, -1}, {"c", 9, 0, -1}} << QStringLiteral("c a b");
+            << QList<Row>{{"a", 5, 0, -1}, {"b", 5, 0, -1}, {"c", 9, 0, -1}} << QStringLiteral("c a b");
         QTest::newRow("same id: the later copy stays")
-            << QList<Spec>{{"old", 1, 0, -1}, {"new", 2, 0, 0}} << QStringLiteral("new");
+            << QList<Row>{{"old", 1, 0, -1}, {"new", 2, 0, 0}} << QStringLiteral("new");
         QTest::newRow("same key: the later copy stays")
-            << QList<Spec>{{"old", 1, 0, -1}, {"new", 2, 0, -2}} << QStringLiteral("new");
+            << QList<Row>{{"old", 1, 0, -1}, {"new", 2, 0, -2}} << QStringLiteral("new");
         QTest::newRow("same key and time: the first in the file stays")
-            << QList<Spec>{{"first", 3, 0, -1}, {"second", 3, 0, -2}} << QStringLiteral("first");
+            << QList<Row>{{"first", 3, 0, -1}, {"second", 3, 0, -2}} << QStringLiteral("first");
         QTest::newRow("over 12 MiB is dropped")
-            << QList<Spec>{{"big", 2, 13, -1}, {"small", 1, 0, -1}} << QStringLiteral("small");
+            << QList<Row>{{"big", 2, 13, -1}, {"small", 1, 0, -1}} << QStringLiteral("small");
         QTest::newRow("64 MiB in all, a smaller later entry still fits")
-            << QList<Spec>{{"1", 7, 11, -1}, {"2", 6, 11, -1}, {"3", 5, 11, -1}, {"4", 4, 11, -1},
+            << QList<Row>{{"1", 7, 11, -1}, {"2", 6, 11, -1}, {"3", 5, 11, -1}, {"4", 4, 11, -1},
                            {"5", 3, 11, -1}, {"6", 2, 11, -1}, {"7", 1, 1, -1}}
             << QStringLiteral("1 2 3 4 5 7");
     }
 
     void trim()
     {
-        QFETCH(QList<Spec>, specs);
+        QFETCH(QList<Row>, rows);
         QFETCH(QString, expected);
-        QCOMPARE(titles(HistoryRepository::trim(build(specs))), expected);
+        QCOMPARE(titles(HistoryRepository::trim(build(rows))), expected);
     }
 
     void trimKeepsTwoHundredAndDropsEmptyEntries()
@@ -131,31 +131,31 @@ private Q_SLOTS:
 
     void recording_data()
     {
-        QTest::addColumn<QList<Spec>>("specs");
-        QTest::addColumn<Spec>("recorded");
+        QTest::addColumn<QList<Row>>("rows");
+        QTest::addColumn<Row>("recorded");
         QTest::addColumn<QString>("expected");
 
-        const QList<Spec> three{{"c", 30, 0, -1}, {"b", 20, 0, -1}, {"a", 10, 0, -1}};
+        const QList<Row> three{{"c", 30, 0, -1}, {"b", 20, 0, -1}, {"a", 10, 0, -1}};
         QTest::newRow("a new copy goes in front")
-            << three << Spec{"n", 40, 0, -1} << QStringLiteral("n c b a");
-        QTest::newRow("the clock stepped back") << three << Spec{"n", 15, 0, -1} << QStringLiteral("c b n a");
-        QTest::newRow("equal time goes before") << three << Spec{"n", 20, 0, -1} << QStringLiteral("c n b a");
+            << three << Row{"n", 40, 0, -1} << QStringLiteral("n c b a");
+        QTest::newRow("the clock stepped back") << three << Row{"n", 15, 0, -1} << QStringLiteral("c b n a");
+        QTest::newRow("equal time goes before") << three << Row{"n", 20, 0, -1} << QStringLiteral("c n b a");
         QTest::newRow("an oversized copy is not kept")
-            << three << Spec{"n", 40, 13, -1} << QStringLiteral("c b a");
+            << three << Row{"n", 40, 13, -1} << QStringLiteral("c b a");
         QTest::newRow("a big copy pushes out what no longer fits")
-            << QList<Spec>{{"c", 30, 11, -1}, {"b", 20, 11, -1}, {"a", 10, 11, -1},
+            << QList<Row>{{"c", 30, 11, -1}, {"b", 20, 11, -1}, {"a", 10, 11, -1},
                            {"z", 5, 11, -1},  {"y", 4, 11, -1},  {"x", 3, 1, -1}}
-            << Spec{"n", 40, 11, -1} << QStringLiteral("n c b a z x");
+            << Row{"n", 40, 11, -1} << QStringLiteral("n c b a z x");
     }
 
     void recording()
     {
-        QFETCH(QList<Spec>, specs);
-        QFETCH(Spec, recorded);
+        QFETCH(QList<Row>, rows);
+        QFETCH(Row, recorded);
         QFETCH(QString, expected);
         const ClipboardEntry entry =
             makeEntry(QString::fromUtf8(recorded.title), recorded.time, recorded.extraMiB * MiB);
-        QCOMPARE(titles(HistoryRepository::recording(entry, build(specs))), expected);
+        QCOMPARE(titles(HistoryRepository::recording(entry, build(rows))), expected);
     }
 
     void recordingAgainMovesTheExistingEntry()
