@@ -134,11 +134,13 @@ void CenteredTextView::layoutPreview(bool force)
 
     const int available = viewportSize.width() - 2 * horizontalInset;
     QTextDocument* document = m_browser->document();
-    // The widest line the text wants, then no wider than the pane allows.
-    document->setTextWidth(-1);
+    // The widest line the text wants, then no wider than the pane allows. The browser owns the
+    // document's width and resets it whenever it relayouts, so the width goes through its wrap mode.
+    m_browser->setLineWrapMode(QTextEdit::NoWrap);
     const int ideal = static_cast<int>(std::ceil(document->idealWidth()));
     const int contentWidth = std::clamp(ideal, 1, available);
-    document->setTextWidth(contentWidth);
+    m_browser->setLineWrapColumnOrWidth(contentWidth);
+    m_browser->setLineWrapMode(QTextEdit::FixedPixelWidth);
     const int usedHeight = static_cast<int>(std::ceil(document->documentLayout()->documentSize().height()));
 
     const int documentHeight = usedHeight + 2 * verticalInset;

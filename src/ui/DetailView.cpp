@@ -7,6 +7,7 @@
 #include "ui/ErrorBanner.h"
 #include "ui/HistoryAppearance.h"
 #include "ui/HistoryButton.h"
+#include "ui/SecondaryLabel.h"
 
 #include <QFrame>
 #include <QHBoxLayout>
@@ -25,22 +26,6 @@ QFrame* divider(QWidget* parent)
     line->setForegroundRole(QPalette::Mid);
     return line;
 }
-
-// Paints its text in the secondary colour, resolved at each paint so theme changes reach it.
-class ActivityLabel : public QLabel {
-public:
-    using QLabel::QLabel;
-
-protected:
-    void paintEvent(QPaintEvent*) override
-    {
-        QPainter painter(this);
-        painter.setPen(HistoryAppearance::secondary(this));
-        painter.setFont(font());
-        const QString shown = fontMetrics().elidedText(text(), Qt::ElideRight, contentsRect().width());
-        painter.drawText(contentsRect(), Qt::AlignLeft | Qt::AlignVCenter, shown);
-    }
-};
 
 } // namespace
 
@@ -66,7 +51,7 @@ DetailView::DetailView(AppModel& model, QWidget* parent) : QWidget(parent), m_mo
     auto* footer = new QHBoxLayout;
     footer->setContentsMargins(16, 10, 16, 10);
     footer->setSpacing(8);
-    m_activity = new ActivityLabel(this);
+    m_activity = new SecondaryLabel(this);
     QFont activityFont = m_activity->font();
     activityFont.setPointSizeF(12);
     m_activity->setFont(activityFont);

@@ -1,6 +1,7 @@
 #include "ui/HistoryImagePreview.h"
 
 #include "app/Localization.h"
+#include "ui/ActivityIndicator.h"
 #include "ui/HistoryAppearance.h"
 #include "ui/ImageDecoding.h"
 #include "ui/Symbols.h"
@@ -19,7 +20,6 @@ constexpr int failureSymbolSize = 24;
 constexpr qreal failureTextPointSize = 12;
 constexpr int failureSpacing = 6;
 constexpr int spinnerSize = 16;
-constexpr int spinnerSpokes = 8;
 
 // A picture, not a group: screen readers read the label and stop.
 class PreviewAccessible : public QAccessibleWidget {
@@ -32,6 +32,51 @@ QAccessibleInterface* accessibleFactory(const QString& className, QObject* objec
     if (className == QLatin1StringView("HistoryImagePreview") && object && object->isWidgetType())
         return new PreviewAccessible(static_cast<QWidget*>(object));
     return nullptr;
+}
+
+void paintThumbnail(QPainter& painter, const QRect& rect, const QImage& thumbnail, QPixmap& scaled,
+                    qreal ratio)
+{
+    const QRect content =
+        rect.adjusted(HistoryImagePreview::horizontalPadding, HistoryImagePreview::verticalPadding,
+                      -HistoryImagePreview::horizontalPadding, -HistoryImagePreview::verticalPadding);
+    if (content.isEmpty() || thumbnail.isNull())
+        return;
+    const QSize target = thumbnail.size().scaled(content.size(), Qt::KeepAspectRatio);
+    const QSize pixels = (QSizeF(target) * ratio).toSize();
+    // Scaled once per size rather than on every paint; the pixmap is made here, on the GUI thread.
+    if (scaled.size() != pixels || scaled.devicePixelRatio() != ratio) {
+        scaled =
+            QPixmap::fromImage(thumbnail.scaled(pixels, Qt::IgnoreAspectRatio, Qt::SmoothTransformation));
+        scaled.setDevicePixelRatio(ratio);
+    }
+    const QPoint origin(content.x() + (content.width() - target.width()) / 2,
+                        content.y() + (content.height() - target.height()) / 2);
+    painter.drawPixmap(origin, scaled);
+}
+
+void paintFailure(QPainter& painter, const QRect& rect, const QPalette& palette, const QFont& font,
+                  qreal ratio)
+{
+    const QColor colour = HistoryAppearance::resolve(HistoryAppearance::Colour::secondary, palette);
+    QFont textFont = font;
+    textFont.setPointSizeF(failureTextPointSize);
+    const QFontMetrics metrics(textFont);
+    const int stackHeight = failureSymbolSize + failureSpacing + metrics.height();
+    const int top = rect.y() + (rect.height() - stackHeight) / 2;
+    painter.drawPixmap(rect.x() + (rect.width() - failureSymbolSize) / 2, top,
+                       Symbols::pixmap(QStringLiteral("photo"), failureSymbolSize, ratio, colour));
+    const QString text = L10n::text(L10n::Key::previewFailed);
+    painter.setFont(textFont);
+    painter.setPen(colour);
+    const QRect textRect(rect.x(), top + failureSymbolSize + failureSpacing, rect.width(), metrics.height());
+    painter.drawText(textRect, Qt::AlignCenter, metrics.elidedText(text, Qt::ElideRight, rect.width()));
+}
+
+void paintSpinner(QPainter& painter, const QRect& rect, int step, const QPalette& palette)
+{
+    ActivityIndicator::paint(painter, QRectF(rect).center(), spinnerSize,
+                             HistoryAppearance::resolve(HistoryAppearance::Colour::secondary, palette), step);
 }
 
 } // namespace
@@ -52,7 +97,7 @@ HistoryImagePreview::HistoryImagePreview(const ClipboardEntry& entry, std::optio
     setSizePolicy(policy);
     if (m_fixedHeight)
         setFixedHeight(*m_fixedHeight);
-    m_spinnerTimer.setInterval(100);
+    m_spinnerTimer.setInterval(spinnerInterval);
     connect(&m_spinnerTimer, &QTimer::timeout, this, [this] {
         m_spinnerStep = (m_spinnerStep + 1) % spinnerSpokes;
         update();
@@ -156,7 +201,12 @@ int HistoryImagePreview::heightForWidth(int width) const
 {
     if (m_fixedHeight)
         return *m_fixedHeight;
-    return std::clamp(qRound(width / m_aspectRatio), minimumPreviewHeight, maximumPreviewHeight);
+    return heightForWidth(width, m_aspectRatio);
+}
+
+int HistoryImagePreview::heightForWidth(int width, double aspectRatio)
+{
+    return std::clamp(qRound(width / aspectRatio), minimumPreviewHeight, maximumPreviewHeight);
 }
 
 QSize HistoryImagePreview::sizeHint() const
@@ -173,78 +223,31 @@ QSize HistoryImagePreview::minimumSizeHint() const
 void HistoryImagePreview::paintEvent(QPaintEvent*)
 {
     QPainter painter(this);
+    paint(painter, rect(), state(), m_thumbnail ? m_thumbnail->image : QImage(), m_scaled, m_spinnerStep,
+          palette(), font(), devicePixelRatioF());
+}
+
+void HistoryImagePreview::paint(QPainter& painter, const QRect& rect, State state, const QImage& thumbnail,
+                                QPixmap& scaled, int spinnerStep, const QPalette& palette, const QFont& font,
+                                qreal devicePixelRatio)
+{
+    painter.save();
     painter.setRenderHints(QPainter::Antialiasing | QPainter::SmoothPixmapTransform);
     QPainterPath clip;
-    clip.addRoundedRect(QRectF(rect()), cornerRadius, cornerRadius);
-    painter.setClipPath(clip);
-    switch (state()) {
+    clip.addRoundedRect(QRectF(rect), cornerRadius, cornerRadius);
+    painter.setClipPath(clip, Qt::IntersectClip);
+    switch (state) {
     case State::thumbnail:
-        paintThumbnail(painter);
+        paintThumbnail(painter, rect, thumbnail, scaled, devicePixelRatio);
         break;
     case State::failed:
-        paintFailure(painter);
+        paintFailure(painter, rect, palette, font, devicePixelRatio);
         break;
     case State::loading:
-        paintSpinner(painter);
+        paintSpinner(painter, rect, spinnerStep, palette);
         break;
     }
-}
-
-void HistoryImagePreview::paintThumbnail(QPainter& painter)
-{
-    const QRect content =
-        rect().adjusted(horizontalPadding, verticalPadding, -horizontalPadding, -verticalPadding);
-    if (content.isEmpty())
-        return;
-    const QSize target = m_thumbnail->image.size().scaled(content.size(), Qt::KeepAspectRatio);
-    const qreal ratio = devicePixelRatioF();
-    const QSize pixels = (QSizeF(target) * ratio).toSize();
-    // Scaled once per size rather than on every paint; the pixmap is made here, on the GUI thread.
-    if (m_scaled.size() != pixels || m_scaled.devicePixelRatio() != ratio) {
-        m_scaled = QPixmap::fromImage(
-            m_thumbnail->image.scaled(pixels, Qt::IgnoreAspectRatio, Qt::SmoothTransformation));
-        m_scaled.setDevicePixelRatio(ratio);
-    }
-    const QPoint origin(content.x() + (content.width() - target.width()) / 2,
-                        content.y() + (content.height() - target.height()) / 2);
-    painter.drawPixmap(origin, m_scaled);
-}
-
-void HistoryImagePreview::paintFailure(QPainter& painter)
-{
-    const QColor colour = HistoryAppearance::secondary(this);
-    QFont textFont = font();
-    textFont.setPointSizeF(failureTextPointSize);
-    const QFontMetrics metrics(textFont);
-    const int stackHeight = failureSymbolSize + failureSpacing + metrics.height();
-    const int top = (height() - stackHeight) / 2;
-    painter.drawPixmap(
-        (width() - failureSymbolSize) / 2, top,
-        Symbols::pixmap(QStringLiteral("photo"), failureSymbolSize, devicePixelRatioF(), colour));
-    const QString text = L10n::text(L10n::Key::previewFailed);
-    painter.setFont(textFont);
-    painter.setPen(colour);
-    const QRect textRect(0, top + failureSymbolSize + failureSpacing, width(), metrics.height());
-    painter.drawText(textRect, Qt::AlignCenter, metrics.elidedText(text, Qt::ElideRight, width()));
-}
-
-void HistoryImagePreview::paintSpinner(QPainter& painter)
-{
-    const QColor colour = HistoryAppearance::secondary(this);
-    painter.translate(QRectF(rect()).center());
-    const qreal outer = spinnerSize / 2.0;
-    QPen pen(colour, 2, Qt::SolidLine, Qt::RoundCap);
-    for (int spoke = 0; spoke < spinnerSpokes; ++spoke) {
-        // The spoke at the current step is darkest and the trail fades behind it.
-        const int age = (m_spinnerStep - spoke + spinnerSpokes) % spinnerSpokes;
-        QColor shade = colour;
-        shade.setAlphaF(colour.alphaF() * (1.0 - 0.8 * age / spinnerSpokes));
-        pen.setColor(shade);
-        painter.setPen(pen);
-        const qreal angle = 2 * M_PI * spoke / spinnerSpokes;
-        const QPointF direction(qSin(angle), -qCos(angle));
-        painter.drawLine(direction * outer * 0.45, direction * outer);
-    }
+    painter.restore();
 }
 
 void HistoryImagePreview::changeEvent(QEvent* event)

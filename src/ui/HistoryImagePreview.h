@@ -1,12 +1,15 @@
 #pragma once
 
 #include "models/ClipboardEntry.h"
+#include "ui/ActivityIndicator.h"
 #include "ui/HistoryThumbnailCache.h"
 
 #include <QPixmap>
 #include <QTimer>
 #include <QWidget>
 #include <optional>
+
+class QPainter;
 
 // An image entry's thumbnail in a history or quick paste row: a spinner while it decodes, the image
 // once it has, or a note when it cannot be shown.
@@ -23,6 +26,8 @@ public:
     static constexpr int cornerRadius = 10;
     static constexpr int horizontalPadding = 26;
     static constexpr int verticalPadding = 2;
+    static constexpr int spinnerSpokes = ActivityIndicator::spokes;
+    static constexpr int spinnerInterval = ActivityIndicator::stepInterval;
 
     // Without fixedHeight the preview is as tall as the image's shape asks, within the limits above.
     // cache defaults to the shared one.
@@ -42,6 +47,14 @@ public:
     QSize sizeHint() const override;
     QSize minimumSizeHint() const override;
 
+    // Shared with the list rows, which paint previews without a widget each.
+    static int heightForWidth(int width, double aspectRatio);
+    // Draws the preview of state into rect. scaled keeps the thumbnail as last scaled for drawing, so
+    // repaints at the same size cost a blit.
+    static void paint(QPainter& painter, const QRect& rect, State state, const QImage& thumbnail,
+                      QPixmap& scaled, int spinnerStep, const QPalette& palette, const QFont& font,
+                      qreal devicePixelRatio);
+
 Q_SIGNALS:
     void stateChanged(HistoryImagePreview::State state);
 
@@ -57,9 +70,6 @@ private:
     void fail();
     void updateAccessibleName();
     void updateSpinner();
-    void paintThumbnail(QPainter& painter);
-    void paintFailure(QPainter& painter);
-    void paintSpinner(QPainter& painter);
 
     ClipboardEntry m_entry;
     std::optional<int> m_fixedHeight;

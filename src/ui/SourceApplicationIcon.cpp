@@ -96,20 +96,29 @@ void SourceApplicationIcon::lookUp()
 void SourceApplicationIcon::paintEvent(QPaintEvent*)
 {
     QPainter painter(this);
-    const qreal ratio = devicePixelRatioF();
-    if (m_icon) {
-        const QPixmap pixmap = m_icon->pixmap(QSize(side, side), ratio);
+    paint(painter, rect(), m_icon ? &*m_icon : nullptr, m_kind,
+          m_colour.value_or(palette().color(foregroundRole())), devicePixelRatioF());
+}
+
+void SourceApplicationIcon::paint(QPainter& painter, const QRect& frame, const QIcon* icon,
+                                  ClipboardKind kind, const QColor& kindColour, qreal devicePixelRatio)
+{
+    if (icon) {
+        const QPixmap pixmap = icon->pixmap(QSize(side, side), devicePixelRatio);
         if (!pixmap.isNull()) {
+            painter.save();
             painter.setRenderHint(QPainter::SmoothPixmapTransform);
             QSizeF target = pixmap.deviceIndependentSize();
-            target.scale(width(), height(), Qt::KeepAspectRatio);
-            painter.drawPixmap(
-                QRectF(QPointF((width() - target.width()) / 2, (height() - target.height()) / 2), target),
-                pixmap, QRectF(pixmap.rect()));
+            target.scale(frame.width(), frame.height(), Qt::KeepAspectRatio);
+            painter.drawPixmap(QRectF(QPointF(frame.x() + (frame.width() - target.width()) / 2,
+                                              frame.y() + (frame.height() - target.height()) / 2),
+                                      target),
+                               pixmap, QRectF(pixmap.rect()));
+            painter.restore();
             return;
         }
     }
-    const QColor colour = m_colour.value_or(palette().color(foregroundRole()));
-    painter.drawPixmap((width() - kindIconSize) / 2, (height() - kindIconSize) / 2,
-                       ClipboardKindIcon::pixmap(m_kind, kindIconSize, ratio, colour));
+    painter.drawPixmap(frame.x() + (frame.width() - kindIconSize) / 2,
+                       frame.y() + (frame.height() - kindIconSize) / 2,
+                       ClipboardKindIcon::pixmap(kind, kindIconSize, devicePixelRatio, kindColour));
 }

@@ -8,6 +8,8 @@
 #include <QWidget>
 #include <optional>
 
+class QPainter;
+
 // The icon of the application an entry came from, else the entry's kind symbol. Decorative: the row
 // names the application in words, so assistive technologies skip it.
 class SourceApplicationIcon : public QWidget {
@@ -28,6 +30,11 @@ public:
     void setColour(std::optional<QColor> colour);
 
     QSize sizeHint() const override;
+
+    // Draws the icon, or the kind symbol in kindColour without one, centred in frame. Shared with the
+    // list rows, which paint it without a widget each.
+    static void paint(QPainter& painter, const QRect& frame, const QIcon* icon, ClipboardKind kind,
+                      const QColor& kindColour, qreal devicePixelRatio);
 
 Q_SIGNALS:
     void iconChanged();

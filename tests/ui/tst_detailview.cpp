@@ -188,6 +188,15 @@ private Q_SLOTS:
         QCOMPARE(longText.width(), view.viewport()->width() - 40);
         QCOMPARE(longText.top(), 12);
         QVERIFY(longText.height() > view.viewport()->height());
+
+        // Filled while hidden in a narrow frame, then shown wide: the line must not keep the narrow wrap.
+        CenteredTextView hidden;
+        hidden.resize(100, 40);
+        const QString line = u"Meeting notes for Thursday: ship on Monday"_s;
+        hidden.show(line, hidden.font(), std::nullopt, u"preview"_s);
+        hidden.resize(700, 400);
+        hidden.QWidget::show();
+        QVERIFY(hidden.textGeometry().width() >= hidden.fontMetrics().horizontalAdvance(line));
     }
 
     void onlyTheTrimmedAddressIsALink()

@@ -1,0 +1,226 @@
+#include "app/AppModel.h"
+#include "app/Localization.h"
+#include "app/Preferences.h"
+#include "support/EntryBuilder.h"
+#include "support/FakePasteboard.h"
+#include "support/FakeWorkspace.h"
+#include "support/ManualDelayTimer.h"
+#include "ui/ClipboardEmptyState.h"
+#include "ui/HistoryButton.h"
+#include "ui/HistoryFilterMenu.h"
+#include "ui/HistoryListView.h"
+#include "ui/HistorySearchField.h"
+#include "ui/HistorySidebar.h"
+
+#include <QFile>
+#include <QLabel>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+enum class Archive { entries, empty, damaged };
+
+struct Harness {
+    QTemporaryDir root;
+    Preferences preferences{root.filePath(u"Clipwell.conf"_s)};
+    FakePasteboard pasteboard;
+    FakeWorkspace workspace;
+    std::unique_ptr<AppModel> model;
+    ManualDelayTimer* loadingDelay = nullptr;
+    std::unique_ptr<HistorySidebar> sidebar;
+    int settingsOpened = 0;
+
+    explicit Harness(const QList<ClipboardEntry>& entries, Archive archive = Archive::entries)
+    {
+        const QString directory = root.filePath(u"history"_s);
+        if (archive == Archive::entries)
+            HistoryRepository::write(directory, entries);
+        if (archive == Archive::damaged) {
+            QDir().mkpath(directory);
+            QFile file(directory + u"/history.plist"_s);
+            file.open(QIODevice::WriteOnly);
+            file.write("not an archive");
+        }
+        model = std::make_unique<AppModel>(pasteboard, workspace, preferences, directory,
+                                           std::make_unique<ManualDelayTimer>());
+        auto delay = std::make_unique<ManualDelayTimer>();
+        loadingDelay = delay.get();
+        sidebar = std::make_unique<HistorySidebar>(
+            *model, [this] { ++settingsOpened; }, nullptr, std::move(delay),
+            std::make_unique<ManualDelayTimer>());
+        sidebar->resize(420, 700);
+        sidebar->show();
+    }
+
+    bool load()
+    {
+        model->start();
+        return QTest::qWaitFor([this] { return !model->isLoading(); }, 10000);
+    }
+};
+
+QList<ClipboardEntry> entries(int count)
+{
+    QList<ClipboardEntry> list;
+    for (int index = 0; index < count; ++index)
+        list.append(makeEntry(u"entry %1"_s.arg(index), 100 - index));
+    return list;
+}
+
+} // namespace
+
+class TestHistorySidebar : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void initTestCase()
+    {
+        QStandardPaths::setTestModeEnabled(true);
+        AppLocalization::shared().select(AppLanguage::english);
+    }
+
+    void listAreaStates_data()
+    {
+        QTest::addColumn<int>("count");
+        QTest::addColumn<Archive>("archive");
+        QTest::addColumn<QString>("query");
+        QTest::addColumn<HistorySidebar::ListState>("state");
+        QTest::addColumn<QString>("message");
+        QTest::addColumn<QString>("countText");
+
+        QTest::newRow("empty history") << 0 << Archive::empty << QString() << HistorySidebar::ListState::empty
+                                       << L10n::text(L10n::Key::historyEmpty) << u"0 items"_s;
+        QTest::newRow("one entry") << 1 << Archive::entries << QString() << HistorySidebar::ListState::list
+                                   << QString() << u"1 item"_s;
+        QTest::newRow("several entries") << 3 << Archive::entries << QString()
+                                         << HistorySidebar::ListState::list << QString() << u"3 items"_s;
+        QTest::newRow("query matches one") << 3 << Archive::entries << u"entry 2"_s
+                                           << HistorySidebar::ListState::list << QString() << u"1 item"_s;
+        QTest::newRow("query matches none")
+            << 3 << Archive::entries << u"zebra"_s << HistorySidebar::ListState::empty
+            << L10n::text(L10n::Key::noMatches) << u"0 items"_s;
+        QTest::newRow("unreadable archive")
+            << 0 << Archive::damaged << QString() << HistorySidebar::ListState::unavailable
+            << L10n::text(L10n::Key::historyUnavailable) << u"0 items"_s;
+    }
+
+    void listAreaStates()
+    {
+        QFETCH(int, count);
+        QFETCH(Archive, archive);
+        QFETCH(QString, query);
+        QFETCH(HistorySidebar::ListState, state);
+        QFETCH(QString, message);
+        QFETCH(QString, countText);
+
+        Harness h(entries(count), archive);
+        QCOMPARE(h.sidebar->listState(), HistorySidebar::ListState::loading);
+        QVERIFY(h.load());
+        h.sidebar->searchField()->setText(query);
+        QCOMPARE(h.model->query(), query);
+        QCOMPARE(h.sidebar->listState(), state);
+        QCOMPARE(h.sidebar->countLabel()->text(), countText);
+        if (state == HistorySidebar::ListState::empty)
+            QCOMPARE(h.sidebar->emptyState()->message(), message);
+        if (state == HistorySidebar::ListState::list)
+            QVERIFY(h.sidebar->listView()->isVisible());
+    }
+
+    void theLoadingIndicatorWaitsForSlowLoads()
+    {
+        // A load that ends before the delay never shows the indicator, even if the delay fires late.
+        Harness quick(entries(2));
+        QVERIFY(quick.loadingDelay->isActive());
+        QCOMPARE(quick.loadingDelay->delay(), std::chrono::milliseconds(200));
+        QVERIFY(!quick.sidebar->clearButton()->isEnabled());
+        QVERIFY(quick.load());
+        QVERIFY(!quick.loadingDelay->fire());
+        QVERIFY(!quick.sidebar->showsLoadingIndicator());
+        QVERIFY(quick.sidebar->clearButton()->isEnabled());
+
+        Harness slow(entries(2));
+        QVERIFY(slow.loadingDelay->fire());
+        QVERIFY(slow.sidebar->showsLoadingIndicator());
+        QVERIFY(slow.load());
+        QVERIFY(!slow.sidebar->showsLoadingIndicator());
+        QCOMPARE(slow.sidebar->listState(), HistorySidebar::ListState::list);
+    }
+
+    void clearingAsksFirst()
+    {
+        Harness h(entries(3));
+        QVERIFY(h.load());
+
+        h.sidebar->clearButton()->click();
+        QMessageBox* dialog = h.sidebar->clearConfirmation();
+        QVERIFY(dialog);
+        QCOMPARE(dialog->text(), L10n::text(L10n::Key::clearConfirmation));
+        QCOMPARE(dialog->informativeText(), L10n::text(L10n::Key::clearExplanation));
+        dialog->escapeButton()->click();
+        QTRY_VERIFY(!h.sidebar->clearConfirmation());
+        QCOMPARE(h.model->entries().size(), 3);
+
+        h.sidebar->clearButton()->click();
+        dialog = h.sidebar->clearConfirmation();
+        QVERIFY(dialog);
+        const QList<QAbstractButton*> buttons = dialog->buttons();
+        const auto clear = std::find_if(buttons.begin(), buttons.end(), [dialog](QAbstractButton* button) {
+            return dialog->buttonRole(button) == QMessageBox::DestructiveRole;
+        });
+        QVERIFY(clear != buttons.end());
+        QCOMPARE((*clear)->text(), L10n::text(L10n::Key::clearHistory));
+        (*clear)->click();
+        QVERIFY(h.model->entries().isEmpty());
+        QCOMPARE(h.sidebar->listState(), HistorySidebar::ListState::empty);
+    }
+
+    void searchAndFilterFollowTheModelBothWays()
+    {
+        Harness h(entries(3));
+        QVERIFY(h.load());
+        h.model->setSelection(h.model->entries().at(1).id);
+
+        // A query that hides the selected entry moves the selection to what is still listed.
+        h.sidebar->searchField()->setText(u"entry 2"_s);
+        QCOMPARE(h.model->selection(), h.model->entries().at(2).id);
+        h.model->setQuery(QString());
+        QCOMPARE(h.sidebar->searchField()->text(), QString());
+
+        h.sidebar->filterMenu()->setSelection(ClipboardKind::image);
+        QCOMPARE(h.model->filter(), std::optional(ClipboardKind::image));
+        QVERIFY(h.model->selection().isNull());
+        h.model->setFilter(std::nullopt);
+        QCOMPARE(h.sidebar->filterMenu()->selection(), std::nullopt);
+        QVERIFY(!h.model->selection().isNull());
+    }
+
+    void headerAndPausedNotice()
+    {
+        Harness h(entries(1));
+        QVERIFY(h.load());
+        h.sidebar->settingsButton()->click();
+        QCOMPARE(h.settingsOpened, 1);
+
+        QVERIFY(!h.sidebar->pausedNotice()->isVisible());
+        h.model->setRecordingPaused(true);
+        QVERIFY(h.sidebar->pausedNotice()->isVisible());
+        QCOMPARE(h.sidebar->pausedNotice()->text(), L10n::text(L10n::Key::recordingPaused));
+
+        AppLocalization::shared().select(AppLanguage::simplifiedChinese);
+        QCOMPARE(h.sidebar->pausedNotice()->text(), L10n::text(L10n::Key::recordingPaused));
+        QCOMPARE(h.sidebar->clearButton()->toolTip(), L10n::text(L10n::Key::clearHistory));
+        QVERIFY(h.sidebar->countLabel()->text() != u"1 item"_s);
+        AppLocalization::shared().select(AppLanguage::english);
+        h.model->setRecordingPaused(false);
+        QVERIFY(!h.sidebar->pausedNotice()->isVisible());
+    }
+};
+
+QTEST_MAIN(TestHistorySidebar)
+#include "tst_historysidebar.moc"
