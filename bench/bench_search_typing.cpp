@@ -68,7 +68,10 @@ int main(int argc, char** argv)
     sidebar.resize(420, 800);
     sidebar.show();
     model.start();
-    QTest::qWaitFor([&] { return !model.isLoading(); }, 10000);
+    if (!QTest::qWaitFor([&] { return !model.isLoading(); }, 10000)) {
+        QTextStream(stderr) << "The history did not load." << Qt::endl;
+        return 1;
+    }
     QApplication::processEvents();
 
     QLineEdit* input = sidebar.searchField()->findChild<QLineEdit*>();

@@ -196,11 +196,14 @@ void HistorySidebar::updateLoading()
 void HistorySidebar::showEvent(QShowEvent* event)
 {
     QWidget::showEvent(event);
-    // The list takes the keys first, so arrows move through the history at once; otherwise the first
-    // header button would, and show its focus fill.
+    // The list takes the keys first, so arrows move through the history at once; without a list the
+    // search field does. Otherwise the first header button would, and show its focus fill.
     if (!m_focusPlaced) {
         m_focusPlaced = true;
-        m_list->setFocus(Qt::OtherFocusReason);
+        if (listState() == ListState::list)
+            m_list->setFocus(Qt::OtherFocusReason);
+        else
+            m_searchField->setFocusToInput();
     }
     // The list may have changed while the window was hidden.
     updateListArea();
