@@ -243,21 +243,21 @@ void HistorySidebar::confirmClear()
 {
     if (m_confirmation)
         return;
-    m_confirmation = new QMessageBox(QMessageBox::Warning, L10n::text(L10n::Key::clearConfirmation),
-                                     L10n::text(L10n::Key::clearConfirmation), QMessageBox::NoButton, this);
-    m_confirmation->setInformativeText(L10n::text(L10n::Key::clearExplanation));
-    QPushButton* clear =
-        m_confirmation->addButton(L10n::text(L10n::Key::clearHistory), QMessageBox::DestructiveRole);
-    QPushButton* cancel = m_confirmation->addButton(L10n::text(L10n::Key::cancel), QMessageBox::RejectRole);
-    m_confirmation->setDefaultButton(cancel);
-    m_confirmation->setEscapeButton(cancel);
-    m_confirmation->setWindowModality(Qt::WindowModal);
-    m_confirmation->setAttribute(Qt::WA_DeleteOnClose);
-    connect(m_confirmation, &QMessageBox::buttonClicked, this, [this, clear](QAbstractButton* button) {
+    auto* dialog = new QMessageBox(QMessageBox::Warning, L10n::text(L10n::Key::clearConfirmation),
+                                   L10n::text(L10n::Key::clearConfirmation), QMessageBox::NoButton, this);
+    dialog->setInformativeText(L10n::text(L10n::Key::clearExplanation));
+    QPushButton* clear = dialog->addButton(L10n::text(L10n::Key::clearHistory), QMessageBox::DestructiveRole);
+    QPushButton* cancel = dialog->addButton(L10n::text(L10n::Key::cancel), QMessageBox::RejectRole);
+    dialog->setDefaultButton(cancel);
+    dialog->setEscapeButton(cancel);
+    dialog->setWindowModality(Qt::WindowModal);
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    connect(dialog, &QMessageBox::buttonClicked, this, [this, clear](QAbstractButton* button) {
         if (button == clear)
             m_model.clearHistory();
     });
-    m_confirmation->open();
+    m_confirmation = dialog;
+    dialog->open();
 }
 
 void HistorySidebar::paintEvent(QPaintEvent*)

@@ -1,0 +1,274 @@
+// The real binary on the display in DISPLAY: time from launch to the history window being mapped, idle
+// CPU and resident memory. Each run gets a home of its own, so the history is the one written here.
+#include "models/PasteboardType.h"
+#include "services/HistoryRepository.h"
+#include "support/EntryBuilder.h"
+
+#include <QBuffer>
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QImage>
+#include <QProcess>
+#include <QRandomGenerator>
+#include <QTemporaryDir>
+#include <QTextStream>
+#include <QThread>
+#include <algorithm>
+#include <cstdlib>
+#include <memory>
+#include <poll.h>
+#include <unistd.h>
+#include <xcb/xcb.h>
+
+namespace {
+
+QTextStream out(stdout);
+
+struct Home {
+    QTemporaryDir root;
+
+    explicit Home(const QList<ClipboardEntry>& history)
+    {
+        for (const char* folder : {"config", "data", "cache", "runtime"})
+            QDir().mkpath(root.filePath(QString::fromLatin1(folder)));
+        QFile::setPermissions(root.filePath(QStringLiteral("runtime")),
+                              QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+        if (!history.isEmpty())
+            HistoryRepository::write(root.filePath(QStringLiteral("data/Clipwell")), history);
+    }
+
+    QProcessEnvironment environment() const
+    {
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QStringLiteral("HOME"), root.path());
+        environment.insert(QStringLiteral("XDG_CONFIG_HOME"), root.filePath(QStringLiteral("config")));
+        environment.insert(QStringLiteral("XDG_DATA_HOME"), root.filePath(QStringLiteral("data")));
+        environment.insert(QStringLiteral("XDG_CACHE_HOME"), root.filePath(QStringLiteral("cache")));
+        environment.insert(QStringLiteral("XDG_RUNTIME_DIR"), root.filePath(QStringLiteral("runtime")));
+        return environment;
+    }
+};
+
+// Waits for a top-level window of class "Clipwell" to be mapped; watches the root window, so it must
+// be made before the launch.
+class MapWatcher {
+public:
+    MapWatcher() : m_connection(xcb_connect(nullptr, nullptr))
+    {
+        if (xcb_connection_has_error(m_connection))
+            return;
+        const xcb_screen_t* screen = xcb_setup_roots_iterator(xcb_get_setup(m_connection)).data;
+        const uint32_t mask = XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY;
+        xcb_change_window_attributes(m_connection, screen->root, XCB_CW_EVENT_MASK, &mask);
+        xcb_flush(m_connection);
+    }
+    ~MapWatcher() { xcb_disconnect(m_connection); }
+
+    bool isValid() const { return !xcb_connection_has_error(m_connection); }
+
+    bool waitForClipwell(int timeoutMs)
+    {
+        QElapsedTimer timer;
+        timer.start();
+        while (timer.elapsed() < timeoutMs) {
+            pollfd descriptor{xcb_get_file_descriptor(m_connection), POLLIN, 0};
+            ::poll(&descriptor, 1, 50);
+            while (xcb_generic_event_t* event = xcb_poll_for_event(m_connection)) {
+                const bool mapped = (event->response_type & 0x7f) == XCB_MAP_NOTIFY &&
+                                    isClipwell(reinterpret_cast<xcb_map_notify_event_t*>(event)->window);
+                std::free(event);
+                if (mapped)
+                    return true;
+            }
+        }
+        return false;
+    }
+
+private:
+    bool isClipwell(xcb_window_t window)
+    {
+        xcb_get_property_reply_t* reply = xcb_get_property_reply(
+            m_connection,
+            xcb_get_property(m_connection, 0, window, XCB_ATOM_WM_CLASS, XCB_ATOM_STRING, 0, 64), nullptr);
+        if (!reply)
+            return false;
+        const QByteArray value(static_cast<const char*>(xcb_get_property_value(reply)),
+                               xcb_get_property_value_length(reply));
+        std::free(reply);
+        return value.split('\0').contains("Clipwell");
+    }
+
+    xcb_connection_t* m_connection;
+};
+
+struct Running {
+    std::unique_ptr<QProcess> process;
+    double startMs = 0;
+};
+
+Running launch(const Home& home)
+{
+    MapWatcher watcher;
+    Running running{std::make_unique<QProcess>()};
+    running.process->setProcessEnvironment(home.environment());
+    running.process->setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    QElapsedTimer timer;
+    timer.start();
+    running.process->start(QStringLiteral(CLIPWELL_BINARY), {});
+    if (!watcher.isValid() || !watcher.waitForClipwell(30000)) {
+        out << "the history window did not appear\n";
+        std::exit(1);
+    }
+    running.startMs = static_cast<double>(timer.nsecsElapsed()) / 1e6;
+    return running;
+}
+
+void quit(Running& running)
+{
+    running.process->terminate();
+    running.process->waitForFinished(30000);
+}
+
+qint64 cpuTicks(qint64 pid)
+{
+    QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
+    if (!stat.open(QIODevice::ReadOnly))
+        return 0;
+    // The fields after the command name, which may itself hold spaces.
+    const QByteArray line = stat.readAll();
+    const QList<QByteArray> fields = line.mid(line.lastIndexOf(')') + 2).split(' ');
+    return fields.value(11).toLongLong() + fields.value(12).toLongLong();
+}
+
+// One line of /proc/<pid>/status, in MB.
+double statusMB(qint64 pid, const QByteArray& field)
+{
+    QFile status(QStringLiteral("/proc/%1/status").arg(pid));
+    if (!status.open(QIODevice::ReadOnly))
+        return 0;
+    for (const QByteArray& line : status.readAll().split('\n')) {
+        if (line.startsWith(field + ':'))
+            return line.mid(field.size() + 1).trimmed().split(' ').value(0).toDouble() * 1024.0 / 1e6;
+    }
+    return 0;
+}
+
+double idlePercent(qint64 pid, int seconds)
+{
+    const qint64 before = cpuTicks(pid);
+    QElapsedTimer timer;
+    timer.start();
+    QThread::sleep(seconds);
+    return 100.0 * static_cast<double>(cpuTicks(pid) - before) / static_cast<double>(::sysconf(_SC_CLK_TCK)) /
+           (static_cast<double>(timer.nsecsElapsed()) / 1e9);
+}
+
+// As when the user turns to another application: the history window loses the keyboard focus.
+void focusElsewhere()
+{
+    xcb_connection_t* connection = xcb_connect(nullptr, nullptr);
+    xcb_set_input_focus(connection, XCB_INPUT_FOCUS_POINTER_ROOT, XCB_INPUT_FOCUS_POINTER_ROOT,
+                        XCB_CURRENT_TIME);
+    xcb_flush(connection);
+    xcb_disconnect(connection);
+}
+
+double medianStartMs(const Home& home, int runs)
+{
+    QList<double> times;
+    for (int i = 0; i < runs; ++i) {
+        Running running = launch(home);
+        times.append(running.startMs);
+        quit(running);
+    }
+    std::sort(times.begin(), times.end());
+    return times.at(times.size() / 2);
+}
+
+QList<ClipboardEntry> textHistory()
+{
+    QList<ClipboardEntry> entries;
+    for (int i = 0; i < HistoryRepository::maxEntries; ++i)
+        entries.append(makeEntry(QStringLiteral("Entry %1 of the benchmark history, with some text").arg(i),
+                                 1000.0 - i));
+    return entries;
+}
+
+// Screenshots of noise, which PNG cannot shrink, filling the 64 MiB the history keeps.
+QList<ClipboardEntry> imageHistory()
+{
+    const qint64 bytesEach = HistoryRepository::maxTotalBytes / HistoryRepository::maxEntries - 4096;
+    QList<ClipboardEntry> entries;
+    QRandomGenerator random(7);
+    for (int i = 0; i < HistoryRepository::maxEntries; ++i) {
+        QImage image(320, 340, QImage::Format_RGB32);
+        for (int y = 0; y < image.height(); ++y) {
+            auto* line = reinterpret_cast<quint32*>(image.scanLine(y));
+            for (int x = 0; x < image.width(); ++x)
+                line[x] = random.generate();
+        }
+        QByteArray png;
+        QBuffer buffer(&png);
+        buffer.open(QIODevice::WriteOnly);
+        image.save(&buffer, "PNG");
+        if (png.size() > bytesEach)
+            qFatal("image %d is larger than its share of the history", i);
+
+        ClipboardEntry entry = makeEntry(QStringLiteral("Image %1").arg(i), 1000.0 - i);
+        entry.kind = ClipboardKind::image;
+        entry.plainText.reset();
+        entry.items = {{{{PasteboardType::png, png}}}};
+        entry.fingerprint = ClipboardEntry::fingerprintOf(entry.items);
+        entry.deduplicationKey =
+            ClipboardEntry::makeDeduplicationKey(entry.sourceName, std::nullopt, entry.fingerprint);
+        entries.append(entry);
+    }
+    return entries;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    QCoreApplication application(argc, argv);
+    constexpr int runs = 7;
+    const Home empty({});
+    out << "start to history window, empty history:        "
+        << QString::number(medianStartMs(empty, runs), 'f', 1) << " ms (median of " << runs
+        << ", target <= 300)\n"
+        << Qt::flush;
+
+    const Home full(imageHistory());
+    out << "start to history window, 200 images (64 MiB):  "
+        << QString::number(medianStartMs(full, runs), 'f', 1) << " ms (median of " << runs
+        << ", target <= 300)\n"
+        << Qt::flush;
+
+    {
+        Running running = launch(full);
+        const qint64 pid = running.process->processId();
+        QThread::sleep(3);
+        out << "idle CPU over 60 s, 200 images, window in front: "
+            << QString::number(idlePercent(pid, 60), 'f', 3) << " % (its text cursor blinks)\n"
+            << Qt::flush;
+        focusElsewhere();
+        QThread::sleep(1);
+        out << "idle CPU over 60 s, 200 images, in background:   "
+            << QString::number(idlePercent(pid, 60), 'f', 3) << " % (target <= 0.1)\n"
+            << Qt::flush;
+        quit(running);
+    }
+
+    const Home text(textHistory());
+    Running running = launch(text);
+    QThread::sleep(2);
+    const qint64 pid = running.process->processId();
+    out << "resident memory after start, 200 text entries: "
+        << QString::number(statusMB(pid, "VmRSS"), 'f', 1)
+        << " MB (target < 45): " << QString::number(statusMB(pid, "RssFile"), 'f', 1)
+        << " MB mapped files (libraries, fonts), " << QString::number(statusMB(pid, "RssAnon"), 'f', 1)
+        << " MB own memory, " << QString::number(statusMB(pid, "RssShmem"), 'f', 1)
+        << " MB shared with the X server\n";
+    quit(running);
+    return 0;
+}

@@ -1,0 +1,48 @@
+#pragma once
+
+#include <QObject>
+#include <QPointer>
+#include <memory>
+
+class QMenu;
+class QSystemTrayIcon;
+
+// The application's item in the panel's notification area. The coordinator talks to this interface
+// so that tests can click a double.
+class StatusItem : public QObject {
+    Q_OBJECT
+
+public:
+    enum class Click { left, right };
+
+    using QObject::QObject;
+
+    virtual void setToolTip(const QString& toolTip) = 0;
+    // Shows the menu at the item; it is deleted once it closes.
+    virtual void popUpMenu(std::unique_ptr<QMenu> menu) = 0;
+
+Q_SIGNALS:
+    void clicked(StatusItem::Click click);
+};
+
+// The item as a tray icon: the "StatusBarIcon" symbol in the palette's text colour. Qt docks it
+// whenever a tray appears, so a panel that starts after us still gets it.
+class TrayStatusItem final : public StatusItem {
+    Q_OBJECT
+
+public:
+    explicit TrayStatusItem(QObject* parent = nullptr);
+    ~TrayStatusItem() override;
+
+    void setToolTip(const QString& toolTip) override;
+    void popUpMenu(std::unique_ptr<QMenu> menu) override;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void updateIcon();
+
+    std::unique_ptr<QSystemTrayIcon> m_tray;
+    QPointer<QMenu> m_menu;
+};

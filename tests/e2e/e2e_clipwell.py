@@ -1,0 +1,217 @@
+#!/usr/bin/env python3
+"""The real Clipwell on the X server in DISPLAY, with a throw-away home.
+
+    e2e_clipwell.py CLIPWELL TEST_CLIPBOARD_OWNER
+
+Checks the start-up messages without a usable display; starts Clipwell, copies a text, a link and an
+image from other clients and sends SIGTERM a moment after the last one: the archive, read with
+plistlib, holds all three. Started again, Clipwell loads them (later copies are written beside them,
+on SIGHUP and SIGINT); closing its window leaves it running, a second launch brings the window back
+and exits, and a crashed instance does not keep the next one from starting.
+"""
+import os
+import plistlib
+import signal
+import struct
+import subprocess
+import sys
+import tempfile
+import time
+import zlib
+
+CLIPWELL, OWNER = sys.argv[1], sys.argv[2]
+
+
+def png(width, height):
+    def chunk(kind, data):
+        return struct.pack(">I", len(data)) + kind + data + struct.pack(">I", zlib.crc32(kind + data))
+    rows = b"".join(b"\0" + bytes((40, 120, 200)) * width for _ in range(height))
+    return (b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", struct.pack(">IIBBBBB", width, height, 8, 2, 0, 0, 0))
+            + chunk(b"IDAT", zlib.compress(rows)) + chunk(b"IEND", b""))
+
+
+def output_of(process):
+    process.output.seek(0)
+    return process.output.read()
+
+
+def fail(message):
+    print("FAIL: " + message, file=sys.stderr)
+    sys.exit(1)
+
+
+def wait_for(condition, what, timeout=30.0):
+    deadline = time.monotonic() + timeout
+    while time.monotonic() < deadline:
+        if condition():
+            return
+        time.sleep(0.1)
+    fail("timed out waiting for " + what)
+
+
+class Session:
+    def __init__(self, root):
+        self.root = root
+        self.env = dict(os.environ)
+        for name in ("HOME", "XDG_CONFIG_HOME", "XDG_DATA_HOME", "XDG_CACHE_HOME", "XDG_RUNTIME_DIR"):
+            path = os.path.join(root, name.lower())
+            os.makedirs(path, mode=0o700)
+            self.env[name] = path
+        self.archive = os.path.join(self.env["XDG_DATA_HOME"], "Clipwell", "history.plist")
+        self.owner = None
+        self.copies = 0
+        self.launches = 0
+
+    def launch(self, **overrides):
+        env = dict(self.env, **overrides)
+        for name, value in overrides.items():
+            if value is None:
+                del env[name]
+        # Files, not pipes: nobody reads Clipwell's output while it runs.
+        self.launches += 1
+        output = open(os.path.join(self.root, "clipwell-%d.log" % self.launches), "w+")
+        process = subprocess.Popen([CLIPWELL], env=env, stdout=output, stderr=subprocess.STDOUT)
+        process.output = output
+        return process
+
+    def visible_windows(self):
+        found = subprocess.run(["xdotool", "search", "--onlyvisible", "--class", "^Clipwell$"],
+                               env=self.env, capture_output=True, text=True)
+        return found.stdout.split()
+
+    def copy(self, target, value):
+        """Owns the clipboard with one target, as another application would, until Clipwell has read it."""
+        self.copies += 1
+        log = os.path.join(self.root, "owner-%d.log" % self.copies)
+        if isinstance(value, bytes):
+            path = os.path.join(self.root, "copy-%d" % self.copies)
+            with open(path, "wb") as file:
+                file.write(value)
+            value = "@" + path
+        previous = self.owner
+        self.owner = subprocess.Popen([OWNER, "--log", log, "%s=%s" % (target, value)], env=self.env,
+                                      stdout=subprocess.PIPE, text=True)
+        if self.owner.stdout.readline().strip() != "ready":
+            fail("the clipboard owner did not start")
+        if previous:
+            previous.wait(timeout=10)
+
+        def read():
+            return os.path.exists(log) and target in open(log).read().split()
+        wait_for(read, "Clipwell to read %s" % target)
+
+    def stop(self, process, signal_number):
+        process.send_signal(signal_number)
+        try:
+            process.wait(timeout=30)
+        except subprocess.TimeoutExpired:
+            process.kill()
+            fail("Clipwell did not quit on signal %d" % signal_number)
+        if process.returncode != 0:
+            fail("Clipwell exited with %d after signal %d:\n%s"
+                 % (process.returncode, signal_number, output_of(process)))
+
+    def archived(self):
+        with open(self.archive, "rb") as file:
+            archive = plistlib.load(file)
+        if archive["version"] != 1:
+            fail("archive version %r" % archive["version"])
+        return [(entry["kind"], entry["title"]) for entry in archive["entries"]]
+
+    def close(self):
+        if self.owner:
+            self.owner.terminate()
+            self.owner.wait()
+
+
+def check_display_messages(session):
+    cases = [({"DISPLAY": None, "WAYLAND_DISPLAY": "wayland-e2e"}, "Wayland"),
+             ({"DISPLAY": ":4711", "WAYLAND_DISPLAY": None}, "cannot open the X display")]
+    for overrides, expected in cases:
+        process = session.launch(**overrides)
+        process.wait(timeout=30)
+        errors = output_of(process)
+        if process.returncode != 1 or expected not in errors:
+            fail("with %r: status %d, message %r" % (overrides, process.returncode, errors))
+
+
+def main():
+    with tempfile.TemporaryDirectory() as root:
+        session = Session(root)
+        window_manager = subprocess.Popen(["openbox"], env=session.env, stdout=subprocess.DEVNULL,
+                                          stderr=subprocess.DEVNULL)
+        try:
+            check_display_messages(session)
+
+            first = session.launch()
+            wait_for(lambda: session.visible_windows(), "the history window")
+            session.copy("UTF8_STRING", "Clipwell end-to-end text")
+            time.sleep(1)
+            session.copy("UTF8_STRING", "https://example.com/clipwell-e2e")
+            time.sleep(1)
+            session.copy("image/png", png(16, 12))
+            # A moment later: the history has not been saved on its own yet.
+            time.sleep(0.2)
+            session.stop(first, signal.SIGTERM)
+            expected = [("image", None), ("link", "https://example.com/clipwell-e2e"),
+                        ("text", "Clipwell end-to-end text")]
+            kinds = [(kind, None if kind == "image" else title) for kind, title in session.archived()]
+            if kinds != expected:
+                fail("archive after SIGTERM: %r" % kinds)
+
+            second = session.launch()
+            wait_for(lambda: session.visible_windows(), "the history window after a restart")
+            window = session.visible_windows()[0]
+            subprocess.run(["xdotool", "windowactivate", "--sync", window, "key", "ctrl+w"], env=session.env,
+                           check=True, timeout=30)
+            wait_for(lambda: not session.visible_windows(), "Ctrl+W to close the history window")
+            time.sleep(0.5)
+            if second.poll() is not None:
+                fail("closing the history window quit Clipwell")
+
+            third = session.launch()
+            try:
+                third.wait(timeout=30)
+            except subprocess.TimeoutExpired:
+                third.kill()
+                fail("a second launch kept running")
+            if third.returncode != 0:
+                fail("a second launch exited with %d: %s" % (third.returncode, output_of(third)))
+            wait_for(lambda: session.visible_windows(), "the second launch to present the window")
+            if second.poll() is not None:
+                fail("a second launch ended the first")
+
+            session.copy("UTF8_STRING", "after the restart")
+            time.sleep(0.2)
+            session.stop(second, signal.SIGHUP)
+            expected = ["after the restart", "https://example.com/clipwell-e2e", "Clipwell end-to-end text"]
+            titles = [title for kind, title in session.archived() if kind != "image"]
+            if titles != expected:
+                fail("archive after the restart: %r" % titles)
+
+            last = session.launch()
+            wait_for(lambda: session.visible_windows(), "the history window after a second restart")
+            session.copy("UTF8_STRING", "before an interrupt")
+            time.sleep(0.2)
+            session.stop(last, signal.SIGINT)
+            titles = [title for kind, title in session.archived() if kind != "image"]
+            if titles != ["before an interrupt"] + expected:
+                fail("archive after SIGINT: %r" % titles)
+
+            # A crash leaves the lock and the socket behind; neither may keep Clipwell from starting.
+            crashed = session.launch()
+            wait_for(lambda: session.visible_windows(), "the history window before a crash")
+            crashed.kill()
+            crashed.wait()
+            after_crash = session.launch()
+            wait_for(lambda: session.visible_windows(), "the history window after a crash")
+            session.stop(after_crash, signal.SIGTERM)
+        finally:
+            session.close()
+            window_manager.terminate()
+            window_manager.wait()
+    print("PASS")
+
+
+if __name__ == "__main__":
+    main()
