@@ -23,3 +23,13 @@ inline ClipboardEntry makeEntry(const QString& text, double lastCopiedAt, qint64
         ClipboardEntry::makeDeduplicationKey(entry.sourceName, std::nullopt, entry.fingerprint);
     return entry;
 }
+
+// After a test replaces an entry's items: fingerprint and key follow them, as a capture's would, so
+// that entries stay distinct.
+inline ClipboardEntry refreshed(ClipboardEntry entry)
+{
+    entry.fingerprint = ClipboardEntry::fingerprintOf(entry.items);
+    entry.deduplicationKey = ClipboardEntry::makeDeduplicationKey(
+        entry.sourceName, entry.sourceBundleIdentifier, entry.fingerprint);
+    return entry;
+}

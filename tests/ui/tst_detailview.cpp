@@ -43,15 +43,6 @@ QByteArray encoded(const QImage& image, const char* format,
     return bytes;
 }
 
-// Fingerprint and key follow the items, as a capture's would, so that entries stay distinct.
-ClipboardEntry refreshed(ClipboardEntry entry)
-{
-    entry.fingerprint = ClipboardEntry::fingerprintOf(entry.items);
-    entry.deduplicationKey =
-        ClipboardEntry::makeDeduplicationKey(entry.sourceName, std::nullopt, entry.fingerprint);
-    return entry;
-}
-
 ClipboardEntry imageEntry(const QByteArray& png)
 {
     ClipboardEntry entry = makeEntry(u"image"_s, 10);

@@ -47,14 +47,6 @@ QByteArray picture(QSize size, QColor top, QColor bottom)
     return bytes;
 }
 
-ClipboardEntry refreshed(ClipboardEntry entry)
-{
-    entry.fingerprint = ClipboardEntry::fingerprintOf(entry.items);
-    entry.deduplicationKey =
-        ClipboardEntry::makeDeduplicationKey(entry.sourceName, std::nullopt, entry.fingerprint);
-    return entry;
-}
-
 // Two hundred copies of every kind, newest first, a few minutes apart.
 QList<ClipboardEntry> entries()
 {
