@@ -196,17 +196,22 @@ void HistorySidebar::updateLoading()
 void HistorySidebar::showEvent(QShowEvent* event)
 {
     QWidget::showEvent(event);
-    // The list takes the keys first, so arrows move through the history at once; without a list the
-    // search field does. Otherwise the first header button would, and show its focus fill.
-    if (!m_focusPlaced) {
-        m_focusPlaced = true;
-        if (listState() == ListState::list)
-            m_list->setFocus(Qt::OtherFocusReason);
-        else
-            m_searchField->setFocusToInput();
-    }
     // The list may have changed while the window was hidden.
     updateListArea();
+}
+
+// The list takes the keys first, so arrows move through the history at once; without a list the
+// search field does. Otherwise the first header button would, and show its focus fill. Decided once the
+// history has loaded, so a window shown while loading does not leave a blinking cursor behind.
+void HistorySidebar::placeInitialFocus()
+{
+    if (m_focusPlaced || !isVisible() || m_model.isLoading())
+        return;
+    m_focusPlaced = true;
+    if (listState() == ListState::list)
+        m_list->setFocus(Qt::OtherFocusReason);
+    else
+        m_searchField->setFocusToInput();
 }
 
 void HistorySidebar::updateListArea()
@@ -231,6 +236,7 @@ void HistorySidebar::updateListArea()
         break;
     }
     updateCount();
+    placeInitialFocus();
 }
 
 void HistorySidebar::updateCount()

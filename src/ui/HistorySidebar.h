@@ -61,6 +61,7 @@ private:
     void updateLoading();
     void updateListArea();
     void updateCount();
+    void placeInitialFocus();
 
     AppModel& m_model;
     std::function<void()> m_openSettings;

@@ -152,6 +152,26 @@ private Q_SLOTS:
         QCOMPARE(slow.sidebar->listState(), HistorySidebar::ListState::list);
     }
 
+    void theFirstFocusWaitsForTheHistory_data()
+    {
+        QTest::addColumn<int>("count");
+        QTest::addColumn<bool>("listFocused");
+        QTest::newRow("entries: the list") << 2 << true;
+        QTest::newRow("empty: the search field") << 0 << false;
+    }
+
+    void theFirstFocusWaitsForTheHistory()
+    {
+        QFETCH(int, count);
+        QFETCH(bool, listFocused);
+        Harness h(entries(count), count ? Archive::entries : Archive::empty);
+        h.sidebar->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(h.sidebar.get()));
+        QVERIFY(h.load());
+        QTRY_COMPARE(h.sidebar->listView()->hasFocus(), listFocused);
+        QCOMPARE(h.sidebar->searchField()->isInputFocused(), !listFocused);
+    }
+
     void clearingAsksFirst()
     {
         Harness h(entries(3));
