@@ -249,7 +249,7 @@ int main(int argc, char** argv)
         const qint64 pid = running.process->processId();
         QThread::sleep(3);
         out << "idle CPU over 60 s, 200 images, window in front: "
-            << QString::number(idlePercent(pid, 60), 'f', 3) << " % (its text cursor blinks)\n"
+            << QString::number(idlePercent(pid, 60), 'f', 3) << " % (no target; the window is active)\n"
             << Qt::flush;
         focusElsewhere();
         QThread::sleep(1);
