@@ -1,4 +1,5 @@
 // Fingerprint of a 12 MiB copy next to `openssl dgst -sha256` over the same bytes.
+#include "BenchFigures.h"
 #include "models/ClipboardEntry.h"
 #include "models/PasteboardType.h"
 
@@ -11,12 +12,6 @@
 #include <algorithm>
 
 namespace {
-
-double median(QList<double> values)
-{
-    std::sort(values.begin(), values.end());
-    return values[values.size() / 2];
-}
 
 } // namespace
 

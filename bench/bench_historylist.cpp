@@ -2,10 +2,12 @@
 // thumbnails already decoded, application icons known) and reports how long one paint takes. A second
 // figure sizes all 200 rows, as a relayout after a thumbnail arrives does.
 // With --save <path> it also writes the painted viewport, for a look.
+#include "BenchFigures.h"
 #include "app/AppModel.h"
 #include "app/Localization.h"
 #include "app/Preferences.h"
 #include "models/PasteboardType.h"
+#include "support/EncodedImage.h"
 #include "support/EntryBuilder.h"
 #include "support/FakePasteboard.h"
 #include "support/FakeWorkspace.h"
@@ -33,12 +35,6 @@ constexpr int rows = 200;
 constexpr int paints = 300;
 constexpr double target = 8;
 
-double median(QList<double> values)
-{
-    std::sort(values.begin(), values.end());
-    return values[values.size() / 2];
-}
-
 QByteArray photo(int seed)
 {
     QImage image(800, 520 + 40 * (seed % 5), QImage::Format_RGB32);
@@ -48,11 +44,7 @@ QByteArray photo(int seed)
     gradient.setColorAt(1, QColor::fromHsv(seed * 91 % 360, 200, 120));
     painter.fillRect(image.rect(), gradient);
     painter.end();
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    QImageWriter(&buffer, "png").write(image);
-    return bytes;
+    return encodedImage(image, "png");
 }
 
 ClipboardEntry entryFor(int index)

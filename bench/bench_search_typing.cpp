@@ -1,5 +1,6 @@
 // Typing a query into the history window's search field with 200 entries: the time from each key press
 // to the list repainted with the new matches.
+#include "BenchFigures.h"
 #include "app/AppModel.h"
 #include "app/Localization.h"
 #include "app/Preferences.h"
@@ -39,12 +40,6 @@ QList<ClipboardEntry> history()
         entries.append(makeEntry(text, 1'000'000 - index, 0, index % 3 ? u"Editor"_s : u"Firefox"_s));
     }
     return entries;
-}
-
-double median(QList<double> values)
-{
-    std::sort(values.begin(), values.end());
-    return values[values.size() / 2];
 }
 
 } // namespace

@@ -1,6 +1,8 @@
 // Thumbnail of a 4000 × 3000 image, as PNG and as TIFF: decode time and the extra peak memory.
 // Each format is measured in a fresh child process, so one format's high-water mark cannot hide the
 // other's.
+#include "BenchFigures.h"
+#include "support/EncodedImage.h"
 #include "ui/HistoryThumbnailCache.h"
 
 #include <QBuffer>
@@ -19,12 +21,6 @@ namespace {
 constexpr int runs = 7;
 constexpr double timeTarget = 150;
 constexpr double memoryTarget = 80;
-
-double median(QList<double> values)
-{
-    std::sort(values.begin(), values.end());
-    return values[values.size() / 2];
-}
 
 // The process's resident high-water mark. ru_maxrss would do, but it carries the parent's peak over
 // exec, and the parent holds the full-size test image.
@@ -65,15 +61,6 @@ QImage photoLike(QSize size)
     return image;
 }
 
-QByteArray encoded(const QImage& image, const char* format)
-{
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    QImageWriter(&buffer, format).write(image);
-    return bytes;
-}
-
 // Prints "<median ms> <min ms> <extra peak MB> <thumbnail WxH> <source WxH>".
 int child(const QString& path, const char* format)
 {
@@ -82,7 +69,7 @@ int child(const QString& path, const char* format)
         return 1;
     const QByteArray data = file.readAll();
     // Loads the format's plugin, which is not what is being measured.
-    HistoryThumbnailCache::decode(encoded(QImage(8, 8, QImage::Format_RGB32), format));
+    HistoryThumbnailCache::decode(encodedImage(QImage(8, 8, QImage::Format_RGB32), format));
 
     resetPeak();
     const double before = peakMegabytes();
@@ -117,7 +104,7 @@ int main(int argc, char** argv)
     QTemporaryDir directory;
     const QImage image = photoLike({4000, 3000});
     for (const char* format : {"png", "tiff"}) {
-        const QByteArray data = encoded(image, format);
+        const QByteArray data = encodedImage(image, format);
         const QString path = directory.filePath(QString::fromLatin1(format));
         QFile file(path);
         if (!file.open(QIODevice::WriteOnly) || file.write(data) != data.size())

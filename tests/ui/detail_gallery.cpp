@@ -4,6 +4,7 @@
 #include "app/Localization.h"
 #include "app/Preferences.h"
 #include "models/PasteboardType.h"
+#include "support/EncodedImage.h"
 #include "support/EntryBuilder.h"
 #include "support/FakePasteboard.h"
 #include "support/FakeWorkspace.h"
@@ -39,13 +40,7 @@ QByteArray photo(QSize size, QImageIOHandler::Transformations transformation, co
     painter.drawEllipse(QPoint(size.width() * 3 / 4, size.height() / 4), size.height() / 10,
                         size.height() / 10);
     painter.end();
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    QImageWriter writer(&buffer, format);
-    writer.setTransformation(transformation);
-    writer.write(image);
-    return bytes;
+    return encodedImage(image, format, transformation);
 }
 
 ClipboardEntry withItems(ClipboardEntry entry, ClipboardKind kind, QList<PasteboardItemSnapshot> items,

@@ -2,6 +2,7 @@
 #include "app/Localization.h"
 #include "app/Preferences.h"
 #include "models/PasteboardType.h"
+#include "support/EncodedImage.h"
 #include "support/EntryBuilder.h"
 #include "support/FakePasteboard.h"
 #include "support/FakeWorkspace.h"
@@ -30,18 +31,6 @@ using namespace Qt::StringLiterals;
 Q_DECLARE_METATYPE(ClipboardEntry)
 
 namespace {
-
-QByteArray encoded(const QImage& image, const char* format,
-                   QImageIOHandler::Transformations transformation = {})
-{
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    QImageWriter writer(&buffer, format);
-    writer.setTransformation(transformation);
-    writer.write(image);
-    return bytes;
-}
 
 ClipboardEntry imageEntry(const QByteArray& png)
 {
@@ -219,11 +208,11 @@ private Q_SLOTS:
         QImage landscape(3200, 1600, QImage::Format_RGB32);
         landscape.fill(Qt::darkCyan);
         QTest::newRow("large png is scaled")
-            << encoded(landscape, "png") << QSize(3200, 1600) << QSize(1600, 800);
-        QTest::newRow("tiff") << encoded(landscape.scaled(400, 200), "tiff") << QSize(400, 200)
+            << encodedImage(landscape, "png") << QSize(3200, 1600) << QSize(1600, 800);
+        QTest::newRow("tiff") << encodedImage(landscape.scaled(400, 200), "tiff") << QSize(400, 200)
                               << QSize(400, 200);
         QTest::newRow("rotated photo swaps its size")
-            << encoded(landscape.scaled(400, 200), "jpeg", QImageIOHandler::TransformationRotate90)
+            << encodedImage(landscape.scaled(400, 200), "jpeg", QImageIOHandler::TransformationRotate90)
             << QSize(200, 400) << QSize(200, 400);
     }
 
@@ -242,7 +231,7 @@ private Q_SLOTS:
     {
         QImage image(300, 200, QImage::Format_RGB32);
         image.fill(Qt::red);
-        Harness h({imageEntry(encoded(image, "png")), imageEntry("not an image"),
+        Harness h({imageEntry(encodedImage(image, "png")), imageEntry("not an image"),
                    fileEntry({QDir::tempPath(), u"/nowhere/gone.txt"_s})});
         QVERIFY(h.load());
         QSignalSpy loaded(h.view->preview(), &EntryPreview::imageLoaded);

@@ -1,5 +1,6 @@
 #include "app/Localization.h"
 #include "models/PasteboardType.h"
+#include "support/EncodedImage.h"
 #include "support/EntryBuilder.h"
 #include "ui/HistoryImagePreview.h"
 #include "ui/HistoryThumbnailCache.h"
@@ -22,23 +23,11 @@ Q_DECLARE_METATYPE(std::optional<int>)
 
 namespace {
 
-QByteArray encoded(const QImage& image, const char* format,
-                   QImageIOHandler::Transformations transformation = {})
-{
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    QImageWriter writer(&buffer, format);
-    writer.setTransformation(transformation);
-    writer.write(image);
-    return bytes;
-}
-
 QByteArray picture(QSize size, const char* format, QImageIOHandler::Transformations transformation = {})
 {
     QImage image(size, QImage::Format_RGB32);
     image.fill(Qt::red);
-    return encoded(image, format, transformation);
+    return encodedImage(image, format, transformation);
 }
 
 ClipboardEntry imageEntry(const QList<QList<PasteboardRepresentation>>& items)

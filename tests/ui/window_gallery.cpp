@@ -6,6 +6,7 @@
 #include "app/Localization.h"
 #include "app/Preferences.h"
 #include "models/PasteboardType.h"
+#include "support/EncodedImage.h"
 #include "support/EntryBuilder.h"
 #include "support/FakePasteboard.h"
 #include "support/FakeWorkspace.h"
@@ -40,11 +41,7 @@ QByteArray picture(QSize size, QColor top, QColor bottom)
     painter.setPen(Qt::NoPen);
     painter.drawEllipse(QPoint(size.width() / 3, size.height()), size.width() / 2, size.height() / 3);
     painter.end();
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    image.save(&buffer, "png");
-    return bytes;
+    return encodedImage(image, "png");
 }
 
 // Two hundred copies of every kind, newest first, a few minutes apart.
