@@ -152,13 +152,22 @@ HistorySidebar::~HistorySidebar() = default;
 
 HistorySidebar::ListState HistorySidebar::listState() const
 {
+    return listState(filteredCount());
+}
+
+// Filtering runs a locale-aware search over every entry, so each update counts the matches once.
+qsizetype HistorySidebar::filteredCount() const
+{
+    return m_model.isLoading() ? 0 : m_model.filteredEntries().size();
+}
+
+HistorySidebar::ListState HistorySidebar::listState(qsizetype filteredCount) const
+{
     if (m_model.isLoading())
         return ListState::loading;
     if (m_model.needsRecovery())
         return ListState::unavailable;
-    if (!m_model.filteredEntries().isEmpty())
-        return ListState::list;
-    return ListState::empty;
+    return filteredCount > 0 ? ListState::list : ListState::empty;
 }
 
 void HistorySidebar::retranslate()
@@ -203,12 +212,12 @@ void HistorySidebar::showEvent(QShowEvent* event)
 // The list takes the keys first, so arrows move through the history at once; without a list the
 // search field does. Otherwise the first header button would, and show its focus fill. Decided once the
 // history has loaded, so a window shown while loading does not leave a blinking cursor behind.
-void HistorySidebar::placeInitialFocus()
+void HistorySidebar::placeInitialFocus(ListState state)
 {
     if (m_focusPlaced || !isVisible() || m_model.isLoading())
         return;
     m_focusPlaced = true;
-    if (listState() == ListState::list)
+    if (state == ListState::list)
         m_list->setFocus(Qt::OtherFocusReason);
     else
         m_searchField->setFocusToInput();
@@ -216,7 +225,8 @@ void HistorySidebar::placeInitialFocus()
 
 void HistorySidebar::updateListArea()
 {
-    const ListState state = listState();
+    const qsizetype count = filteredCount();
+    const ListState state = listState(count);
     switch (state) {
     case ListState::loading:
         m_area->setCurrentWidget(m_loadingPage);
@@ -235,14 +245,8 @@ void HistorySidebar::updateListArea()
         m_area->setCurrentWidget(m_empty);
         break;
     }
-    updateCount();
-    placeInitialFocus();
-}
-
-void HistorySidebar::updateCount()
-{
-    const qsizetype count = m_model.isLoading() ? 0 : m_model.filteredEntries().size();
     m_count->setText(L10n::format(count == 1 ? L10n::Key::itemCountOne : L10n::Key::itemCountOther, count));
+    placeInitialFocus(state);
 }
 
 void HistorySidebar::confirmClear()

@@ -60,8 +60,9 @@ private:
     void retranslate();
     void updateLoading();
     void updateListArea();
-    void updateCount();
-    void placeInitialFocus();
+    qsizetype filteredCount() const;
+    ListState listState(qsizetype filteredCount) const;
+    void placeInitialFocus(ListState state);
 
     AppModel& m_model;
     std::function<void()> m_openSettings;
