@@ -18,9 +18,9 @@ Q_LOGGING_CATEGORY(lcPasteboard, "app.clipwell.mac.Pasteboard", QtInfoMsg)
 
 using Clock = std::chrono::steady_clock;
 
+// A real owner lists a few dozen targets; a longer list than this is refused, never cut.
 constexpr qint64 targetsBudget = 1 << 20;
 constexpr int propertyPoolSize = 16;
-constexpr qsizetype maxTargets = 1024;
 
 template <typename T> struct Reply {
     T* value = nullptr;
@@ -51,6 +51,8 @@ struct X11ClipboardReader::Atoms {
     xcb_atom_t targets = XCB_ATOM_NONE;
     xcb_atom_t incr = XCB_ATOM_NONE;
     std::array<xcb_atom_t, propertyPoolSize> properties{};
+    // The targets that mapping and the excluded-type check look at, by atom.
+    QHash<xcb_atom_t, QByteArray> known;
 };
 
 X11ClipboardReader::X11ClipboardReader(const QByteArray& displayName, Options options,
@@ -86,6 +88,23 @@ X11ClipboardReader::X11ClipboardReader(const QByteArray& displayName, Options op
     for (int i = 0; i < propertyPoolSize; ++i)
         m_atoms->properties[static_cast<size_t>(i)] =
             intern(m_connection, QByteArray("CLIPWELL_SELECTION_" + QByteArray::number(i)).constData());
+    const QList<QByteArray>& known = X11TargetMap::knownTargets();
+    QList<xcb_intern_atom_cookie_t> cookies;
+    for (const QByteArray& name : known)
+        cookies.append(
+            xcb_intern_atom(m_connection, 0, static_cast<uint16_t>(name.size()), name.constData()));
+    for (qsizetype i = 0; i < known.size(); ++i) {
+        const QByteArray& name = known[i];
+        const Reply<xcb_intern_atom_reply_t> reply(xcb_intern_atom_reply(m_connection, cookies[i], nullptr));
+        const xcb_atom_t atom = reply ? reply->atom : xcb_atom_t{XCB_ATOM_NONE};
+        // Without the atom of an excluded type, marked copies would go unnoticed.
+        if (atom == XCB_ATOM_NONE) {
+            m_error = QStringLiteral("The X server did not register the clipboard format %1.")
+                          .arg(QString::fromLatin1(name));
+            return;
+        }
+        m_atoms->known.insert(atom, name);
+    }
 
     const xcb_screen_t* screen = xcb_setup_roots_iterator(xcb_get_setup(m_connection)).data;
     m_window = xcb_generate_id(m_connection);
@@ -241,10 +260,24 @@ void X11ClipboardReader::readCurrentContents(quint64 generation)
         return;
     }
 
-    // A real owner offers a few dozen targets; a hostile one must not make us ask for a million names.
-    QList<quint32> atoms(std::min<qsizetype>(targetsData.size() / 4, maxTargets));
-    std::memcpy(atoms.data(), targetsData.constData(), static_cast<size_t>(atoms.size()) * 4);
-    const QList<QByteArray> names = atomNames(atoms);
+    if (targetsData.size() > targetsBudget) {
+        qCInfo(lcPasteboard) << "The clipboard owner lists too many formats; the copy is not read.";
+        publish({});
+        return;
+    }
+
+    // Only known targets matter, so no atom name is ever asked for: the whole list is checked.
+    QList<QByteArray> names;
+    QHash<QByteArray, xcb_atom_t> atomOf;
+    for (qsizetype offset = 0; offset + 4 <= targetsData.size(); offset += 4) {
+        xcb_atom_t atom = XCB_ATOM_NONE;
+        std::memcpy(&atom, targetsData.constData() + offset, 4);
+        const auto known = m_atoms->known.constFind(atom);
+        if (known != m_atoms->known.cend() && !atomOf.contains(*known)) {
+            names.append(*known);
+            atomOf.insert(*known, atom);
+        }
+    }
     const X11TargetMap::ReadPlan plan = X11TargetMap::plan(names);
     if (!plan.excludedTypes.isEmpty()) {
         publish(X11TargetMap::typesOnly(plan));
@@ -256,7 +289,7 @@ void X11ClipboardReader::readCurrentContents(quint64 generation)
     for (qsizetype i = 0; i < plan.fetches.size(); ++i) {
         const X11TargetMap::ReadPlan::Fetch& request = plan.fetches[i];
         QByteArray data;
-        switch (fetch(atoms[names.indexOf(request.target)], data, m_options.sizeLimit - total)) {
+        switch (fetch(atomOf.value(request.target), data, m_options.sizeLimit - total)) {
         case FetchResult::ok:
             break;
         case FetchResult::failed:
@@ -405,28 +438,4 @@ bool X11ClipboardReader::readProperty(quint32 property, quint32& type, QByteArra
     }
     xcb_flush(m_connection);
     return true;
-}
-
-QList<QByteArray> X11ClipboardReader::atomNames(const QList<quint32>& atoms)
-{
-    QHash<quint32, xcb_get_atom_name_cookie_t> pending;
-    for (quint32 atom : atoms) {
-        if (!m_atomNames.contains(atom) && !pending.contains(atom))
-            pending.insert(atom, xcb_get_atom_name(m_connection, atom));
-    }
-    for (auto it = pending.cbegin(); it != pending.cend(); ++it) {
-        const Reply<xcb_get_atom_name_reply_t> reply(
-            xcb_get_atom_name_reply(m_connection, it.value(), nullptr));
-        QByteArray name;
-        if (reply)
-            name =
-                QByteArray(xcb_get_atom_name_name(reply.value), xcb_get_atom_name_name_length(reply.value));
-        // Atoms live as long as the server, so their names can be kept.
-        m_atomNames.insert(it.key(), name);
-    }
-    QList<QByteArray> names;
-    names.reserve(atoms.size());
-    for (quint32 atom : atoms)
-        names.append(m_atomNames.value(atom));
-    return names;
 }

@@ -72,7 +72,6 @@ private:
     FetchResult readIncremental(quint32 property, QByteArray& data, qint64 budget,
                                 std::chrono::steady_clock::time_point targetDeadline);
     bool readProperty(quint32 property, quint32& type, QByteArray& data, qint64 budget);
-    QList<QByteArray> atomNames(const QList<quint32>& atoms);
     quint32 nextProperty();
     bool stopping() const { return m_stop.load(); }
 
@@ -83,7 +82,6 @@ private:
     quint32 m_window = 0;
     quint8 m_xfixesEvent = 0;
     std::unique_ptr<Atoms> m_atoms;
-    QHash<quint32, QByteArray> m_atomNames;
     int m_wakeFd = -1;
     QString m_error;
     std::unique_ptr<QThread> m_thread;

@@ -37,6 +37,26 @@ bool isFileUri(const QByteArray& uri)
 
 } // namespace
 
+const QList<QByteArray>& knownTargets()
+{
+    static const QList<QByteArray> targets = [] {
+        QList<QByteArray> names;
+        for (const Mapping& mapping : dataMappings) {
+            for (const char* target : mapping.targets) {
+                if (target)
+                    names.append(target);
+            }
+        }
+        names.append(QByteArray(uriListTarget.data()));
+        for (const QString& excluded : PasteboardType::excludedTypes())
+            names.append(excluded.toLatin1());
+        for (const char* alias : concealedAliases)
+            names.append(alias);
+        return names;
+    }();
+    return targets;
+}
+
 ReadPlan plan(const QList<QByteArray>& targets)
 {
     ReadPlan result;

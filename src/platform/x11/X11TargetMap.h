@@ -35,6 +35,9 @@ struct ReadPlan {
     QStringList excludedTypes;
 };
 
+// Every target name that plan() looks at. Other targets can be dropped unnamed before planning.
+const QList<QByteArray>& knownTargets();
+
 ReadPlan plan(const QList<QByteArray>& targets);
 
 // Assembles items from the fetched data (target -> bytes; missing targets could not be read).

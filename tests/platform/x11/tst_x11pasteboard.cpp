@@ -197,6 +197,13 @@ private Q_SLOTS:
             << QList<PasteboardItemSnapshot>{{{{html, "<b>bold</b>"}, {plainText, "bold"}}}}
             << ClipboardKind::text << QStringLiteral("bold");
 
+        QTest::newRow("text listed after 2,000 other targets")
+            << QStringList() << QByteArray()
+            << QStringList{QStringLiteral("--pad-targets"), QStringLiteral("2000"),
+                           QStringLiteral("UTF8_STRING=late")}
+            << QList<PasteboardItemSnapshot>{{{{plainText, "late"}}}} << ClipboardKind::text
+            << QStringLiteral("late");
+
         const QByteArray smallPng = pngBytes(16, 16);
         QTest::newRow("png") << QStringList{QStringLiteral("-t"), QStringLiteral("image/png")} << smallPng
                              << QStringList() << QList<PasteboardItemSnapshot>{{{{png, smallPng}}}}
@@ -243,22 +250,35 @@ private Q_SLOTS:
 
     void markedCopiesAreNeverRead_data()
     {
-        QTest::addColumn<QString>("marker");
-        QTest::newRow("password manager hint") << QStringLiteral("x-kde-passwordManagerHint=secret");
-        QTest::newRow("concealed type") << QStringLiteral("org.nspasteboard.ConcealedType=");
-        QTest::newRow("Clipwell's own write") << QStringLiteral("app.clipwell.internal=1");
-        QTest::newRow("transient") << QStringLiteral("org.nspasteboard.TransientType=");
+        QTest::addColumn<QStringList>("targets");
+        const QStringList secret{QStringLiteral("UTF8_STRING=hunter2"),
+                                 QStringLiteral("text/html=<i>hunter2</i>")};
+        const QString hint = QStringLiteral("x-kde-passwordManagerHint=secret");
+        const auto pad = [](int count) {
+            return QStringList{QStringLiteral("--pad-targets"), QString::number(count)};
+        };
+        QTest::newRow("password manager hint") << secret + QStringList{hint};
+        QTest::newRow("concealed type")
+            << secret + QStringList{QStringLiteral("org.nspasteboard.ConcealedType=")};
+        QTest::newRow("Clipwell's own write")
+            << secret + QStringList{QStringLiteral("app.clipwell.internal=1")};
+        QTest::newRow("transient") << secret + QStringList{QStringLiteral("org.nspasteboard.TransientType=")};
+        QTest::newRow("hint at position 2,000 of 3,000 targets")
+            << secret + pad(1997) + QStringList{hint} + pad(998);
+        // A list too long to read whole may hide a marker in the part left unread.
+        QTest::newRow("targets past the reading budget") << secret + pad(300'000) + QStringList{hint};
+        QTest::newRow("targets past the budget, incrementally")
+            << QStringList{QStringLiteral("--incr-targets")} + secret + pad(300'000) + QStringList{hint};
     }
 
     void markedCopiesAreNeverRead()
     {
-        QFETCH(QString, marker);
+        QFETCH(QStringList, targets);
         const QString log = m_files.filePath(
             QStringLiteral("requests-%1.log").arg(QString::fromUtf8(QTest::currentDataTag())));
         makeBackend();
         m_monitor->start();
-        QVERIFY(owner({QStringLiteral("--log"), log, QStringLiteral("UTF8_STRING=hunter2"),
-                       QStringLiteral("text/html=<i>hunter2</i>"), marker}));
+        QVERIFY(owner(QStringList{QStringLiteral("--log"), log} + targets));
         QVERIFY(publishedAndPolled());
         QVERIFY(m_captures.isEmpty());
         QVERIFY(m_notices.isEmpty());

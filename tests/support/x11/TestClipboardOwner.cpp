@@ -2,12 +2,15 @@
 // code under test never shares a toolkit, an event loop or a connection with its peer.
 //
 //   test_clipboard_owner [--hang] [--hang-target NAME] [--delay-ms N] [--log PATH]
-//                        [--wm-class INSTANCE,CLASS] [--pid N] NAME=TEXT | NAME=@PATH ...
+//                        [--wm-class INSTANCE,CLASS] [--pid N] [--incr-targets]
+//                        NAME=TEXT | NAME=@PATH | --pad-targets N ...
 //
 //   --hang            answer no request at all, not even TARGETS
 //   --hang-target N   never answer requests for target N (repeatable); serve the rest
 //   --delay-ms N      answer each request N ms after it arrives
 //   --log PATH        append the name of every requested target, one per line
+//   --pad-targets N   list N more targets (one unserved filler name) at this point of TARGETS
+//   --incr-targets    send a TARGETS list larger than one chunk incrementally
 //
 // Prints "ready" once it owns the selection; exits 0 on SelectionClear, SIGTERM or SIGINT.
 
@@ -67,6 +70,9 @@ struct Options {
     std::string logPath;
     std::optional<std::pair<std::string, std::string>> wmClass;
     std::optional<std::uint32_t> pid;
+    // (number of named targets before it, count)
+    std::vector<std::pair<std::size_t, std::size_t>> padding;
+    bool incrTargets = false;
 };
 
 int g_signalPipeWrite = -1;
@@ -83,12 +89,12 @@ extern "C" void onTerminationSignal(int)
 
 [[noreturn]] void usageError(const std::string& message)
 {
-    std::fprintf(
-        stderr,
-        "test_clipboard_owner: %s\n"
-        "usage: test_clipboard_owner [--hang] [--hang-target NAME] [--delay-ms N] [--log PATH]\n"
-        "                            [--wm-class INSTANCE,CLASS] [--pid N] NAME=TEXT|NAME=@PATH...\n",
-        message.c_str());
+    std::fprintf(stderr,
+                 "test_clipboard_owner: %s\n"
+                 "usage: test_clipboard_owner [--hang] [--hang-target NAME] [--delay-ms N] [--log PATH]\n"
+                 "                            [--wm-class INSTANCE,CLASS] [--pid N] [--incr-targets]\n"
+                 "                            NAME=TEXT|NAME=@PATH|--pad-targets N...\n",
+                 message.c_str());
     std::exit(2);
 }
 
@@ -147,6 +153,10 @@ Options parseOptions(int argc, char** argv)
             options.wmClass.emplace(std::string(v.substr(0, comma)), std::string(v.substr(comma + 1)));
         } else if (!optionsDone && arg == "--pid") {
             options.pid = parseNumber<std::uint32_t>(value(), arg);
+        } else if (!optionsDone && arg == "--pad-targets") {
+            options.padding.emplace_back(options.targets.size(), parseNumber<std::size_t>(value(), arg));
+        } else if (!optionsDone && arg == "--incr-targets") {
+            options.incrTargets = true;
         } else if (!optionsDone && arg.starts_with("--")) {
             usageError("unknown option " + std::string(arg));
         } else {
@@ -253,6 +263,10 @@ private:
             target.atom = intern(target.name);
         for (const std::string& name : m_options.hangTargets)
             m_hangTargets.insert(intern(name));
+        m_targetList.name = "TARGETS";
+        m_targetList.atom = XCB_ATOM_ATOM;
+        m_targetList.data =
+            targetList(m_options.padding.empty() ? xcb_atom_t{XCB_ATOM_NONE} : intern("x-test/padding"));
 
         const std::size_t maxRequestBytes = std::size_t{xcb_get_maximum_request_length(m_conn)} * 4;
         if (maxRequestBytes <= kRequestOverhead * 2) {
@@ -441,6 +455,25 @@ private:
         answer(request);
     }
 
+    std::string targetList(xcb_atom_t padding) const
+    {
+        std::vector<xcb_atom_t> atoms;
+        const auto pad = [&](std::size_t position) {
+            for (const auto& [at, count] : m_options.padding) {
+                if (at == position)
+                    atoms.insert(atoms.end(), count, padding);
+            }
+        };
+        for (std::size_t i = 0; i < m_options.targets.size(); ++i) {
+            pad(i);
+            atoms.push_back(m_options.targets[i].atom);
+        }
+        pad(m_options.targets.size());
+        atoms.push_back(m_targetsAtom);
+        atoms.push_back(m_timestampAtom);
+        return {reinterpret_cast<const char*>(atoms.data()), atoms.size() * sizeof(xcb_atom_t)};
+    }
+
     const Target* findTarget(xcb_atom_t atom) const
     {
         const auto it = std::find_if(m_options.targets.begin(), m_options.targets.end(),
@@ -458,13 +491,12 @@ private:
         if (request.selection != m_clipboard || request.owner != m_window || stale) {
             // Refused: not ours, or asked about a time before we owned it.
         } else if (request.target == m_targetsAtom) {
-            std::vector<xcb_atom_t> atoms;
-            for (const Target& target : m_options.targets)
-                atoms.push_back(target.atom);
-            atoms.push_back(m_targetsAtom);
-            atoms.push_back(m_timestampAtom);
-            served =
-                changeProperty(request.requestor, property, XCB_ATOM_ATOM, 32, atoms.size(), atoms.data());
+            const std::string& atoms = m_targetList.data;
+            if (m_options.incrTargets && atoms.size() > m_chunkSize)
+                served = startTransfer(request.requestor, property, m_targetList);
+            else
+                served = changeProperty(request.requestor, property, XCB_ATOM_ATOM, 32,
+                                        atoms.size() / sizeof(xcb_atom_t), atoms.data());
         } else if (request.target == m_timestampAtom) {
             served = changeProperty(request.requestor, property, XCB_ATOM_INTEGER, 32, 1, &m_ownershipTime);
         } else if (const Target* target = findTarget(request.target)) {
@@ -561,6 +593,7 @@ private:
     std::unique_ptr<std::FILE, FileCloser> m_log;
     std::map<xcb_atom_t, std::string> m_atomNames;
     std::set<xcb_atom_t> m_hangTargets;
+    Target m_targetList;
     xcb_window_t m_window = XCB_WINDOW_NONE;
     xcb_atom_t m_clipboard = XCB_ATOM_NONE;
     xcb_atom_t m_targetsAtom = XCB_ATOM_NONE;
