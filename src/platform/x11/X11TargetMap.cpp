@@ -1,6 +1,7 @@
 #include "platform/x11/X11TargetMap.h"
 
 #include "models/PasteboardType.h"
+#include "models/TextRules.h"
 
 #include <QUrl>
 #include <algorithm>
@@ -30,9 +31,24 @@ const std::array<Mapping, 6> dataMappings{{
 const std::array<const char*, 2> concealedAliases{"x-kde-passwordManagerHint",
                                                   "application/x-nspasteboard-concealed-type"};
 
-bool isFileUri(const QByteArray& uri)
+enum class UriKind { invalid, file, other };
+
+// Strict parsing, as the entry model parses file URLs; what it cannot use is dropped here.
+UriKind uriKind(const QByteArray& uri)
 {
-    return uri.size() > 5 && uri.first(5).compare("file:", Qt::CaseInsensitive) == 0;
+    const std::optional<QString> text = TextRules::decodeUtf8(uri);
+    if (!text)
+        return UriKind::invalid;
+    const QUrl url(*text, QUrl::StrictMode);
+    if (!url.isValid() || url.scheme().isEmpty())
+        return UriKind::invalid;
+    if (url.scheme().compare(QLatin1StringView("file"), Qt::CaseInsensitive) != 0)
+        return UriKind::other;
+    // A file URI must name an absolute path, and no path holds a NUL.
+    const QString path = url.path(QUrl::FullyDecoded);
+    if (!path.startsWith(u'/') || path.contains(QChar(u'\0')))
+        return UriKind::invalid;
+    return UriKind::file;
 }
 
 } // namespace
@@ -125,8 +141,18 @@ QList<Item> assemble(const ReadPlan& plan, const QHash<QByteArray, QByteArray>& 
         if (fetch.target == uriListTarget.data()) {
             QList<QByteArray> fileUris;
             QList<QByteArray> otherUris;
-            for (const QByteArray& uri : parseUriList(*data))
-                (isFileUri(uri) ? fileUris : otherUris).append(uri);
+            for (const QByteArray& uri : parseUriList(*data)) {
+                switch (uriKind(uri)) {
+                case UriKind::file:
+                    fileUris.append(uri);
+                    break;
+                case UriKind::other:
+                    otherUris.append(uri);
+                    break;
+                case UriKind::invalid:
+                    break;
+                }
+            }
             if (!fileUris.isEmpty()) {
                 // The first file shares its item with the other representations, in the owner's order.
                 first.types.append(PasteboardType::fileURL);

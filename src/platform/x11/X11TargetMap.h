@@ -41,7 +41,8 @@ const QList<QByteArray>& knownTargets();
 ReadPlan plan(const QList<QByteArray>& targets);
 
 // Assembles items from the fetched data (target -> bytes; missing targets could not be read).
-// File URIs of a uri-list become one item each; the other representations stay on the first.
+// Valid file URIs of a uri-list become one item each; the other representations stay on the first.
+// Malformed URIs are dropped.
 QList<Item> assemble(const ReadPlan& plan, const QHash<QByteArray, QByteArray>& fetched);
 
 // The items of a copy that carries a marker type: the types only, no data.

@@ -108,6 +108,18 @@ private Q_SLOTS:
         QTest::newRow("file and web addresses mixed: files only")
             << split("text/uri-list") << Fetched{{"text/uri-list", "https://example.com\nFILE:///tmp/x\n"}}
             << QList<Item>{{{fileURL}, {{fileURL, "FILE:///tmp/x"}}}};
+        QTest::newRow("garbage file addresses are not a file copy")
+            << split("text/uri-list")
+            << Fetched{{"text/uri-list", QByteArray("file:///tmp/\0nul\r\nfile://\r\nfile:///%ZZ%%\r\n", 42)}}
+            << QList<Item>();
+        QTest::newRow("only valid file addresses are kept")
+            << split("text/uri-list UTF8_STRING")
+            << Fetched{{"text/uri-list", "file:///tmp/%00x\r\nfile:relative\r\nfile:///tmp/a\x01b\r\n"
+                                         "file:///tmp/ok%20b\r\nfile:///tmp/%2\r\n"},
+                       {"UTF8_STRING", "ok b"}}
+            << QList<Item>{{{fileURL, plainText}, {{fileURL, "file:///tmp/ok%20b"}, {plainText, "ok b"}}}};
+        QTest::newRow("a garbage web address is not a URL")
+            << split("text/uri-list") << Fetched{{"text/uri-list", "not an address\r\n"}} << QList<Item>();
         QTest::newRow("a single web address is a URL")
             << split("text/uri-list UTF8_STRING")
             << Fetched{{"text/uri-list", "https://example.com/a\r\n"},
