@@ -18,6 +18,7 @@ struct Mapping {
 };
 
 constexpr QLatin1StringView mozUrlTarget{"text/x-moz-url"};
+constexpr QLatin1StringView copiedFilesTarget{"x-special/gnome-copied-files"};
 
 const std::array<Mapping, 6> dataMappings{{
     {PasteboardType::plainText, {"text/plain;charset=utf-8", "UTF8_STRING", "text/plain"}},
@@ -232,10 +233,28 @@ QList<std::pair<QByteArray, QByteArray>> writeTargets(const QList<PasteboardItem
             }
         }
     }
-    if (!fileUris.isEmpty())
+    if (!fileUris.isEmpty()) {
         add(QByteArray(uriListTarget.data()), fileUris.join("\r\n") + "\r\n");
-    else if (!webUrl.isEmpty())
+        // GNOME-family file managers paste files only from this target.
+        add(QByteArray(copiedFilesTarget.data()), "copy\n" + fileUris.join('\n'));
+        // Without it the toolkit derives plain text from the uri-list, as URIs; paths are what
+        // a terminal or a text field wants.
+        QStringList paths;
+        for (const QByteArray& uri : fileUris) {
+            const QUrl url(QString::fromUtf8(uri), QUrl::StrictMode);
+            if (url.isValid() && url.isLocalFile())
+                paths.append(url.toLocalFile());
+        }
+        if (!paths.isEmpty()) {
+            const auto text = std::find_if(dataMappings.cbegin(), dataMappings.cend(), [](const Mapping& m) {
+                return m.type == PasteboardType::plainText;
+            });
+            for (const char* target : text->targets)
+                add(QByteArray(target), paths.join(u'\n').toUtf8());
+        }
+    } else if (!webUrl.isEmpty()) {
         add(QByteArray(uriListTarget.data()), webUrl + "\r\n");
+    }
     return targets;
 }
 

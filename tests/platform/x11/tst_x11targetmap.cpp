@@ -156,10 +156,22 @@ private Q_SLOTS:
                        {"UTF8_STRING", "hi"},
                        {"text/plain", "hi"},
                        {"text/html", "<b>hi</b>"}};
-        QTest::newRow("files of all items form one uri-list")
+        QTest::newRow("files of all items: uri-list, copied-files, paths as text")
             << QList<PasteboardItemSnapshot>{{{{fileURL, "file:///a"}, {PasteboardType::ownMarker, "1"}}},
                                              {{{fileURL, "file:///b%20c"}, {PasteboardType::ownMarker, "1"}}}}
-            << Targets{{"app.clipwell.internal", "1"}, {"text/uri-list", "file:///a\r\nfile:///b%20c\r\n"}};
+            << Targets{{"app.clipwell.internal", "1"},
+                       {"text/uri-list", "file:///a\r\nfile:///b%20c\r\n"},
+                       {"x-special/gnome-copied-files", "copy\nfile:///a\nfile:///b%20c"},
+                       {"text/plain;charset=utf-8", "/a\n/b c"},
+                       {"UTF8_STRING", "/a\n/b c"},
+                       {"text/plain", "/a\n/b c"}};
+        QTest::newRow("a file's captured text is kept")
+            << QList<PasteboardItemSnapshot>{{{{fileURL, "file:///a%20b"}, {plainText, "a b"}}}}
+            << Targets{{"text/plain;charset=utf-8", "a b"},
+                       {"UTF8_STRING", "a b"},
+                       {"text/plain", "a b"},
+                       {"text/uri-list", "file:///a%20b\r\n"},
+                       {"x-special/gnome-copied-files", "copy\nfile:///a%20b"}};
         QTest::newRow("a web address as x-moz-url and uri-list")
             << QList<PasteboardItemSnapshot>{{{{url, "https://e.example/é"}}}}
             << Targets{{"text/x-moz-url", utf16(QStringLiteral("https://e.example/é"))},
