@@ -4,6 +4,7 @@
 #include "ui/ClipboardKindIcon.h"
 #include "ui/HistoryAppearance.h"
 #include "ui/HistoryButton.h"
+#include "ui/HistoryFocusRing.h"
 #include "ui/Symbols.h"
 
 #include <QAccessible>
@@ -14,6 +15,7 @@
 #include <QSignalSpy>
 #include <QStandardPaths>
 #include <QTemporaryDir>
+#include <QTextBrowser>
 #include <QVBoxLayout>
 #include <QtTest>
 
@@ -312,6 +314,8 @@ private Q_SLOTS:
             row(name("primary pressed"), Kind::primary, "pressed", theme, Colour::blue, 0.75);
             row(name("primary focused"), Kind::primary, "focused", theme, Colour::blue, 1.0);
             row(name("primary disabled"), Kind::primary, "disabled", theme, Colour::blue, 0.4);
+            row(name("destructive pressed"), Kind::destructive, "pressed", theme, Colour::destructive, 0.75);
+            row(name("destructive focused"), Kind::destructive, "focused", theme, Colour::destructive, 1.0);
             row(name("action normal"), Kind::action, "normal", theme, Colour::selected, 1.0);
             row(name("action hovered"), Kind::action, "hovered", theme, Colour::selected, 0.9);
             row(name("action pressed"), Kind::action, "pressed", theme, Colour::selected, 0.75);
@@ -386,6 +390,57 @@ private Q_SLOTS:
         QVERIFY2(
             channelsClose(actual, expected),
             qPrintable(QStringLiteral("actual %1 expected %2").arg(describe(actual), describe(expected))));
+    }
+
+    // Kinds whose fill ignores focus, and controls without a mark of their own, draw a ring instead.
+    void focusRings_data()
+    {
+        QTest::addColumn<QString>("control");
+        QTest::addColumn<QColor>("ring");
+        const QColor blue = HistoryAppearance::resolve(Colour::blue, AppThemes::lightPalette());
+        QTest::newRow("action") << QStringLiteral("action") << blue;
+        QTest::newRow("primary") << QStringLiteral("primary") << QColor(Qt::white);
+        QTest::newRow("destructive") << QStringLiteral("destructive") << QColor(Qt::white);
+        QTest::newRow("text preview") << QStringLiteral("text") << blue;
+    }
+
+    void focusRings()
+    {
+        QFETCH(QString, control);
+        QFETCH(QColor, ring);
+        AppThemes::apply(AppTheme::light);
+        QWidget window;
+        auto* layout = new QVBoxLayout(&window);
+        auto* other = new QWidget(&window);
+        other->setFocusPolicy(Qt::StrongFocus);
+        layout->addWidget(other);
+        QWidget* target = nullptr;
+        QPoint probe;
+        if (control == QLatin1String("text")) {
+            target = new QTextBrowser(&window);
+            target->setFixedSize(200, 80);
+            HistoryFocusRing::attach(target);
+            probe = QPoint(target->width() / 2, int(HistoryFocusRing::inset + HistoryFocusRing::width / 2));
+        } else {
+            const Kind kind = control == QLatin1String("action")    ? Kind::action
+                              : control == QLatin1String("primary") ? Kind::primary
+                                                                    : Kind::destructive;
+            target = new HistoryButton(kind, QStringLiteral("Grant"), &window);
+            const int middle =
+                int(HistoryButtonStyle::focusRingInset + HistoryButtonStyle::focusRingWidth / 2);
+            probe = QPoint(target->sizeHint().width() / 2, middle);
+        }
+        layout->addWidget(target);
+        window.show();
+        QApplication::setActiveWindow(&window);
+        if (!QTest::qWaitForWindowActive(&window))
+            QSKIP("keyboard focus needs an active window, which this display does not grant");
+        other->setFocus();
+        const QColor unfocused = target->grab().toImage().pixelColor(probe);
+        target->setFocus(Qt::TabFocusReason);
+        const QColor focused = target->grab().toImage().pixelColor(probe);
+        QVERIFY2(channelsClose(focused, ring), qPrintable(describe(focused)));
+        QVERIFY2(!channelsClose(unfocused, ring), qPrintable(describe(unfocused)));
     }
 
     void secondaryRestsOnTheTextBackground()
@@ -486,6 +541,11 @@ private Q_SLOTS:
     void focusComesFromTheKeyboardOnly()
     {
         HistoryButton button(Kind::icon);
+        QCOMPARE(button.focusPolicy(), Qt::TabFocus);
+        // A button that does nothing is no Tab stop.
+        button.setEnabled(false);
+        QCOMPARE(button.focusPolicy(), Qt::NoFocus);
+        button.setEnabled(true);
         QCOMPARE(button.focusPolicy(), Qt::TabFocus);
     }
 
