@@ -4,7 +4,6 @@
 #include "ui/ClipboardKindIcon.h"
 #include "ui/HistoryAppearance.h"
 #include "ui/HistoryButton.h"
-#include "ui/HistoryFocusRing.h"
 #include "ui/Symbols.h"
 
 #include <QAccessible>
@@ -15,7 +14,6 @@
 #include <QSignalSpy>
 #include <QStandardPaths>
 #include <QTemporaryDir>
-#include <QTextBrowser>
 #include <QVBoxLayout>
 #include <QtTest>
 
@@ -392,53 +390,39 @@ private Q_SLOTS:
             qPrintable(QStringLiteral("actual %1 expected %2").arg(describe(actual), describe(expected))));
     }
 
-    // Kinds whose fill ignores focus, and controls without a mark of their own, draw a ring instead.
+    // Kinds whose fill ignores focus draw a ring inside their edge instead.
     void focusRings_data()
     {
-        QTest::addColumn<QString>("control");
+        QTest::addColumn<Kind>("kind");
         QTest::addColumn<QColor>("ring");
-        const QColor blue = HistoryAppearance::resolve(Colour::blue, AppThemes::lightPalette());
-        QTest::newRow("action") << QStringLiteral("action") << blue;
-        QTest::newRow("primary") << QStringLiteral("primary") << QColor(Qt::white);
-        QTest::newRow("destructive") << QStringLiteral("destructive") << QColor(Qt::white);
-        QTest::newRow("text preview") << QStringLiteral("text") << blue;
+        QTest::newRow("action") << Kind::action
+                                << HistoryAppearance::resolve(Colour::blue, AppThemes::lightPalette());
+        QTest::newRow("primary") << Kind::primary << QColor(Qt::white);
+        QTest::newRow("destructive") << Kind::destructive << QColor(Qt::white);
     }
 
     void focusRings()
     {
-        QFETCH(QString, control);
+        QFETCH(Kind, kind);
         QFETCH(QColor, ring);
         AppThemes::apply(AppTheme::light);
         QWidget window;
         auto* layout = new QVBoxLayout(&window);
         auto* other = new QWidget(&window);
         other->setFocusPolicy(Qt::StrongFocus);
+        auto* button = new HistoryButton(kind, QStringLiteral("Grant"), &window);
         layout->addWidget(other);
-        QWidget* target = nullptr;
-        QPoint probe;
-        if (control == QLatin1String("text")) {
-            target = new QTextBrowser(&window);
-            target->setFixedSize(200, 80);
-            HistoryFocusRing::attach(target);
-            probe = QPoint(target->width() / 2, int(HistoryFocusRing::inset + HistoryFocusRing::width / 2));
-        } else {
-            const Kind kind = control == QLatin1String("action")    ? Kind::action
-                              : control == QLatin1String("primary") ? Kind::primary
-                                                                    : Kind::destructive;
-            target = new HistoryButton(kind, QStringLiteral("Grant"), &window);
-            const int middle =
-                int(HistoryButtonStyle::focusRingInset + HistoryButtonStyle::focusRingWidth / 2);
-            probe = QPoint(target->sizeHint().width() / 2, middle);
-        }
-        layout->addWidget(target);
+        layout->addWidget(button);
         window.show();
         QApplication::setActiveWindow(&window);
         if (!QTest::qWaitForWindowActive(&window))
             QSKIP("keyboard focus needs an active window, which this display does not grant");
+        const QPoint probe(button->width() / 2,
+                           int(HistoryButtonStyle::focusRingInset + HistoryButtonStyle::focusRingWidth / 2));
         other->setFocus();
-        const QColor unfocused = target->grab().toImage().pixelColor(probe);
-        target->setFocus(Qt::TabFocusReason);
-        const QColor focused = target->grab().toImage().pixelColor(probe);
+        const QColor unfocused = button->grab().toImage().pixelColor(probe);
+        button->setFocus(Qt::TabFocusReason);
+        const QColor focused = button->grab().toImage().pixelColor(probe);
         QVERIFY2(channelsClose(focused, ring), qPrintable(describe(focused)));
         QVERIFY2(!channelsClose(unfocused, ring), qPrintable(describe(unfocused)));
     }
