@@ -1,6 +1,7 @@
 #include "ui/CenteredTextView.h"
 
 #include "models/TextRules.h"
+#include "ui/HistoryFocusRing.h"
 
 #include <QAbstractTextDocumentLayout>
 #include <QDesktopServices>
@@ -50,6 +51,9 @@ CenteredTextView::CenteredTextView(QWidget* parent) : QScrollArea(parent)
             QDesktopServices::openUrl(url);
     });
     applyColours();
+    // Neither the scrolled area nor the text marks its own focus.
+    HistoryFocusRing::attach(this);
+    HistoryFocusRing::attach(m_browser, this);
 }
 
 void CenteredTextView::show(const QString& text, const QFont& font, const std::optional<QUrl>& linkURL,

@@ -3,6 +3,7 @@
 #include "app/Localization.h"
 #include "models/TextRules.h"
 #include "ui/HistoryAppearance.h"
+#include "ui/HistoryFocusRing.h"
 #include "ui/Symbols.h"
 
 #include <QEvent>
@@ -77,6 +78,7 @@ FileListPreview::FileListPreview(const QList<QUrl>& urls, QWidget* parent) : QSc
     setFrameShape(QFrame::NoFrame);
     setWidgetResizable(true);
     viewport()->setAutoFillBackground(false);
+    HistoryFocusRing::attach(this);
 
     auto* content = new QWidget;
     content->setAutoFillBackground(false);

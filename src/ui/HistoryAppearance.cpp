@@ -43,6 +43,9 @@ QColor resolve(Colour colour, const QPalette& palette)
         return pick(0xFF666C75, 0xFFB0B7C1);
     case Colour::blue:
         return QColor::fromRgbF(0.18f, 0.51f, 1.0f);
+    case Colour::destructive:
+        // Dark enough under white text in both themes.
+        return pick(0xFFD12F26, 0xFFD8463D);
     }
     return {};
 }

@@ -22,6 +22,8 @@ enum class Colour {
     secondaryButtonPressed,
     secondary,
     blue,
+    // The fill of a button whose action cannot be undone.
+    destructive,
 };
 
 QColor resolve(Colour colour, const QPalette& palette);
@@ -71,6 +73,10 @@ inline QColor secondary(const QWidget* widget)
 inline QColor blue(const QWidget* widget)
 {
     return resolve(Colour::blue, widget);
+}
+inline QColor destructive(const QWidget* widget)
+{
+    return resolve(Colour::destructive, widget);
 }
 
 } // namespace HistoryAppearance

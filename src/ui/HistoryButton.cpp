@@ -8,6 +8,7 @@
 #include <QKeyEvent>
 #include <QPainter>
 #include <QPainterPath>
+#include <QPen>
 
 namespace {
 
@@ -129,6 +130,14 @@ bool HistoryButton::event(QEvent* event)
     return QAbstractButton::event(event);
 }
 
+void HistoryButton::changeEvent(QEvent* event)
+{
+    QAbstractButton::changeEvent(event);
+    // A button that does nothing is no Tab stop.
+    if (event->type() == QEvent::EnabledChange)
+        setFocusPolicy(isEnabled() ? Qt::TabFocus : Qt::NoFocus);
+}
+
 void HistoryButton::keyPressEvent(QKeyEvent* event)
 {
     // Space is handled by QAbstractButton; Return and Enter activate as they do on a focused
@@ -155,6 +164,17 @@ void HistoryButton::paintEvent(QPaintEvent*)
     const QColor fill = HistoryButtonStyle::background(m_kind, current, colours);
     if (fill.alpha() > 0)
         painter.fillPath(shape(), fill);
+    const QColor ring = HistoryButtonStyle::focusRing(m_kind, current, colours);
+    if (ring.alpha() > 0) {
+        const qreal inset = HistoryButtonStyle::focusRingInset + HistoryButtonStyle::focusRingWidth / 2;
+        const QRectF bounds = QRectF(rect()).adjusted(inset, inset, -inset, -inset);
+        const HistoryButtonStyle::Metrics metrics = HistoryButtonStyle::metrics(m_kind);
+        const qreal radius =
+            metrics.capsule ? bounds.height() / 2 : std::max<qreal>(metrics.radius - inset, 2);
+        painter.setPen(QPen(ring, HistoryButtonStyle::focusRingWidth));
+        painter.setBrush(Qt::NoBrush);
+        painter.drawRoundedRect(bounds, radius, radius);
+    }
 
     const QColor foreground = HistoryButtonStyle::foreground(m_kind, colours);
     const QFontMetrics fontMetrics(font());

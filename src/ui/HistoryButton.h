@@ -6,8 +6,9 @@
 
 // A button drawn in one of the shared HistoryButtonStyle kinds: an optional symbol tinted with the
 // label colour, then the text, centred. It shows keyboard focus through its fill instead of the
-// platform's focus ring, takes focus only from the keyboard, and activates on Space, Return and Enter.
-// Its accessible name is its text unless one is set.
+// platform's focus ring (or a ring of its own where the fill does not change), takes focus only from
+// the keyboard and never while disabled, and activates on Space, Return and Enter. Its accessible name
+// is its text unless one is set.
 class HistoryButton : public QAbstractButton {
     Q_OBJECT
 
@@ -35,6 +36,7 @@ public:
 protected:
     void paintEvent(QPaintEvent* event) override;
     bool event(QEvent* event) override;
+    void changeEvent(QEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     bool hitButton(const QPoint& position) const override;
 

@@ -36,6 +36,7 @@ Metrics metrics(Kind kind)
     case Kind::secondary:
         return {false, 8, 12, 28};
     case Kind::primary:
+    case Kind::destructive:
         return {false, 8, 12, 28};
     }
     return {false, 8, 12, 28};
@@ -47,6 +48,8 @@ QColor background(Kind kind, const State& state, const QPalette& palette)
     switch (kind) {
     case Kind::primary:
         return withOpacity(HistoryAppearance::resolve(Colour::blue, palette), fillOpacity(state));
+    case Kind::destructive:
+        return withOpacity(HistoryAppearance::resolve(Colour::destructive, palette), fillOpacity(state));
     case Kind::action:
         return withOpacity(HistoryAppearance::resolve(Colour::selected, palette), fillOpacity(state));
     case Kind::secondary:
@@ -69,9 +72,26 @@ QColor background(Kind kind, const State& state, const QPalette& palette)
 
 QColor foreground(Kind kind, const QPalette& palette)
 {
-    if (kind == Kind::primary)
+    if (kind == Kind::primary || kind == Kind::destructive)
         return Qt::white;
     return palette.color(QPalette::Active, QPalette::WindowText);
+}
+
+QColor focusRing(Kind kind, const State& state, const QPalette& palette)
+{
+    if (!state.enabled || !state.focused)
+        return Qt::transparent;
+    switch (kind) {
+    case Kind::action:
+        return HistoryAppearance::resolve(HistoryAppearance::Colour::blue, palette);
+    case Kind::primary:
+    case Kind::destructive:
+        return foreground(kind, palette);
+    case Kind::icon:
+    case Kind::secondary:
+        break;
+    }
+    return Qt::transparent;
 }
 
 } // namespace HistoryButtonStyle

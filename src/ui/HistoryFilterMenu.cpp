@@ -109,7 +109,8 @@ QSize HistoryFilterMenu::sizeHint() const
 void HistoryFilterMenu::retranslate()
 {
     setText(m_selection ? ClipboardKinds::title(*m_selection) : L10n::text(L10n::Key::allTypes));
-    setAccessibleName(L10n::text(L10n::Key::contentType));
+    // The control's purpose and its current value, as a pop-up button is announced.
+    setAccessibleName(L10n::text(L10n::Key::contentType) + QStringLiteral(", ") + text());
 }
 
 void HistoryFilterMenu::keyPressEvent(QKeyEvent* event)

@@ -58,17 +58,25 @@ HistoryListView::HistoryListView(AppModel& model, QWidget* parent, std::unique_p
     scrollBarStyle->setParent(this);
     verticalScrollBar()->setStyle(scrollBarStyle);
 
-    connect(&m_model, &AppModel::selectionChanged, this, [this] { applySelection(true); });
+    connect(&m_model, &AppModel::selectionChanged, this, &HistoryListView::applySelection);
     connect(m_listModel, &HistoryListModel::refreshed, this, [this] {
-        applySelection(false);
+        applySelection();
         refreshHover();
     });
+    connect(&AppLocalization::shared(), &AppLocalization::languageIdentifierChanged, this,
+            &HistoryListView::retranslate);
     connect(m_listModel, &HistoryListModel::loadingImagesChanged, this, &HistoryListView::updateSpinner);
     m_spinnerTimer.setInterval(HistoryImagePreview::spinnerInterval);
     connect(&m_spinnerTimer, &QTimer::timeout, this, &HistoryListView::advanceSpinner);
 
-    applySelection(true);
+    applySelection();
+    retranslate();
     scheduleTimeRefresh();
+}
+
+void HistoryListView::retranslate()
+{
+    setAccessibleName(L10n::text(L10n::Key::allHistory));
 }
 
 HistoryListView::~HistoryListView() = default;
@@ -88,7 +96,9 @@ void HistoryListView::scheduleTimeRefresh()
     });
 }
 
-void HistoryListView::applySelection(bool scroll)
+// Rows inserted, moved or dropped above the selected one shift it without a selection change, so
+// every update brings it back into view.
+void HistoryListView::applySelection()
 {
     const QModelIndex index = m_listModel->indexOf(m_model.selection());
     m_applyingSelection = true;
@@ -97,8 +107,7 @@ void HistoryListView::applySelection(bool scroll)
     } else {
         if (!selectionModel()->isSelected(index) || selectionModel()->currentIndex() != index)
             selectionModel()->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect);
-        if (scroll)
-            scrollTo(index);
+        scrollTo(index);
     }
     m_applyingSelection = false;
 }
@@ -164,6 +173,11 @@ void HistoryListView::keyPressEvent(QKeyEvent* event)
     }
     if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
         event->accept();
+        return;
+    }
+    if (event->key() == Qt::Key_Up && event->modifiers() == Qt::NoModifier && currentIndex().row() <= 0) {
+        event->accept();
+        Q_EMIT upFromFirstRow();
         return;
     }
     QListView::keyPressEvent(event);

@@ -18,7 +18,8 @@ class QMenu;
 
 // The history list of the sidebar: one card per visible entry, the selection bound both ways to
 // AppModel::selection, a context menu and the Delete key per row, and link titles that open their
-// address. Relative times are repainted once a minute without touching the model.
+// address. Relative times are repainted once a minute without touching the model. The selected row is
+// kept in view whenever the selection or the rows change.
 class HistoryListView : public QListView {
     Q_OBJECT
 
@@ -42,6 +43,10 @@ public:
     // Opens a link title's address; the system's handler unless replaced.
     std::function<void(const QUrl&)> openURL;
 
+Q_SIGNALS:
+    // Up was pressed on the first row (or in an empty list): focus may go back to what lies above.
+    void upFromFirstRow();
+
 protected:
     void keyPressEvent(QKeyEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
@@ -58,7 +63,8 @@ protected:
     void selectionChanged(const QItemSelection& selected, const QItemSelection& deselected) override;
 
 private:
-    void applySelection(bool scroll);
+    void applySelection();
+    void retranslate();
     void updateHover(const QPoint& position);
     void refreshHover();
     std::optional<QUrl> linkAt(const QPoint& position) const;

@@ -1,5 +1,6 @@
 #include "ui/HistoryRowDelegate.h"
 
+#include "ui/HistoryAppearance.h"
 #include "ui/HistoryListModel.h"
 
 #include <QAbstractItemView>
@@ -35,7 +36,20 @@ void HistoryRowDelegate::paint(QPainter* painter, const QStyleOptionViewItem& op
         shown.image.spinnerStep = m_spinnerStep;
     }
     shown.sourceIcon = m_model.sourceIcon(index.row());
-    m_painter.paintCard(*painter, cardRect(option.rect), shown, m_view);
+    const QRect card = cardRect(option.rect);
+    m_painter.paintCard(*painter, card, shown, m_view);
+    // Keyboard focus: a ring inside the current card while the list has focus in the active window.
+    if (option.state.testFlag(QStyle::State_HasFocus) && option.state.testFlag(QStyle::State_Active)) {
+        const qreal inset = focusRingWidth / 2;
+        painter->save();
+        painter->setRenderHint(QPainter::Antialiasing);
+        painter->setPen(QPen(HistoryAppearance::blue(&m_view), focusRingWidth));
+        painter->setBrush(Qt::NoBrush);
+        painter->drawRoundedRect(QRectF(card).adjusted(inset, inset, -inset, -inset),
+                                 HistoryRowPainter::cornerRadius - inset,
+                                 HistoryRowPainter::cornerRadius - inset);
+        painter->restore();
+    }
 }
 
 QSize HistoryRowDelegate::sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const

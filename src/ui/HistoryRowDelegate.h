@@ -11,13 +11,15 @@ class HistoryListModel;
 class QAbstractItemView;
 
 // Draws the history list's rows as cards through HistoryRowPainter: the card's fill is the only
-// selection and hover mark, and nothing else of the platform's item look is drawn.
+// selection and hover mark, a ring inside the current card the only focus mark, and nothing else of
+// the platform's item look is drawn.
 class HistoryRowDelegate : public QAbstractItemDelegate {
     Q_OBJECT
 
 public:
     static constexpr int verticalInset = 3;
     static constexpr int horizontalInset = 8;
+    static constexpr qreal focusRingWidth = 2;
 
     // The rows of model, shown by view.
     HistoryRowDelegate(HistoryListModel& model, QAbstractItemView& view);

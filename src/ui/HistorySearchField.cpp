@@ -164,6 +164,11 @@ bool HistorySearchField::eventFilter(QObject* watched, QEvent* event)
                 clear();
             return true;
         }
+        if (key->key() == Qt::Key_Down && key->modifiers() == Qt::NoModifier &&
+            event->type() == QEvent::KeyPress) {
+            Q_EMIT downPressed();
+            return true;
+        }
     }
     return QWidget::eventFilter(watched, event);
 }

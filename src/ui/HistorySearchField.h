@@ -6,7 +6,7 @@ class QAbstractButton;
 class QLineEdit;
 
 // The sidebar's search box: a magnifying glass, a borderless input and, while there is text, a button
-// that clears it. Escape in the input clears it too.
+// that clears it. Escape in the input clears it too; Down in it is offered to what lies below.
 class HistorySearchField : public QWidget {
     Q_OBJECT
 
@@ -27,6 +27,8 @@ public:
 
 Q_SIGNALS:
     void textChanged(const QString& text);
+    // Down was pressed in the input.
+    void downPressed();
 
 protected:
     void paintEvent(QPaintEvent* event) override;

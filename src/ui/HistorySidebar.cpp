@@ -4,19 +4,20 @@
 #include "app/Localization.h"
 #include "services/DelayTimer.h"
 #include "ui/ActivityIndicator.h"
+#include "ui/ClearHistoryDialog.h"
 #include "ui/ClipboardEmptyState.h"
 #include "ui/HistoryAppearance.h"
 #include "ui/HistoryButton.h"
 #include "ui/HistoryFilterMenu.h"
+#include "ui/HistoryHeading.h"
+#include "ui/HistoryListModel.h"
 #include "ui/HistoryListView.h"
 #include "ui/HistorySearchField.h"
 #include "ui/SecondaryLabel.h"
 
 #include <QHBoxLayout>
 #include <QLabel>
-#include <QMessageBox>
 #include <QPainter>
-#include <QPushButton>
 #include <QStackedWidget>
 #include <QVBoxLayout>
 
@@ -53,10 +54,11 @@ HistorySidebar::HistorySidebar(AppModel& model, std::function<void()> openSettin
     auto* header = new QHBoxLayout;
     header->setContentsMargins(16, 10, 16, 8);
     header->setSpacing(8);
-    m_heading = new QLabel(this);
+    m_heading = new HistoryHeading(this);
     m_heading->setFont(sized(font(), 16, QFont::Medium));
     header->addWidget(m_heading, 1);
     m_settingsButton = headerButton(QStringLiteral("gearshape"), this);
+    // Without settings to open the gear does nothing, so it is neither enabled nor a Tab stop.
     m_settingsButton->setEnabled(static_cast<bool>(m_openSettings));
     header->addWidget(m_settingsButton);
     m_clearButton = headerButton(QStringLiteral("trash"), this);
@@ -131,6 +133,9 @@ HistorySidebar::HistorySidebar(AppModel& model, std::function<void()> openSettin
     });
     connect(&AppLocalization::shared(), &AppLocalization::languageIdentifierChanged, this,
             [this] { m_model.reconcileSelection(); });
+    // The arrows cross between the field and the list as if they were one column.
+    connect(m_searchField, &HistorySearchField::downPressed, this, &HistorySidebar::focusList);
+    connect(m_list, &HistoryListView::upFromFirstRow, m_searchField, &HistorySearchField::setFocusToInput);
     connect(&AppLocalization::shared(), &AppLocalization::appLanguageDidChange, this,
             &HistorySidebar::retranslate);
 
@@ -223,6 +228,17 @@ void HistorySidebar::placeInitialFocus(ListState state)
         m_searchField->setFocusToInput();
 }
 
+// Entering the list picks its first row when nothing is selected, so the arrows have a place to start.
+void HistorySidebar::focusList()
+{
+    const HistoryListModel& rows = m_list->listModel();
+    if (m_area->currentWidget() != m_list || rows.rowCount() == 0)
+        return;
+    if (m_model.selection().isNull())
+        m_model.setSelection(rows.entry(0).id);
+    m_list->setFocus(Qt::TabFocusReason);
+}
+
 void HistorySidebar::updateListArea()
 {
     const qsizetype count = filteredCount();
@@ -253,19 +269,10 @@ void HistorySidebar::confirmClear()
 {
     if (m_confirmation)
         return;
-    auto* dialog = new QMessageBox(QMessageBox::Warning, L10n::text(L10n::Key::clearConfirmation),
-                                   L10n::text(L10n::Key::clearConfirmation), QMessageBox::NoButton, this);
-    dialog->setInformativeText(L10n::text(L10n::Key::clearExplanation));
-    QPushButton* clear = dialog->addButton(L10n::text(L10n::Key::clearHistory), QMessageBox::DestructiveRole);
-    QPushButton* cancel = dialog->addButton(L10n::text(L10n::Key::cancel), QMessageBox::RejectRole);
-    dialog->setDefaultButton(cancel);
-    dialog->setEscapeButton(cancel);
+    auto* dialog = new ClearHistoryDialog(this);
     dialog->setWindowModality(Qt::WindowModal);
     dialog->setAttribute(Qt::WA_DeleteOnClose);
-    connect(dialog, &QMessageBox::buttonClicked, this, [this, clear](QAbstractButton* button) {
-        if (button == clear)
-            m_model.clearHistory();
-    });
+    connect(dialog, &QDialog::accepted, this, [this] { m_model.clearHistory(); });
     m_confirmation = dialog;
     dialog->open();
 }

@@ -1,8 +1,8 @@
 #pragma once
 
 #include "services/DelayTimer.h"
+#include "ui/ClearHistoryDialog.h"
 
-#include <QMessageBox>
 #include <QPointer>
 #include <QWidget>
 #include <functional>
@@ -14,6 +14,7 @@ class ClipboardEmptyState;
 
 class HistoryButton;
 class HistoryFilterMenu;
+class HistoryHeading;
 class HistoryListView;
 class HistorySearchField;
 class QLabel;
@@ -39,8 +40,9 @@ public:
     ListState listState() const;
     bool showsLoadingIndicator() const { return m_showsLoadingIndicator; }
     // The clear confirmation while it is open.
-    QMessageBox* clearConfirmation() const { return m_confirmation; }
+    ClearHistoryDialog* clearConfirmation() const { return m_confirmation; }
 
+    HistoryHeading* heading() const { return m_heading; }
     HistoryButton* settingsButton() const { return m_settingsButton; }
     HistoryButton* clearButton() const { return m_clearButton; }
     HistorySearchField* searchField() const { return m_searchField; }
@@ -63,6 +65,7 @@ private:
     qsizetype filteredCount() const;
     ListState listState(qsizetype filteredCount) const;
     void placeInitialFocus(ListState state);
+    void focusList();
 
     AppModel& m_model;
     std::function<void()> m_openSettings;
@@ -70,7 +73,7 @@ private:
     bool m_showsLoadingIndicator = false;
     bool m_focusPlaced = false;
 
-    QLabel* m_heading = nullptr;
+    HistoryHeading* m_heading = nullptr;
     HistoryButton* m_settingsButton = nullptr;
     HistoryButton* m_clearButton = nullptr;
     HistorySearchField* m_searchField = nullptr;
@@ -84,5 +87,5 @@ private:
     HistoryListView* m_list = nullptr;
     ClipboardEmptyState* m_empty = nullptr;
     QLabel* m_paused = nullptr;
-    QPointer<QMessageBox> m_confirmation;
+    QPointer<ClearHistoryDialog> m_confirmation;
 };

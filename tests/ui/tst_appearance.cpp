@@ -312,6 +312,8 @@ private Q_SLOTS:
             row(name("primary pressed"), Kind::primary, "pressed", theme, Colour::blue, 0.75);
             row(name("primary focused"), Kind::primary, "focused", theme, Colour::blue, 1.0);
             row(name("primary disabled"), Kind::primary, "disabled", theme, Colour::blue, 0.4);
+            row(name("destructive pressed"), Kind::destructive, "pressed", theme, Colour::destructive, 0.75);
+            row(name("destructive focused"), Kind::destructive, "focused", theme, Colour::destructive, 1.0);
             row(name("action normal"), Kind::action, "normal", theme, Colour::selected, 1.0);
             row(name("action hovered"), Kind::action, "hovered", theme, Colour::selected, 0.9);
             row(name("action pressed"), Kind::action, "pressed", theme, Colour::selected, 0.75);
@@ -386,6 +388,43 @@ private Q_SLOTS:
         QVERIFY2(
             channelsClose(actual, expected),
             qPrintable(QStringLiteral("actual %1 expected %2").arg(describe(actual), describe(expected))));
+    }
+
+    // Kinds whose fill ignores focus draw a ring inside their edge instead.
+    void focusRings_data()
+    {
+        QTest::addColumn<Kind>("kind");
+        QTest::addColumn<QColor>("ring");
+        QTest::newRow("action") << Kind::action
+                                << HistoryAppearance::resolve(Colour::blue, AppThemes::lightPalette());
+        QTest::newRow("primary") << Kind::primary << QColor(Qt::white);
+        QTest::newRow("destructive") << Kind::destructive << QColor(Qt::white);
+    }
+
+    void focusRings()
+    {
+        QFETCH(Kind, kind);
+        QFETCH(QColor, ring);
+        AppThemes::apply(AppTheme::light);
+        QWidget window;
+        auto* layout = new QVBoxLayout(&window);
+        auto* other = new QWidget(&window);
+        other->setFocusPolicy(Qt::StrongFocus);
+        auto* button = new HistoryButton(kind, QStringLiteral("Grant"), &window);
+        layout->addWidget(other);
+        layout->addWidget(button);
+        window.show();
+        QApplication::setActiveWindow(&window);
+        if (!QTest::qWaitForWindowActive(&window))
+            QSKIP("keyboard focus needs an active window, which this display does not grant");
+        const QPoint probe(button->width() / 2,
+                           int(HistoryButtonStyle::focusRingInset + HistoryButtonStyle::focusRingWidth / 2));
+        other->setFocus();
+        const QColor unfocused = button->grab().toImage().pixelColor(probe);
+        button->setFocus(Qt::TabFocusReason);
+        const QColor focused = button->grab().toImage().pixelColor(probe);
+        QVERIFY2(channelsClose(focused, ring), qPrintable(describe(focused)));
+        QVERIFY2(!channelsClose(unfocused, ring), qPrintable(describe(unfocused)));
     }
 
     void secondaryRestsOnTheTextBackground()
@@ -486,6 +525,11 @@ private Q_SLOTS:
     void focusComesFromTheKeyboardOnly()
     {
         HistoryButton button(Kind::icon);
+        QCOMPARE(button.focusPolicy(), Qt::TabFocus);
+        // A button that does nothing is no Tab stop.
+        button.setEnabled(false);
+        QCOMPARE(button.focusPolicy(), Qt::NoFocus);
+        button.setEnabled(true);
         QCOMPARE(button.focusPolicy(), Qt::TabFocus);
     }
 

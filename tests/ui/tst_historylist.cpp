@@ -248,6 +248,36 @@ private Q_SLOTS:
             QVERIFY(h.view->viewport()->rect().contains(h.rowRect(expectedRow)));
     }
 
+    // The list changes under a selected row that was in view; the row stays in view.
+    void selectionStaysInViewAsTheListChanges_data()
+    {
+        QTest::addColumn<int>("selectedRow");
+        QTest::addColumn<QString>("change");
+        QTest::newRow("search cleared") << 150 << u"search"_s;
+        QTest::newRow("copied again to the top") << 150 << u"copy"_s;
+        QTest::newRow("limit drops the oldest") << 198 << u"capture"_s;
+    }
+
+    void selectionStaysInViewAsTheListChanges()
+    {
+        QFETCH(int, selectedRow);
+        QFETCH(QString, change);
+        Harness h(texts(200));
+        const ClipboardEntry selected = h.list().entry(selectedRow);
+        h.model->setSelection(selected.id);
+        if (change == u"search") {
+            h.model->setQuery(selected.title);
+            h.model->setQuery(QString());
+        } else if (change == u"copy") {
+            QVERIFY(h.model->copy(selected));
+        } else {
+            h.pasteboard.setText(u"a new copy"_s);
+            h.model->clipboard().poll();
+        }
+        QCOMPARE(h.model->selection(), selected.id);
+        QVERIFY(h.view->viewport()->rect().contains(h.view->visualRect(h.list().indexOf(selected.id))));
+    }
+
     void keys_data()
     {
         QTest::addColumn<bool>("selected");

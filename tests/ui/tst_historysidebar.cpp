@@ -5,6 +5,7 @@
 #include "support/FakePasteboard.h"
 #include "support/FakeWorkspace.h"
 #include "support/ManualDelayTimer.h"
+#include "ui/ClearHistoryDialog.h"
 #include "ui/ClipboardEmptyState.h"
 #include "ui/HistoryButton.h"
 #include "ui/HistoryFilterMenu.h"
@@ -14,8 +15,7 @@
 
 #include <QFile>
 #include <QLabel>
-#include <QMessageBox>
-#include <QPushButton>
+#include <QLineEdit>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
@@ -172,32 +172,79 @@ private Q_SLOTS:
         QCOMPARE(h.sidebar->searchField()->isInputFocused(), !listFocused);
     }
 
+    void clearingAsksFirst_data()
+    {
+        QTest::addColumn<int>("answer");
+        QTest::addColumn<int>("remaining");
+        QTest::newRow("Escape keeps the history") << int(Qt::Key_Escape) << 3;
+        QTest::newRow("Return on the default keeps it") << int(Qt::Key_Return) << 3;
+        QTest::newRow("Clear History clears it") << 0 << 0;
+    }
+
     void clearingAsksFirst()
     {
+        QFETCH(int, answer);
+        QFETCH(int, remaining);
         Harness h(entries(3));
         QVERIFY(h.load());
 
         h.sidebar->clearButton()->click();
-        QMessageBox* dialog = h.sidebar->clearConfirmation();
+        ClearHistoryDialog* dialog = h.sidebar->clearConfirmation();
         QVERIFY(dialog);
-        QCOMPARE(dialog->text(), L10n::text(L10n::Key::clearConfirmation));
-        QCOMPARE(dialog->informativeText(), L10n::text(L10n::Key::clearExplanation));
-        dialog->escapeButton()->click();
-        QTRY_VERIFY(!h.sidebar->clearConfirmation());
-        QCOMPARE(h.model->entries().size(), 3);
+        QVERIFY(QTest::qWaitForWindowExposed(dialog));
+        const Qt::WindowFlags flags = dialog->windowFlags();
+        QCOMPARE(flags & Qt::WindowType_Mask, Qt::Dialog);
+        QVERIFY(flags.testFlag(Qt::CustomizeWindowHint));
+        QVERIFY(!flags.testAnyFlags(Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint));
+        QCOMPARE(dialog->minimumSize(), dialog->maximumSize());
+        QCOMPARE(dialog->questionLabel()->text(), L10n::text(L10n::Key::clearConfirmation));
+        QCOMPARE(dialog->explanationLabel()->text(), L10n::text(L10n::Key::clearExplanation));
+        QCOMPARE(dialog->clearButton()->text(), L10n::text(L10n::Key::clearHistory));
+        QCOMPARE(dialog->clearButton()->kind(), HistoryButtonStyle::Kind::destructive);
+        QCOMPARE(dialog->focusWidget(), dialog->cancelButton());
 
-        h.sidebar->clearButton()->click();
-        dialog = h.sidebar->clearConfirmation();
-        QVERIFY(dialog);
-        const QList<QAbstractButton*> buttons = dialog->buttons();
-        const auto clear = std::find_if(buttons.begin(), buttons.end(), [dialog](QAbstractButton* button) {
-            return dialog->buttonRole(button) == QMessageBox::DestructiveRole;
-        });
-        QVERIFY(clear != buttons.end());
-        QCOMPARE((*clear)->text(), L10n::text(L10n::Key::clearHistory));
-        (*clear)->click();
-        QVERIFY(h.model->entries().isEmpty());
-        QCOMPARE(h.sidebar->listState(), HistorySidebar::ListState::empty);
+        if (answer)
+            QTest::keyClick(dialog->focusWidget(), Qt::Key(answer));
+        else
+            dialog->clearButton()->click();
+        QTRY_VERIFY(!h.sidebar->clearConfirmation());
+        QCOMPARE(h.model->entries().size(), remaining);
+    }
+
+    // The field and the list read as one column: Down enters the list, Up on its first row leaves it.
+    void arrowsCrossBetweenFieldAndList_data()
+    {
+        QTest::addColumn<int>("selected");
+        QTest::addColumn<bool>("fromField");
+        QTest::addColumn<int>("key");
+        QTest::addColumn<bool>("listFocused");
+        QTest::addColumn<int>("selectedAfter");
+        QTest::newRow("Down enters at the selection") << 1 << true << int(Qt::Key_Down) << true << 1;
+        QTest::newRow("Down without a selection picks the first row")
+            << -1 << true << int(Qt::Key_Down) << true << 0;
+        QTest::newRow("Up on the first row leaves") << 0 << false << int(Qt::Key_Up) << false << 0;
+        QTest::newRow("Up further down moves up") << 2 << false << int(Qt::Key_Up) << true << 1;
+    }
+
+    void arrowsCrossBetweenFieldAndList()
+    {
+        QFETCH(int, selected);
+        QFETCH(bool, fromField);
+        QFETCH(int, key);
+        QFETCH(bool, listFocused);
+        QFETCH(int, selectedAfter);
+        Harness h(entries(3));
+        h.sidebar->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(h.sidebar.get()));
+        QVERIFY(h.load());
+        h.model->setSelection(selected < 0 ? QUuid() : h.model->entries().at(selected).id);
+        QWidget* from =
+            fromField ? h.sidebar->searchField()->lineEdit() : static_cast<QWidget*>(h.sidebar->listView());
+        from->setFocus();
+        QTest::keyClick(from, Qt::Key(key));
+        QCOMPARE(h.sidebar->listView()->hasFocus(), listFocused);
+        QCOMPARE(h.sidebar->searchField()->isInputFocused(), !listFocused);
+        QCOMPARE(h.model->selection(), h.model->entries().at(selectedAfter).id);
     }
 
     void searchAndFilterFollowTheModelBothWays()
@@ -226,6 +273,9 @@ private Q_SLOTS:
         QVERIFY(h.load());
         h.sidebar->settingsButton()->click();
         QCOMPARE(h.settingsOpened, 1);
+        // With nothing to open the gear is no Tab stop.
+        HistorySidebar withoutSettings(*h.model, {});
+        QCOMPARE(withoutSettings.settingsButton()->focusPolicy(), Qt::NoFocus);
 
         QVERIFY(!h.sidebar->pausedNotice()->isVisible());
         h.model->setRecordingPaused(true);
@@ -235,6 +285,7 @@ private Q_SLOTS:
         AppLocalization::shared().select(AppLanguage::simplifiedChinese);
         QCOMPARE(h.sidebar->pausedNotice()->text(), L10n::text(L10n::Key::recordingPaused));
         QCOMPARE(h.sidebar->clearButton()->toolTip(), L10n::text(L10n::Key::clearHistory));
+        QCOMPARE(h.sidebar->listView()->accessibleName(), L10n::text(L10n::Key::allHistory));
         QVERIFY(h.sidebar->countLabel()->text() != u"1 item"_s);
         AppLocalization::shared().select(AppLanguage::english);
         h.model->setRecordingPaused(false);

@@ -1,25 +1,32 @@
 #include "app/AppModel.h"
 #include "app/Localization.h"
 #include "app/Preferences.h"
+#include "support/EntryBuilder.h"
 #include "support/FakePasteboard.h"
 #include "support/FakeWorkspace.h"
 #include "support/ManualDelayTimer.h"
+#include "ui/HistoryButton.h"
+#include "ui/HistoryHeading.h"
+#include "ui/HistorySidebar.h"
 #include "ui/HistorySplitController.h"
 #include "ui/MainWindowController.h"
 #include "ui/WindowContentController.h"
 #include "ui/WindowTitleLabel.h"
 
+#include <QApplication>
 #include <QMainWindow>
 #include <QMenuBar>
 #include <QPointer>
 #include <QScreen>
 #include <QStandardPaths>
+#include <QStyleHints>
 #include <QTemporaryDir>
 #include <QTest>
 
 using namespace Qt::StringLiterals;
 
 Q_DECLARE_METATYPE(std::optional<double>)
+Q_DECLARE_METATYPE(ClipboardEntry)
 
 namespace {
 
@@ -33,10 +40,13 @@ struct Harness {
     std::unique_ptr<AppModel> model;
     std::unique_ptr<MainWindowController> controller;
 
-    explicit Harness(std::optional<double> storedWidth = std::nullopt)
+    explicit Harness(std::optional<double> storedWidth = std::nullopt,
+                     const QList<ClipboardEntry>& entries = {})
     {
         if (storedWidth)
             preferences.setDouble(widthKey, *storedWidth);
+        if (!entries.isEmpty())
+            HistoryRepository::write(root.filePath(u"history"_s), entries);
         model = std::make_unique<AppModel>(pasteboard, workspace, preferences, root.filePath(u"history"_s),
                                            std::make_unique<ManualDelayTimer>());
         rebuild();
@@ -49,6 +59,13 @@ struct Harness {
 
     QMainWindow* window() const { return controller->window(); }
     HistorySplitController* split() const { return controller->splitController(); }
+    HistorySidebar* sidebar() const { return qobject_cast<HistorySidebar*>(split()->sidebar()); }
+
+    bool load()
+    {
+        model->start();
+        return QTest::qWaitFor([this] { return !model->isLoading(); }, 10000);
+    }
 
     // Drags the divider by dx as a user would.
     void dragDivider(int dx) const
@@ -186,6 +203,70 @@ private Q_SLOTS:
         QCOMPARE(h.window(), window.data());
         QCOMPARE(h.model->query(), u"a"_s);
         QCOMPARE(h.split()->sidebarWidth(), width);
+    }
+
+    void headingFitsTheNarrowestSidebar_data()
+    {
+        QTest::addColumn<AppLanguage>("language");
+        QTest::newRow("English") << AppLanguage::english;
+        QTest::newRow("Simplified Chinese") << AppLanguage::simplifiedChinese;
+        QTest::newRow("Traditional Chinese") << AppLanguage::traditionalChinese;
+    }
+
+    void headingFitsTheNarrowestSidebar()
+    {
+        QFETCH(AppLanguage, language);
+        AppLocalization::shared().select(language);
+        Harness h(1);
+        h.controller->present();
+        QCOMPARE(h.split()->sidebarWidth(), HistorySplitController::sidebarMinimumWidth);
+        const HistoryHeading* heading = h.sidebar()->heading();
+        const QString shown = heading->shownText();
+        const int shownWidth = QFontMetrics(heading->shownFont()).horizontalAdvance(shown);
+        AppLocalization::shared().select(AppLanguage::english);
+        QVERIFY(heading->geometry().right() < h.sidebar()->settingsButton()->geometry().left());
+        QVERIFY2(shownWidth <= heading->contentsRect().width(), qPrintable(shown));
+        QVERIFY(!shown.isEmpty());
+    }
+
+    // Each Tab stop, in turn, draws something that goes away when it loses the focus.
+    void everyTabStopShowsItsFocus_data()
+    {
+        QTest::addColumn<ClipboardEntry>("shown");
+        QTest::newRow("text") << makeEntry(u"hello"_s, 100);
+        ClipboardEntry files = makeEntry(u"files"_s, 100);
+        files.kind = ClipboardKind::file;
+        files.plainText.reset();
+        files.items = {{{{PasteboardType::fileURL, "file:///tmp/report.pdf"}}}};
+        QTest::newRow("files") << refreshed(files);
+    }
+
+    void everyTabStopShowsItsFocus()
+    {
+        QFETCH(ClipboardEntry, shown);
+        Harness h(std::nullopt, {shown, makeEntry(u"world"_s, 90)});
+        QVERIFY(h.load());
+        // A steady text cursor, so a grab never falls between two blinks.
+        QGuiApplication::styleHints()->setCursorFlashTime(0);
+        h.controller->present();
+        if (!QTest::qWaitForWindowActive(h.window()))
+            QSKIP("keyboard focus needs an active window, which this display does not grant");
+        QWidget* first = QApplication::focusWidget();
+        QVERIFY(first);
+        QStringList unmarked;
+        QWidget* stop = first;
+        for (int stops = 0; stops < 20; ++stops) {
+            const QImage focused = h.window()->grab().toImage();
+            stop->clearFocus();
+            if (h.window()->grab().toImage() == focused)
+                unmarked.append(QString::fromLatin1(stop->metaObject()->className()));
+            stop->setFocus(Qt::TabFocusReason);
+            QTest::keyClick(stop, Qt::Key_Tab);
+            stop = QApplication::focusWidget();
+            if (!stop || stop == first)
+                break;
+        }
+        QVERIFY2(unmarked.isEmpty(), qPrintable(unmarked.join(u", ")));
     }
 
     void frameIsRestoredFromPreferences()

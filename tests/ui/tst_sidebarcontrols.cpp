@@ -255,12 +255,15 @@ private Q_SLOTS:
         const int row = selection + 1;
         QCOMPARE(menu.text(), english);
         QCOMPARE(menu.optionList()->optionButton(row)->text(), english);
+        QVERIFY(menu.accessibleName().contains(english));
         const QString englishPlaceholder = field.lineEdit()->placeholderText();
 
         AppLocalization::shared().select(AppLanguage::simplifiedChinese);
         const QString chinese = menu.text();
         const QString chineseRow = menu.optionList()->optionButton(row)->text();
         const QString chinesePlaceholder = field.lineEdit()->placeholderText();
+        // The control is announced with its current value.
+        QVERIFY(menu.accessibleName().contains(chinese));
         AppLocalization::shared().select(AppLanguage::english);
 
         QVERIFY(chinese != english);

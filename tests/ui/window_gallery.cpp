@@ -1,5 +1,6 @@
 // Screenshots of the history window for people to look at: 200 mixed entries, searching, filtering,
-// no matches, paused, empty and unavailable, in light and dark, in English, Simplified and Traditional
+// no matches, paused, empty and unavailable, the narrowest sidebar, every Tab stop with its focus mark
+// and the clear-history confirmation, in light and dark, in English, Simplified and Traditional
 // Chinese. Run it on a real X display (with a window manager for the frame):
 // window_gallery OUTPUT_FOLDER
 #include "app/AppModel.h"
@@ -12,6 +13,9 @@
 #include "support/FakeWorkspace.h"
 #include "support/ManualDelayTimer.h"
 #include "ui/AppTheme.h"
+#include "ui/ClearHistoryDialog.h"
+#include "ui/HistorySidebar.h"
+#include "ui/HistorySplitController.h"
 #include "ui/MainWindowController.h"
 #include "ui/WindowContentController.h"
 
@@ -178,6 +182,13 @@ int main(int argc, char** argv)
             const QString prefix =
                 QStringLiteral("%1/%2-%3-")
                     .arg(output, AppThemes::rawValue(theme), AppLocalization::shared().languageIdentifier());
+            // The frame as the window manager draws it, where there is one.
+            const auto grabFramed = [](QWidget* window, const QString& path) {
+                const QRect frame = window->frameGeometry();
+                window->screen()
+                    ->grabWindow(0, frame.x(), frame.y(), frame.width(), frame.height())
+                    .save(path);
+            };
             auto shoot = [&](AppModel& model, const QString& name, bool framed,
                              const std::function<void(AppModel&)>& set) {
                 MainWindowController controller(model, preferences, [] {});
@@ -188,13 +199,30 @@ int main(int argc, char** argv)
                 QTest::qWait(1200);
                 QMainWindow* window = controller.window();
                 window->grab().save(prefix + name + QStringLiteral(".png"));
-                if (framed) {
-                    // The frame as the window manager draws it, where there is one.
-                    const QRect frame = window->frameGeometry();
-                    window->screen()
-                        ->grabWindow(0, frame.x(), frame.y(), frame.width(), frame.height())
-                        .save(prefix + name + QStringLiteral("-framed.png"));
+                if (framed)
+                    grabFramed(window, prefix + name + QStringLiteral("-framed.png"));
+                if (name != QStringLiteral("history"))
+                    return;
+                // Every Tab stop in turn, with what has the focus.
+                QWidget* first = QApplication::focusWidget();
+                for (int stop = 0; stop < 12; ++stop) {
+                    QWidget* focus = QApplication::focusWidget();
+                    qInfo("%s focus %d: %s %s", qPrintable(prefix.section(u'/', -1)), stop,
+                          focus ? focus->metaObject()->className() : "none",
+                          focus ? qPrintable(focus->accessibleName()) : "");
+                    window->grab().save(prefix + QStringLiteral("focus-%1.png").arg(stop));
+                    QTest::keyClick(window, Qt::Key_Tab);
+                    QTest::qWait(100);
+                    if (QApplication::focusWidget() == first)
+                        break;
                 }
+                auto* sidebar = qobject_cast<HistorySidebar*>(controller.splitController()->sidebar());
+                sidebar->confirmClear();
+                QTest::qWait(600);
+                ClearHistoryDialog* dialog = sidebar->clearConfirmation();
+                dialog->grab().save(prefix + QStringLiteral("clear.png"));
+                grabFramed(dialog, prefix + QStringLiteral("clear-framed.png"));
+                dialog->reject();
             };
             for (const Scene& scene : scenes) {
                 const QString folder = root.filePath(prefix.section(u'/', -1) + scene.name);
@@ -203,6 +231,15 @@ int main(int argc, char** argv)
                 shoot(*model, scene.name, scene.name == QStringLiteral("history"), scene.set);
                 model->setRecordingPaused(false);
             }
+            // The narrowest sidebar the divider allows.
+            preferences.setDouble(Preferences::Key::historySidebarWidth, 1);
+            {
+                std::unique_ptr<AppModel> model =
+                    makeModel(root.filePath(prefix.section(u'/', -1) + QStringLiteral("narrow")), history,
+                              false, preferences, pasteboard, workspace);
+                shoot(*model, QStringLiteral("narrow"), false, {});
+            }
+            preferences.setDouble(Preferences::Key::historySidebarWidth, 0);
             std::unique_ptr<AppModel> empty =
                 makeModel(root.filePath(prefix.section(u'/', -1) + QStringLiteral("empty")), {}, false,
                           preferences, pasteboard, workspace);
