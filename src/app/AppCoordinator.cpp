@@ -16,9 +16,10 @@
 namespace {
 
 AppCoordinator::QuitChoice askWithAlert(const AppLocalization& localization, QWidget* parent,
-                                        const HistoryRepository::Error& error)
+                                        const HistoryRepository::Error& error, QPointer<QMessageBox>& open)
 {
     QMessageBox alert(parent);
+    open = &alert;
     alert.setIcon(QMessageBox::Warning);
     alert.setWindowTitle(QStringLiteral("Clipwell"));
     alert.setText(localization.text(L10n::Key::historyUnsaved));
@@ -45,7 +46,14 @@ AppCoordinator::AppCoordinator(AppModel& model, Preferences& preferences, AppLoc
     if (!m_desktop.askToQuitUnsaved) {
         m_desktop.askToQuitUnsaved = [this](const HistoryRepository::Error& error) {
             QWidget* window = m_mainWindow ? m_mainWindow->window() : nullptr;
-            return askWithAlert(m_localization, window && window->isVisible() ? window : nullptr, error);
+            return askWithAlert(m_localization, window && window->isVisible() ? window : nullptr, error,
+                                m_quitAlert);
+        };
+    }
+    if (!m_desktop.dismissQuitAlert) {
+        m_desktop.dismissQuitAlert = [this] {
+            if (m_quitAlert)
+                m_quitAlert->done(QDialog::Rejected);
         };
     }
     if (!m_desktop.terminate)
@@ -143,19 +151,35 @@ bool AppCoordinator::requestQuit()
         m_desktop.terminate();
         return true;
     }
-    // Another request while the alert is open (a signal, the tray) leaves the answer to the user.
+    // Another request while the alert is open (the tray, the session) leaves the answer to the user.
     if (m_quitting)
         return false;
     m_quitting = true;
     bool approved = true;
     if (const std::optional<HistoryRepository::Error> error = m_model.flush())
-        approved = m_desktop.askToQuitUnsaved(*error) == QuitChoice::quitAnyway;
+        approved = m_desktop.askToQuitUnsaved(*error) == QuitChoice::quitAnyway || m_quitForced;
     m_quitting = false;
+    m_quitSignals = 0;
+    m_quitForced = false;
     if (!approved)
         return false;
     stop();
     m_desktop.terminate();
     return true;
+}
+
+void AppCoordinator::terminationSignalReceived()
+{
+    if (!m_quitting) {
+        m_quitSignals = 1;
+        requestQuit();
+        return;
+    }
+    // Arriving inside the alert's own event loop: close it, and the quit above goes on to stop().
+    if (++m_quitSignals >= 2 && !m_quitForced) {
+        m_quitForced = true;
+        m_desktop.dismissQuitAlert();
+    }
 }
 
 bool AppCoordinator::eventFilter(QObject* watched, QEvent* event)

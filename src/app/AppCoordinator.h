@@ -6,6 +6,7 @@
 #include <QList>
 #include <QMetaObject>
 #include <QObject>
+#include <QPointer>
 #include <functional>
 #include <memory>
 
@@ -14,6 +15,7 @@ class AppModel;
 class MainWindowController;
 class Preferences;
 class QMenu;
+class QMessageBox;
 
 // Owns everything with a window or a menu: the history window, its menu bar and the status item. It
 // starts the model, follows the interface language and runs the one quit flow. Main thread only.
@@ -26,8 +28,10 @@ public:
     // What the coordinator asks of the desktop. Empty members get the real thing.
     struct Desktop {
         std::function<std::unique_ptr<StatusItem>()> makeStatusItem;
-        // The unsaved-history alert; returns once the user has chosen.
+        // The unsaved-history alert; returns once the user has chosen or it was dismissed.
         std::function<QuitChoice(const HistoryRepository::Error& error)> askToQuitUnsaved;
+        // Closes that alert while it is open, without a choice.
+        std::function<void()> dismissQuitAlert;
         // Ends the event loop after an approved quit.
         std::function<void()> terminate;
     };
@@ -61,6 +65,9 @@ public:
     // asks the user when that fails, and on approval stops and terminates. True when the application
     // is ending.
     bool requestQuit();
+    // SIGTERM, SIGINT or SIGHUP: the first quits as above; the second while the unsaved-history alert
+    // is open quits without waiting for an answer, so a logout or shutdown never hangs on it.
+    void terminationSignalReceived();
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -80,5 +87,9 @@ private:
     QList<QMetaObject::Connection> m_languageObservers;
     bool m_observesLocaleEvents = false;
     bool m_quitting = false;
+    // Termination signals during the current quit, and whether they overrode the alert.
+    int m_quitSignals = 0;
+    bool m_quitForced = false;
+    QPointer<QMessageBox> m_quitAlert;
     bool m_stopped = false;
 };

@@ -120,7 +120,7 @@ int run(int argc, char** argv)
     AppCoordinator coordinator(model, Preferences::standard(), AppLocalization::shared());
 
     QObject::connect(&terminationSignals, &TerminationSignals::received, &coordinator,
-                     [&coordinator] { coordinator.requestQuit(); });
+                     &AppCoordinator::terminationSignalReceived);
     QObject::connect(&instance, &SingleInstance::presentRequested, &coordinator,
                      &AppCoordinator::handleReopen);
     QObject::connect(&application, &QGuiApplication::commitDataRequest, &coordinator,

@@ -3,6 +3,7 @@
 #include "app/Preferences.h"
 
 #include <QCoreApplication>
+#include <QLibraryInfo>
 #include <QTranslator>
 #include <cmath>
 #include <unicode/reldatefmt.h>
@@ -189,6 +190,8 @@ std::optional<QString> StringTable::text(L10n::Key key) const
 struct AppLocalization::Tables {
     std::unique_ptr<StringTable> current;
     std::unique_ptr<StringTable> english;
+    // Qt's own texts (standard buttons, a text field's menu); none for English, Qt's own language.
+    std::unique_ptr<QTranslator> qt;
     // Made on first use per language; rows of the history list ask for it many times.
     std::unique_ptr<icu::RelativeDateTimeFormatter> relativeFormatter;
 };
@@ -227,6 +230,8 @@ AppLocalization::~AppLocalization()
 {
     if (m_appliesToApplication && m_tables->current)
         QCoreApplication::removeTranslator(&m_tables->current->translator());
+    if (m_tables->qt)
+        QCoreApplication::removeTranslator(m_tables->qt.get());
 }
 
 void AppLocalization::select(AppLanguage language)
@@ -351,9 +356,28 @@ void AppLocalization::applyToApplication()
         return;
     // Installing posts a LanguageChange event to every widget; Qt's own formatting (dates, numbers
     // in views) follows the default locale.
-    if (QCoreApplication::instance())
+    if (QCoreApplication::instance()) {
         QCoreApplication::installTranslator(&m_tables->current->translator());
+        installQtTranslations();
+    }
     QLocale::setDefault(locale());
+}
+
+void AppLocalization::installQtTranslations()
+{
+    if (m_tables->qt) {
+        QCoreApplication::removeTranslator(m_tables->qt.get());
+        m_tables->qt.reset();
+    }
+    if (m_languageIdentifier == english)
+        return;
+    // From the system's Qt (qtbase_zh_CN.qm, qtbase_zh_TW.qm); without the file Qt's texts stay English.
+    auto translator = std::make_unique<QTranslator>();
+    if (!translator->load(locale(), QStringLiteral("qtbase"), QStringLiteral("_"),
+                          QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        return;
+    QCoreApplication::installTranslator(translator.get());
+    m_tables->qt = std::move(translator);
 }
 
 namespace L10n {

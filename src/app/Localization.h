@@ -103,6 +103,7 @@ private:
 
     void loadTables();
     void applyToApplication();
+    void installQtTranslations();
 
     Preferences& m_preferences;
     PreferredLanguages m_preferredLanguages;

@@ -58,10 +58,9 @@ TerminationSignals::~TerminationSignals()
 
 void TerminationSignals::drain()
 {
-    std::array<unsigned char, 16> bytes{};
-    ssize_t count = 0;
-    while ((count = ::read(sockets[1], bytes.data(), bytes.size())) > 0) {
-        for (ssize_t i = 0; i < count; ++i)
-            Q_EMIT received(bytes[static_cast<std::size_t>(i)]);
-    }
+    // One at a time: a receiver may run a modal loop (the unsaved-history alert), and signals still in
+    // the socket then reach it from inside that loop rather than after it.
+    unsigned char byte = 0;
+    while (::read(sockets[1], &byte, 1) == 1)
+        Q_EMIT received(byte);
 }

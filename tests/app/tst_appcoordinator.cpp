@@ -3,6 +3,7 @@
 #include "app/Localization.h"
 #include "app/MainMenu.h"
 #include "app/Preferences.h"
+#include "app/TerminationSignals.h"
 #include "support/EntryBuilder.h"
 #include "support/FakePasteboard.h"
 #include "support/FakeWorkspace.h"
@@ -13,11 +14,14 @@
 #include <QMainWindow>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMessageBox>
 #include <QPointer>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 #include <QVBoxLayout>
+#include <csignal>
 
 using namespace Qt::StringLiterals;
 
@@ -82,10 +86,13 @@ struct Harness {
     QPointer<FakeStatusItem> status;
     QStringList alerts;
     AppCoordinator::QuitChoice choice = AppCoordinator::QuitChoice::returnToApp;
+    std::function<void()> duringAlert;
+    int dismissals = 0;
     int terminations = 0;
     std::unique_ptr<AppCoordinator> coordinator;
 
-    explicit Harness(bool paused = false)
+    // realAlert: the coordinator's own modal alert instead of one that answers as told.
+    explicit Harness(bool paused = false, bool realAlert = false)
     {
         preferences.setBool(Preferences::Key::recordingPaused, paused);
         pasteboard.setText(u"on the clipboard at launch"_s);
@@ -97,10 +104,15 @@ struct Harness {
             status = item.get();
             return item;
         };
-        desktop.askToQuitUnsaved = [this](const HistoryRepository::Error& error) {
-            alerts.append(error.localizedDescription());
-            return choice;
-        };
+        if (!realAlert) {
+            desktop.askToQuitUnsaved = [this](const HistoryRepository::Error& error) {
+                alerts.append(error.localizedDescription());
+                if (duringAlert)
+                    duringAlert();
+                return choice;
+            };
+            desktop.dismissQuitAlert = [this] { ++dismissals; };
+        }
         desktop.terminate = [this] { ++terminations; };
         coordinator = std::make_unique<AppCoordinator>(*model, preferences, localization, desktop);
     }
@@ -115,6 +127,14 @@ struct Harness {
     {
         pasteboard.setText(text);
         model->clipboard().poll();
+    }
+
+    // A copy that cannot be written: a file stands where the archive folder must be.
+    bool copyUnwritable()
+    {
+        copyText(u"latest"_s);
+        QFile inTheWay(directory);
+        return QDir(directory).removeRecursively() && inTheWay.open(QIODevice::WriteOnly);
     }
 
     QMainWindow* window() { return coordinator->mainWindow().window(); }
@@ -138,6 +158,22 @@ QAction* item(QMenu* menu, const QString& text)
     }
     return nullptr;
 }
+
+// Notices the unsaved-history alert coming up.
+class AlertWatch final : public QObject {
+public:
+    bool shown = false;
+    std::function<void()> onShown;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (event->type() == QEvent::Show && qobject_cast<QMessageBox*>(watched) &&
+            !std::exchange(shown, true) && onShown)
+            onShown();
+        return QObject::eventFilter(watched, event);
+    }
+};
 
 enum class Presenter { statusLeftClick, reopen, statusMenuItem, mainMenuItem };
 enum class QuitState { ready, loading, recovery, unwritable };
@@ -345,12 +381,10 @@ private Q_SLOTS:
                 damaged.write("damaged");
             }
             QVERIFY(h.startAndLoad());
-            h.copyText(u"latest"_s);
-            if (state == QuitState::unwritable) {
-                QVERIFY(QDir(h.directory).removeRecursively());
-                QFile inTheWay(h.directory);
-                QVERIFY(inTheWay.open(QIODevice::WriteOnly));
-            }
+            if (state == QuitState::unwritable)
+                QVERIFY(h.copyUnwritable());
+            else
+                h.copyText(u"latest"_s);
         }
 
         QCOMPARE(h.coordinator->requestQuit(), terminated);
@@ -367,6 +401,91 @@ private Q_SLOTS:
             QVERIFY(!h.coordinator->requestQuit());
             QCOMPARE(h.alerts.size(), 2);
         }
+    }
+
+    // A logout or shutdown never waits on the alert: the second termination signal quits.
+    void terminationSignalsDuringTheAlert_data()
+    {
+        QTest::addColumn<bool>("signalAsks");
+        QTest::addColumn<int>("signalsDuringAlert");
+        QTest::addColumn<bool>("terminated");
+
+        QTest::newRow("one signal asks") << true << 0 << false;
+        QTest::newRow("second signal quits") << true << 1 << true;
+        QTest::newRow("quit item, one signal") << false << 1 << false;
+        QTest::newRow("quit item, two signals") << false << 2 << true;
+    }
+
+    void terminationSignalsDuringTheAlert()
+    {
+        QFETCH(bool, signalAsks);
+        QFETCH(int, signalsDuringAlert);
+        QFETCH(bool, terminated);
+        Harness h;
+        QVERIFY(h.startAndLoad());
+        QVERIFY(h.copyUnwritable());
+        h.duringAlert = [&] {
+            for (int i = 0; i < signalsDuringAlert; ++i)
+                h.coordinator->terminationSignalReceived();
+        };
+
+        if (signalAsks)
+            h.coordinator->terminationSignalReceived();
+        else
+            QCOMPARE(h.coordinator->requestQuit(), terminated);
+        QCOMPARE(h.alerts.size(), 1);
+        QCOMPARE(h.dismissals, terminated ? 1 : 0);
+        QCOMPARE(h.terminations, terminated ? 1 : 0);
+        QCOMPARE(h.status.isNull(), terminated);
+        if (!terminated) {
+            // The count starts again with the next quit.
+            h.duringAlert = nullptr;
+            h.coordinator->terminationSignalReceived();
+            QCOMPARE(h.alerts.size(), 2);
+            QCOMPARE(h.terminations, 0);
+        }
+    }
+
+    // The real signals and the real alert: the second signal arrives inside the alert's modal loop.
+    void secondSignalClosesTheOpenAlert_data()
+    {
+        QTest::addColumn<bool>("bothPending");
+        QTest::newRow("raised while the alert is open") << false;
+        QTest::newRow("both raised before it opens") << true;
+    }
+
+    void secondSignalClosesTheOpenAlert()
+    {
+        QFETCH(bool, bothPending);
+        Harness h(false, true);
+        QVERIFY(h.startAndLoad());
+        QVERIFY(h.copyUnwritable());
+        TerminationSignals terminationSignals;
+        QVERIFY(terminationSignals.isActive());
+        connect(&terminationSignals, &TerminationSignals::received, h.coordinator.get(),
+                &AppCoordinator::terminationSignalReceived);
+        AlertWatch alert;
+        if (!bothPending)
+            alert.onShown = [] { ::raise(SIGTERM); };
+        qApp->installEventFilter(&alert);
+        // Rather than hang, a failing build closes the alerts itself.
+        bool closedByTest = false;
+        QTimer watchdog;
+        connect(&watchdog, &QTimer::timeout, this, [&] {
+            if (auto* open = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+                closedByTest = true;
+                open->done(QDialog::Rejected);
+            }
+        });
+        watchdog.start(10000);
+
+        ::raise(SIGTERM);
+        if (bothPending)
+            ::raise(SIGTERM);
+        QTRY_VERIFY_WITH_TIMEOUT(h.terminations == 1 || closedByTest, 30000);
+        QVERIFY(alert.shown);
+        QVERIFY(!closedByTest);
+        QVERIFY(h.status.isNull());
     }
 
     void stopTearsDownInOrder()

@@ -465,12 +465,15 @@ private Q_SLOTS:
         QTest::addColumn<QString>("localeName");
         QTest::addColumn<QString>("cancel");
         QTest::addColumn<QString>("followSystem");
+        // Qt's own, as in a text field's context menu.
+        QTest::addColumn<QString>("qtCopy");
 
         QTest::newRow("Simplified") << AppLanguage::simplifiedChinese << u"zh_CN"_s << u"取消"_s
-                                    << u"跟随系统"_s;
+                                    << u"跟随系统"_s << u"复制(&C)"_s;
         QTest::newRow("Traditional") << AppLanguage::traditionalChinese << u"zh_TW"_s << u"取消"_s
-                                     << u"跟隨系統"_s;
-        QTest::newRow("English") << AppLanguage::english << u"en_US"_s << u"Cancel"_s << u"Follow System"_s;
+                                     << u"跟隨系統"_s << u"複製(&C)"_s;
+        QTest::newRow("English") << AppLanguage::english << u"en_US"_s << u"Cancel"_s << u"Follow System"_s
+                                 << u"&Copy"_s;
     }
 
     void sharedInstanceDrivesTheApplication()
@@ -479,10 +482,12 @@ private Q_SLOTS:
         QFETCH(QString, localeName);
         QFETCH(QString, cancel);
         QFETCH(QString, followSystem);
+        QFETCH(QString, qtCopy);
 
         AppLocalization::shared().select(choice);
         QCOMPARE(QLocale().name(), localeName);
         QCOMPARE(qtTrId("cancel"), cancel);
+        QCOMPARE(QCoreApplication::translate("QLineEdit", "&Copy"), qtCopy);
         QCOMPARE(AppLanguages::title(AppLanguage::system), followSystem);
         QCOMPARE(AppLanguages::title(AppLanguage::traditionalChinese), u"繁體中文"_s);
         QCOMPARE(Preferences::standard().stringValue(Preferences::Key::appLanguage),
