@@ -69,8 +69,10 @@ std::optional<HistoryRepository::Error> makeDirectory(const QString& directory)
             return fileError(QStringLiteral("Cannot create the folder"), path, 0,
                              QStringLiteral("a file is in the way"));
         errno = 0;
-        if (!QDir().mkdir(path, ownerOnlyDirectory) && !QFileInfo(path).isDir())
-            return fileError(QStringLiteral("Cannot create the folder"), path, errno);
+        const bool made = QDir().mkdir(path, ownerOnlyDirectory);
+        const int cause = errno; // before the check below overwrites it
+        if (!made && !QFileInfo(path).isDir())
+            return fileError(QStringLiteral("Cannot create the folder"), path, cause);
     }
     return std::nullopt;
 }
