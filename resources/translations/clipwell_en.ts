@@ -336,8 +336,8 @@
         <translation>Quick paste is ready</translation>
     </message>
     <message id="historyReadFailed">
-        <source>Your history could not be read: %1</source>
-        <translation>Your history could not be read: %1</translation>
+        <source>Your history could not be read. %1 Clear History starts a new, empty history and keeps the unreadable file beside it.</source>
+        <translation>Your history could not be read. %1 Clear History starts a new, empty history and keeps the unreadable file beside it.</translation>
     </message>
     <message id="historySaveFailed">
         <source>Your history could not be saved: %1</source>
@@ -380,8 +380,8 @@
         <translation>The history file is too large to open.</translation>
     </message>
     <message id="unsupportedArchive">
-        <source>The history file is in a format this version of Clipwell cannot read.</source>
-        <translation>The history file is in a format this version of Clipwell cannot read.</translation>
+        <source>The history file comes from a newer version of Clipwell.</source>
+        <translation>The history file comes from a newer version of Clipwell.</translation>
     </message>
     <message id="originalApp">
         <source>the app you were using</source>
@@ -422,6 +422,34 @@
     <message id="accessibilityGuideSwitchDescription">
         <source>The switch that gives Clipwell accessibility access</source>
         <translation>The switch that gives Clipwell accessibility access</translation>
+    </message>
+    <message id="historyDamaged">
+        <source>The history file is damaged.</source>
+        <translation>The history file is damaged.</translation>
+    </message>
+    <message id="historyNotAFile">
+        <source>Something other than a file is where the history file belongs.</source>
+        <translation>Something other than a file is where the history file belongs.</translation>
+    </message>
+    <message id="diskFull">
+        <source>There is no space left on the disk that holds %1.</source>
+        <translation>There is no space left on the disk that holds %1.</translation>
+    </message>
+    <message id="diskQuotaExceeded">
+        <source>Your disk quota is used up, so %1 cannot grow.</source>
+        <translation>Your disk quota is used up, so %1 cannot grow.</translation>
+    </message>
+    <message id="permissionDenied">
+        <source>Clipwell is not allowed to use %1.</source>
+        <translation>Clipwell is not allowed to use %1.</translation>
+    </message>
+    <message id="readOnlyDisk">
+        <source>%1 is on a disk that cannot be written to.</source>
+        <translation>%1 is on a disk that cannot be written to.</translation>
+    </message>
+    <message id="unreadableHistoryKept">
+        <source>The unreadable history file was kept as %1.</source>
+        <translation>The unreadable history file was kept as %1.</translation>
     </message>
 </context>
 </TS>

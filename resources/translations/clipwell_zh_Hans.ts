@@ -336,8 +336,8 @@
         <translation>快速粘贴已就绪</translation>
     </message>
     <message id="historyReadFailed">
-        <source>Your history could not be read: %1</source>
-        <translation>无法读取历史记录：%1</translation>
+        <source>Your history could not be read. %1 Clear History starts a new, empty history and keeps the unreadable file beside it.</source>
+        <translation>无法读取历史记录。%1“清除历史记录”会开始新的空白历史记录，并在旁边保留无法读取的文件。</translation>
     </message>
     <message id="historySaveFailed">
         <source>Your history could not be saved: %1</source>
@@ -380,8 +380,8 @@
         <translation>历史记录文件太大，无法打开。</translation>
     </message>
     <message id="unsupportedArchive">
-        <source>The history file is in a format this version of Clipwell cannot read.</source>
-        <translation>此版本的 Clipwell 无法读取该历史记录文件的格式。</translation>
+        <source>The history file comes from a newer version of Clipwell.</source>
+        <translation>历史记录文件来自较新版本的 Clipwell。</translation>
     </message>
     <message id="originalApp">
         <source>the app you were using</source>
@@ -422,6 +422,34 @@
     <message id="accessibilityGuideSwitchDescription">
         <source>The switch that gives Clipwell accessibility access</source>
         <translation>为 Clipwell 授予辅助功能权限的开关</translation>
+    </message>
+    <message id="historyDamaged">
+        <source>The history file is damaged.</source>
+        <translation>历史记录文件已损坏。</translation>
+    </message>
+    <message id="historyNotAFile">
+        <source>Something other than a file is where the history file belongs.</source>
+        <translation>历史记录文件的位置上是别的东西，而不是文件。</translation>
+    </message>
+    <message id="diskFull">
+        <source>There is no space left on the disk that holds %1.</source>
+        <translation>存放 %1 的磁盘已没有剩余空间。</translation>
+    </message>
+    <message id="diskQuotaExceeded">
+        <source>Your disk quota is used up, so %1 cannot grow.</source>
+        <translation>你的磁盘配额已用完，%1 无法再写入。</translation>
+    </message>
+    <message id="permissionDenied">
+        <source>Clipwell is not allowed to use %1.</source>
+        <translation>Clipwell 没有使用 %1 的权限。</translation>
+    </message>
+    <message id="readOnlyDisk">
+        <source>%1 is on a disk that cannot be written to.</source>
+        <translation>%1 所在的磁盘是只读的。</translation>
+    </message>
+    <message id="unreadableHistoryKept">
+        <source>The unreadable history file was kept as %1.</source>
+        <translation>无法读取的历史记录文件已保留为 %1。</translation>
     </message>
 </context>
 </TS>

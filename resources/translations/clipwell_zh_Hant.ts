@@ -336,8 +336,8 @@
         <translation>快速貼上已就緒</translation>
     </message>
     <message id="historyReadFailed">
-        <source>Your history could not be read: %1</source>
-        <translation>無法讀取歷史記錄：%1</translation>
+        <source>Your history could not be read. %1 Clear History starts a new, empty history and keeps the unreadable file beside it.</source>
+        <translation>無法讀取歷史記錄。%1「清除歷史記錄」會開始新的空白歷史記錄，並在旁邊保留無法讀取的檔案。</translation>
     </message>
     <message id="historySaveFailed">
         <source>Your history could not be saved: %1</source>
@@ -380,8 +380,8 @@
         <translation>歷史記錄檔案太大，無法開啟。</translation>
     </message>
     <message id="unsupportedArchive">
-        <source>The history file is in a format this version of Clipwell cannot read.</source>
-        <translation>此版本的 Clipwell 無法讀取該歷史記錄檔案的格式。</translation>
+        <source>The history file comes from a newer version of Clipwell.</source>
+        <translation>歷史記錄檔案來自較新版本的 Clipwell。</translation>
     </message>
     <message id="originalApp">
         <source>the app you were using</source>
@@ -422,6 +422,34 @@
     <message id="accessibilityGuideSwitchDescription">
         <source>The switch that gives Clipwell accessibility access</source>
         <translation>為 Clipwell 授予輔助使用權限的開關</translation>
+    </message>
+    <message id="historyDamaged">
+        <source>The history file is damaged.</source>
+        <translation>歷史記錄檔案已損毀。</translation>
+    </message>
+    <message id="historyNotAFile">
+        <source>Something other than a file is where the history file belongs.</source>
+        <translation>歷史記錄檔案的位置上是別的東西，而不是檔案。</translation>
+    </message>
+    <message id="diskFull">
+        <source>There is no space left on the disk that holds %1.</source>
+        <translation>存放 %1 的磁碟已沒有剩餘空間。</translation>
+    </message>
+    <message id="diskQuotaExceeded">
+        <source>Your disk quota is used up, so %1 cannot grow.</source>
+        <translation>你的磁碟配額已用完，%1 無法再寫入。</translation>
+    </message>
+    <message id="permissionDenied">
+        <source>Clipwell is not allowed to use %1.</source>
+        <translation>Clipwell 沒有使用 %1 的權限。</translation>
+    </message>
+    <message id="readOnlyDisk">
+        <source>%1 is on a disk that cannot be written to.</source>
+        <translation>%1 所在的磁碟是唯讀的。</translation>
+    </message>
+    <message id="unreadableHistoryKept">
+        <source>The unreadable history file was kept as %1.</source>
+        <translation>無法讀取的歷史記錄檔案已保留為 %1。</translation>
     </message>
 </context>
 </TS>

@@ -5,6 +5,7 @@
 #include "models/LocalizedSearch.h"
 #include "models/TextRules.h"
 
+#include <QDir>
 #include <QPointer>
 
 namespace {
@@ -125,6 +126,12 @@ void AppModel::start()
     m_clipboard->onNotice = [self](L10n::Key key) {
         if (self)
             self->setActivityMessage(AppMessage{key, std::nullopt});
+    };
+    // Clearing an unreadable history keeps that file under a new name; the user learns where.
+    m_repository->onUnreadableKept = [self](const QString& path) {
+        if (self)
+            self->setActivityMessage(AppMessage{L10n::Key::unreadableHistoryKept,
+                                                AppError::fixed(QDir::toNativeSeparators(path))});
     };
     m_repository->load([self](HistoryRepository::LoadResult result) {
         if (!self)

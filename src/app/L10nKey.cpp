@@ -109,6 +109,13 @@ constexpr std::array<const char*, keyCount> names = {
     "accessibilityGuideViewGuide",
     "accessibilityGuideOpenFailed",
     "accessibilityGuideSwitchDescription",
+    "historyDamaged",
+    "historyNotAFile",
+    "diskFull",
+    "diskQuotaExceeded",
+    "permissionDenied",
+    "readOnlyDisk",
+    "unreadableHistoryKept",
 };
 
 constexpr std::array<Key, keyCount> makeAllKeys()

@@ -113,9 +113,16 @@ enum class Key {
     accessibilityGuideViewGuide,
     accessibilityGuideOpenFailed,
     accessibilityGuideSwitchDescription,
+    historyDamaged,
+    historyNotAFile,
+    diskFull,
+    diskQuotaExceeded,
+    permissionDenied,
+    readOnlyDisk,
+    unreadableHistoryKept,
 };
 
-inline constexpr int keyCount = static_cast<int>(Key::accessibilityGuideSwitchDescription) + 1;
+inline constexpr int keyCount = static_cast<int>(Key::unreadableHistoryKept) + 1;
 
 // The key's name, which is also its id in the string tables.
 QString keyName(Key key);

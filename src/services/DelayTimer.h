@@ -12,6 +12,8 @@ public:
     // Starts the timer, replacing any earlier start that has not fired.
     virtual void start(std::chrono::milliseconds delay, std::function<void()> fire) = 0;
     virtual void cancel() = 0;
+    // The clock the delays run on, so that a test's timer can bring its own.
+    virtual std::chrono::steady_clock::time_point now() const { return std::chrono::steady_clock::now(); }
 };
 
 class QtDelayTimer final : public DelayTimer {

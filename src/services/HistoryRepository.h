@@ -27,15 +27,28 @@ public:
     // very program; this one still turns away files no history of ours can produce.
     static constexpr qint64 maxArchiveBytes = 5 * maxTotalBytes + 16 * 1024 * 1024;
     static constexpr std::chrono::milliseconds saveDelay{400};
+    // However long copies keep coming less than saveDelay apart, a change waits no longer than this.
+    static constexpr std::chrono::milliseconds maxSaveWait{2000};
     static inline const QString fileName = QStringLiteral("history.plist");
 
-    enum class RepositoryError { archiveTooLarge, unsupportedVersion };
+    enum class RepositoryError {
+        archiveTooLarge,
+        unsupportedVersion,
+        archiveDamaged,
+        notAFile,
+        diskFull,
+        quotaExceeded,
+        permissionDenied,
+        readOnly,
+    };
 
-    // A failed load or save: one of the repository's own errors, or the file system's or the
-    // decoder's message passed through.
+    // A failed load or save: one of the repository's own errors, or the file system's message passed
+    // through. message always holds the technical detail, for the log.
     struct Error {
         std::optional<RepositoryError> code;
         QString message;
+        // The file or folder a file-system error is about.
+        QString path;
 
         QString localizedDescription() const;
         friend bool operator==(const Error&, const Error&) = default;
@@ -53,6 +66,10 @@ public:
     explicit HistoryRepository(QString directory = QString(), std::unique_ptr<DelayTimer> timer = nullptr,
                                QObject* parent = nullptr);
     ~HistoryRepository() override;
+
+    // Called on the owner's thread when a write has set an unreadable archive aside before replacing
+    // it, with the path the archive now has.
+    std::function<void(const QString& keptPath)> onUnreadableKept;
 
     QString directory() const { return m_directory; }
     QString filePath() const;
@@ -72,11 +89,19 @@ public:
 
 private:
     void cancelPendingSave();
+    // On the worker: the write of a save or flush, which first sets aside an archive the load could
+    // not read.
+    std::optional<Error> replaceArchive(const QList<ClipboardEntry>& entries);
 
     QString m_directory;
     std::unique_ptr<DelayTimer> m_timer;
+    // When the oldest change not yet handed to the worker was made.
+    std::optional<std::chrono::steady_clock::time_point> m_unsavedSince;
     QThread m_thread;
     QObject* m_worker = nullptr;
-    // Bumped by every save and flush; a posted write that finds it moved on has been superseded.
-    std::shared_ptr<std::atomic<quint64>> m_generation = std::make_shared<std::atomic<quint64>>(0);
+    // Bumped by every flush. A save scheduled before a flush is not written unless its write has
+    // started, and its completion is not called: the flush writes a newer list and reports itself.
+    std::shared_ptr<std::atomic<quint64>> m_flushes = std::make_shared<std::atomic<quint64>>(0);
+    // Worker only: the file on disk failed to load and must be kept before it is replaced.
+    bool m_unreadableOnDisk = false;
 };

@@ -131,7 +131,13 @@ private Q_SLOTS:
         QVERIFY(h.startAndLoad());
         QVERIFY(h.model->needsRecovery());
         QCOMPARE(h.model->errorMessage()->key, std::optional(L10n::Key::historyReadFailed));
-        QVERIFY(h.model->errorMessage()->error);
+        // Plain words for the user, and the way out named by its button.
+        for (const AppLanguage language : {AppLanguage::simplifiedChinese, AppLanguage::english}) {
+            AppLocalization::shared().select(language);
+            const QString banner = h.model->errorMessage()->text();
+            QVERIFY2(banner.contains(L10n::text(L10n::Key::clearHistory)) && !banner.contains(u"bplist"_s),
+                     qPrintable(banner));
+        }
         QVERIFY(!h.pasteboard.observing());
 
         h.copyText(u"not recorded"_s);
@@ -151,10 +157,21 @@ private Q_SLOTS:
         h.model->clipboard().poll();
         QVERIFY(h.model->entries().isEmpty());
         h.runSave();
-        QTRY_VERIFY(QFileInfo(h.archivePath()).size() != qint64(sizeof("damaged beyond reading") - 1));
+        QTRY_VERIFY(QFileInfo::exists(h.archivePath()) &&
+                    QFileInfo(h.archivePath()).size() != qint64(sizeof("damaged beyond reading") - 1));
         const HistoryRepository::LoadResult reread = HistoryRepository::read(h.directory);
         QVERIFY(!reread.error);
         QVERIFY(reread.entries.isEmpty());
+
+        // The damaged file was kept, private, and the user is told where.
+        const QFileInfoList kept =
+            QDir(h.directory).entryInfoList({u"history-unreadable-*.plist"_s}, QDir::Files);
+        QCOMPARE(kept.size(), 1);
+        QCOMPARE(contents(kept.first().filePath()), QByteArray("damaged beyond reading"));
+        QCOMPARE(int(kept.first().permissions() & QFileDevice::Permissions(0x7077)), 0x6000); // owner rw only
+        QTRY_VERIFY(h.model->activityMessage());
+        QVERIFY2(h.model->activityMessage()->text().contains(kept.first().filePath()),
+                 qPrintable(h.model->activityMessage()->text()));
     }
 
     void search_data()

@@ -34,6 +34,11 @@ QStringList requiredPlaceholders(Key key)
     case Key::quickPasteSelection:
     case Key::historyReadFailed:
     case Key::historySaveFailed:
+    case Key::diskFull:
+    case Key::diskQuotaExceeded:
+    case Key::permissionDenied:
+    case Key::readOnlyDisk:
+    case Key::unreadableHistoryKept:
         return {u"%1"_s};
     default:
         return {};
@@ -454,9 +459,11 @@ private Q_SLOTS:
     {
         const AppMessage message{Key::historyReadFailed, AppError::fromKey(Key::archiveTooLarge)};
         AppLocalization::shared().select(AppLanguage::english);
-        QCOMPARE(message.text(), u"Your history could not be read: The history file is too large to open."_s);
+        QVERIFY(message.text().startsWith(
+            u"Your history could not be read. The history file is too large to open. Clear History"_s));
         AppLocalization::shared().select(AppLanguage::traditionalChinese);
-        QCOMPARE(message.text(), u"無法讀取歷史記錄：歷史記錄檔案太大，無法開啟。"_s);
+        QVERIFY(
+            message.text().startsWith(u"無法讀取歷史記錄。歷史記錄檔案太大，無法開啟。「清除歷史記錄」"_s));
     }
 
     void sharedInstanceDrivesTheApplication_data()

@@ -1,12 +1,20 @@
+#include "app/Localization.h"
 #include "services/ArchiveCodec.h"
 #include "services/HistoryRepository.h"
 #include "support/EntryBuilder.h"
 #include "support/ManualDelayTimer.h"
 
+#include <QScopeGuard>
+#include <QSet>
 #include <QSignalSpy>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
+#include <csignal>
+#include <cstring>
+#include <sys/resource.h>
+
+using namespace Qt::StringLiterals;
 
 namespace {
 
@@ -53,7 +61,7 @@ struct Row {
 };
 Q_DECLARE_METATYPE(QList<Row>)
 Q_DECLARE_METATYPE(Row)
-Q_DECLARE_METATYPE(std::optional<HistoryRepository::RepositoryError>)
+Q_DECLARE_METATYPE(HistoryRepository::RepositoryError)
 
 class TestHistoryRepository : public QObject {
     Q_OBJECT
@@ -83,7 +91,11 @@ class TestHistoryRepository : public QObject {
     }
 
 private Q_SLOTS:
-    void initTestCase() { QStandardPaths::setTestModeEnabled(true); }
+    void initTestCase()
+    {
+        QStandardPaths::setTestModeEnabled(true);
+        AppLocalization::shared().select(AppLanguage::english);
+    }
 
     void trim_data()
     {
@@ -104,7 +116,7 @@ private Q_SLOTS:
             << QList<Row>{{"big", 2, 13, -1}, {"small", 1, 0, -1}} << QStringLiteral("small");
         QTest::newRow("64 MiB in all, a smaller later entry still fits")
             << QList<Row>{{"1", 7, 11, -1}, {"2", 6, 11, -1}, {"3", 5, 11, -1}, {"4", 4, 11, -1},
-                           {"5", 3, 11, -1}, {"6", 2, 11, -1}, {"7", 1, 1, -1}}
+                          {"5", 3, 11, -1}, {"6", 2, 11, -1}, {"7", 1, 1, -1}}
             << QStringLiteral("1 2 3 4 5 7");
     }
 
@@ -144,7 +156,7 @@ private Q_SLOTS:
             << three << Row{"n", 40, 13, -1} << QStringLiteral("c b a");
         QTest::newRow("a big copy pushes out what no longer fits")
             << QList<Row>{{"c", 30, 11, -1}, {"b", 20, 11, -1}, {"a", 10, 11, -1},
-                           {"z", 5, 11, -1},  {"y", 4, 11, -1},  {"x", 3, 1, -1}}
+                          {"z", 5, 11, -1},  {"y", 4, 11, -1},  {"x", 3, 1, -1}}
             << Row{"n", 40, 11, -1} << QStringLiteral("n c b a z x");
     }
 
@@ -246,6 +258,24 @@ private Q_SLOTS:
         QCOMPARE(titles(HistoryRepository::read(directory).entries), QStringLiteral("save 3"));
     }
 
+    void aLongStreamIsSavedEveryTwoSeconds()
+    {
+        const QString directory = freshDirectory();
+        auto timer = std::make_unique<ManualDelayTimer>();
+        ManualDelayTimer* delay = timer.get();
+        HistoryRepository repository(directory, std::move(timer));
+
+        // A copy every 0.3 s for 6 s, then quiet.
+        QList<int> written;
+        for (int i = 1; i <= 20; ++i) {
+            repository.save({makeEntry(QStringLiteral("save %1").arg(i), i)},
+                            [&written, i](std::optional<HistoryRepository::Error>) { written.append(i); });
+            delay->advance(std::chrono::milliseconds(300));
+        }
+        delay->advance(HistoryRepository::saveDelay);
+        QTRY_COMPARE(written, (QList<int>{7, 14, 20}));
+    }
+
     void flushSupersedesASave_data()
     {
         QTest::addColumn<bool>("timerFired");
@@ -268,42 +298,73 @@ private Q_SLOTS:
             QVERIFY(delay->fire());
         QVERIFY(!repository.flush({makeEntry(QStringLiteral("flushed"), 2)}));
         QVERIFY(!delay->fire());
-        QTest::qWait(50);
+        // A save the worker had already begun has posted its completion by now.
+        QCoreApplication::sendPostedEvents();
         QVERIFY(!saveCompleted);
         QCOMPARE(titles(HistoryRepository::read(directory).entries), QStringLiteral("flushed"));
+    }
+
+    void loadingRemovesOnlyOurUnfinishedWrites()
+    {
+        const QString directory = freshDirectory();
+        QVERIFY(QDir().mkpath(directory));
+        const QStringList leftovers{u"history.plist.aBcD12"_s, u"history.plist.QWERTY"_s};
+        const QStringList others{u"history.plist.abc12"_s, u"history.plist.bak"_s, u"history.plist.aBcD123"_s,
+                                 u"notes.plist.aBcD12"_s, u"history.plist"_s};
+        for (const QString& name : leftovers + others)
+            writeFile(directory + u'/' + name, ArchiveCodec::encode({}));
+        QVERIFY(QDir().mkpath(directory + u"/history.plist.Folder"_s));
+
+        HistoryRepository repository(directory);
+        std::optional<HistoryRepository::LoadResult> loaded;
+        repository.load([&](HistoryRepository::LoadResult result) { loaded = std::move(result); });
+        QTRY_VERIFY(loaded.has_value());
+        QVERIFY(!loaded->error);
+        QStringList expected = others + QStringList{u"history.plist.Folder"_s};
+        expected.sort();
+        QCOMPARE(QDir(directory).entryList(QDir::AllEntries | QDir::NoDotAndDotDot, QDir::Name), expected);
     }
 
     void failuresLeaveTheArchiveUntouched_data()
     {
         QTest::addColumn<QByteArray>("archive");
-        QTest::addColumn<std::optional<HistoryRepository::RepositoryError>>("code");
+        QTest::addColumn<HistoryRepository::RepositoryError>("code");
+        QTest::addColumn<QString>("detail"); // for the log, never for the user
 
         QByteArray versionTwo = ArchiveCodec::encode({makeEntry(QStringLiteral("x"), 1)});
         // The encoder writes version 1 as the one-byte integer 0x10 0x01 right after the key.
         const qsizetype at = versionTwo.indexOf(QByteArray("\x10\x01", 2));
         QVERIFY(at > 0);
         versionTwo[at + 1] = 2;
-        QTest::newRow("version 2") << versionTwo
-                                   << std::optional(HistoryRepository::RepositoryError::unsupportedVersion);
-        QTest::newRow("garbage") << QByteArray("not a property list at all")
-                                 << std::optional<HistoryRepository::RepositoryError>();
+        using Code = HistoryRepository::RepositoryError;
+        QTest::newRow("version 2") << versionTwo << Code::unsupportedVersion << u"version 2"_s;
+        QTest::newRow("garbage") << QByteArray("not a property list at all") << Code::archiveDamaged
+                                 << u"bplist00"_s;
         QTest::newRow("truncated") << ArchiveCodec::encode({makeEntry(QStringLiteral("x"), 1)}).chopped(9)
-                                   << std::optional<HistoryRepository::RepositoryError>();
+                                   << Code::archiveDamaged << u"trailer"_s;
     }
 
     void failuresLeaveTheArchiveUntouched()
     {
         QFETCH(QByteArray, archive);
-        QFETCH(std::optional<HistoryRepository::RepositoryError>, code);
+        QFETCH(HistoryRepository::RepositoryError, code);
+        QFETCH(QString, detail);
         const QString directory = freshDirectory();
         QVERIFY(QDir().mkpath(directory));
         const QString path = directory + QStringLiteral("/history.plist");
         writeFile(path, archive);
 
+        QTest::ignoreMessage(QtWarningMsg,
+                             QRegularExpression(QRegularExpression::escape(path) + u".*"_s + detail));
         const HistoryRepository::LoadResult result = HistoryRepository::read(directory);
         QVERIFY(result.error);
-        QCOMPARE(result.error->code, code);
-        QVERIFY(!result.error->localizedDescription().isEmpty());
+        QCOMPARE(result.error->code, std::optional(code));
+        for (const AppLanguage language : {AppLanguage::english, AppLanguage::traditionalChinese}) {
+            AppLocalization::shared().select(language);
+            const QString shown = result.error->localizedDescription();
+            QVERIFY2(!shown.contains(detail) && !shown.contains(path), qPrintable(shown));
+        }
+        AppLocalization::shared().select(AppLanguage::english);
         QCOMPARE(contents(path), archive);
     }
 
@@ -388,7 +449,48 @@ private Q_SLOTS:
         QVERIFY2(error->message.contains(QStringLiteral("Clipwell")) || error->message.contains(base),
                  qPrintable(error->message));
         if (blocker.endsWith(QStringLiteral(".plist")))
-            QVERIFY(HistoryRepository::read(directory).error);
+            QCOMPARE(HistoryRepository::read(directory).error->code,
+                     HistoryRepository::RepositoryError::notAFile);
+    }
+
+    // A disk that fills up takes the first part of a write and refuses the rest; the reason must
+    // survive. A file-size limit makes the kernel do exactly that.
+    void aShortWriteReportsItsCause()
+    {
+        const QString directory = freshDirectory();
+        QVERIFY(!HistoryRepository::write(directory, {}));
+        rlimit previous{};
+        QCOMPARE(getrlimit(RLIMIT_FSIZE, &previous), 0);
+        const auto restore = qScopeGuard([&] {
+            setrlimit(RLIMIT_FSIZE, &previous);
+            std::signal(SIGXFSZ, SIG_DFL);
+        });
+        std::signal(SIGXFSZ, SIG_IGN);
+        const rlimit limit{64 * 1024, previous.rlim_max};
+        QCOMPARE(setrlimit(RLIMIT_FSIZE, &limit), 0);
+        const std::optional<HistoryRepository::Error> error =
+            HistoryRepository::write(directory, {makeEntry(u"big"_s, 1, MiB)});
+        QVERIFY(error);
+        QVERIFY2(error->localizedDescription().contains(QString::fromLocal8Bit(std::strerror(EFBIG))),
+                 qPrintable(error->localizedDescription()));
+        QVERIFY(HistoryRepository::read(directory).entries.isEmpty());
+    }
+
+    // The kernel refuses new folders in /sys, to root as well (EPERM, EROFS or EACCES): the user
+    // reads the cause in the interface language, not the system's English.
+    void aRefusedFolderIsExplainedInTheUsersLanguage()
+    {
+        const QString refused = u"/sys/clipwell-test-%1"_s.arg(QCoreApplication::applicationPid());
+        const std::optional<HistoryRepository::Error> error =
+            HistoryRepository::write(refused + u"/Clipwell"_s, {makeEntry(u"x"_s, 1)});
+        QVERIFY(error);
+        QVERIFY(error->code == HistoryRepository::RepositoryError::permissionDenied ||
+                error->code == HistoryRepository::RepositoryError::readOnly);
+        AppLocalization::shared().select(AppLanguage::simplifiedChinese);
+        const QString shown = error->localizedDescription();
+        AppLocalization::shared().select(AppLanguage::english);
+        QVERIFY2(shown.contains(refused) && shown.contains(u"权限"_s) != shown.contains(u"只读"_s),
+                 qPrintable(shown));
     }
 };
 
