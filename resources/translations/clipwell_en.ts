@@ -423,5 +423,17 @@
         <source>The switch that gives Clipwell accessibility access</source>
         <translation>The switch that gives Clipwell accessibility access</translation>
     </message>
+    <message id="previewTextTruncated">
+        <source>Only the first %L1 characters are shown. Copy the entry again to get the whole text.</source>
+        <translation>Only the first %L1 characters are shown. Copy the entry again to get the whole text.</translation>
+    </message>
+    <message id="previewFilesTruncated">
+        <source>Only the first %L1 of %L2 files are shown.</source>
+        <translation>Only the first %L1 of %L2 files are shown.</translation>
+    </message>
+    <message id="linkOpenFailed">
+        <source>The link could not be opened. No application is set up to open it.</source>
+        <translation>The link could not be opened. No application is set up to open it.</translation>
+    </message>
 </context>
 </TS>

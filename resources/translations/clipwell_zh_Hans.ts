@@ -423,5 +423,17 @@
         <source>The switch that gives Clipwell accessibility access</source>
         <translation>为 Clipwell 授予辅助功能权限的开关</translation>
     </message>
+    <message id="previewTextTruncated">
+        <source>Only the first %L1 characters are shown. Copy the entry again to get the whole text.</source>
+        <translation>仅显示前 %L1 个字符。再次复制此条目即可获得全文。</translation>
+    </message>
+    <message id="previewFilesTruncated">
+        <source>Only the first %L1 of %L2 files are shown.</source>
+        <translation>仅显示 %L2 个文件中的前 %L1 个。</translation>
+    </message>
+    <message id="linkOpenFailed">
+        <source>The link could not be opened. No application is set up to open it.</source>
+        <translation>无法打开链接，没有可以打开它的应用程序。</translation>
+    </message>
 </context>
 </TS>

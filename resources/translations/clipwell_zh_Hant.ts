@@ -423,5 +423,17 @@
         <source>The switch that gives Clipwell accessibility access</source>
         <translation>為 Clipwell 授予輔助使用權限的開關</translation>
     </message>
+    <message id="previewTextTruncated">
+        <source>Only the first %L1 characters are shown. Copy the entry again to get the whole text.</source>
+        <translation>僅顯示前 %L1 個字元。再次複製此項目即可取得全文。</translation>
+    </message>
+    <message id="previewFilesTruncated">
+        <source>Only the first %L1 of %L2 files are shown.</source>
+        <translation>僅顯示 %L2 個檔案中的前 %L1 個。</translation>
+    </message>
+    <message id="linkOpenFailed">
+        <source>The link could not be opened. No application is set up to open it.</source>
+        <translation>無法開啟連結，沒有可以開啟它的應用程式。</translation>
+    </message>
 </context>
 </TS>

@@ -109,6 +109,9 @@ constexpr std::array<const char*, keyCount> names = {
     "accessibilityGuideViewGuide",
     "accessibilityGuideOpenFailed",
     "accessibilityGuideSwitchDescription",
+    "previewTextTruncated",
+    "previewFilesTruncated",
+    "linkOpenFailed",
 };
 
 constexpr std::array<Key, keyCount> makeAllKeys()

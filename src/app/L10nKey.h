@@ -113,9 +113,12 @@ enum class Key {
     accessibilityGuideViewGuide,
     accessibilityGuideOpenFailed,
     accessibilityGuideSwitchDescription,
+    previewTextTruncated,
+    previewFilesTruncated,
+    linkOpenFailed,
 };
 
-inline constexpr int keyCount = static_cast<int>(Key::accessibilityGuideSwitchDescription) + 1;
+inline constexpr int keyCount = static_cast<int>(Key::linkOpenFailed) + 1;
 
 // The key's name, which is also its id in the string tables.
 QString keyName(Key key);

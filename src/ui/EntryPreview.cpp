@@ -15,6 +15,7 @@
 #include <QLabel>
 #include <QPainter>
 #include <QPointer>
+#include <QTextBoundaryFinder>
 #include <QThreadPool>
 #include <QVBoxLayout>
 #include <unicode/udat.h>
@@ -65,6 +66,15 @@ QLabel* headerLabel(QWidget* parent)
     return label;
 }
 
+qsizetype graphemeCount(QStringView text)
+{
+    QTextBoundaryFinder graphemes(QTextBoundaryFinder::Grapheme, text);
+    qsizetype count = 0;
+    while (graphemes.toNextBoundary() >= 0)
+        ++count;
+    return count;
+}
+
 QString icuLocale(const QString& languageIdentifier)
 {
     return QString(languageIdentifier).replace(u'-', u'_');
@@ -95,6 +105,11 @@ EntryPreview::EntryPreview(const ClipboardEntry& entry, QWidget* parent) : QWidg
     m_date = headerLabel(this);
     header->addWidget(m_date);
     layout->addLayout(header);
+    m_truncationNotice = headerLabel(this);
+    m_truncationNotice->setWordWrap(true);
+    m_truncationNotice->setContentsMargins(20, 0, 20, 8);
+    m_truncationNotice->hide();
+    layout->addWidget(m_truncationNotice);
 
     switch (m_entry.kind) {
     case ClipboardKind::text:
@@ -129,10 +144,20 @@ void EntryPreview::retranslate()
         font.setPointSizeF(14);
         text->show(previewText(m_entry), font, m_entry.linkURL(),
                    L10n::text(L10n::Key::previewAccessibility));
+        if (text->isTruncated()) {
+            m_truncationNotice->setText(L10n::format(L10n::Key::previewTextTruncated,
+                                                     graphemeCount(text->text().first(text->shownLength()))));
+        }
+        m_truncationNotice->setVisible(text->isTruncated());
     } else if (auto* empty = qobject_cast<ClipboardEmptyState*>(m_content)) {
         empty->setMessage(L10n::text(L10n::Key::imagePreviewUnavailable));
     } else if (auto* files = qobject_cast<FileListPreview*>(m_content)) {
         files->retranslate();
+        if (files->isTruncated()) {
+            m_truncationNotice->setText(
+                L10n::format(L10n::Key::previewFilesTruncated, files->shownCount(), files->urls().size()));
+        }
+        m_truncationNotice->setVisible(files->isTruncated());
     } else if (m_content) {
         m_content->setAccessibleName(m_entry.displayTitle());
     }

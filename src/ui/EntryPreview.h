@@ -21,6 +21,8 @@ public:
     // The shown image's source size, once decoded.
     std::optional<QSize> imageDimensions() const { return m_imageDimensions; }
     QWidget* content() const { return m_content; }
+    // Says that only a leading part of the content is shown; hidden when all of it is.
+    QLabel* truncationNotice() const { return m_truncationNotice; }
 
     void retranslate();
 
@@ -40,6 +42,7 @@ private:
     QLabel* m_sourceName = nullptr;
     QLabel* m_dimensions = nullptr;
     QLabel* m_date = nullptr;
+    QLabel* m_truncationNotice = nullptr;
     QWidget* m_content = nullptr;
     std::optional<QSize> m_imageDimensions;
 };
