@@ -179,9 +179,8 @@ void CenteredTextView::show(const QString& text, const QFont& font, const std::o
     QTextBlockFormat block;
     block.setLineHeight(lineSpacing, QTextBlockFormat::LineDistanceHeight);
     cursor.setBlockFormat(block);
+    // Every paragraph takes the cursor's block format.
     cursor.insertText(display.text);
-    cursor.select(QTextCursor::Document);
-    cursor.mergeBlockFormat(block);
     for (qsizetype index = 0; index < display.continuations.size(); ++index) {
         if (display.continuations[index])
             document->findBlockByNumber(static_cast<int>(index)).setUserState(continuationState);
@@ -221,10 +220,25 @@ QRect CenteredTextView::textGeometry() const
     return m_browser->geometry();
 }
 
+void CenteredTextView::showEvent(QShowEvent* event)
+{
+    QScrollArea::showEvent(event);
+    layoutPreview();
+}
+
 void CenteredTextView::resizeEvent(QResizeEvent* event)
 {
     QScrollArea::resizeEvent(event);
     layoutPreview();
+}
+
+bool CenteredTextView::viewportEvent(QEvent* event)
+{
+    const bool handled = QScrollArea::viewportEvent(event);
+    // The scroll bar coming or going resizes only the viewport.
+    if (event->type() == QEvent::Resize)
+        layoutPreview();
+    return handled;
 }
 
 void CenteredTextView::changeEvent(QEvent* event)
@@ -247,32 +261,56 @@ void CenteredTextView::applyColours()
 void CenteredTextView::layoutPreview(bool force)
 {
     const QSize viewportSize = viewport()->size();
-    if (m_measuring)
-        return;
-    if (!force && m_measuredViewport.isValid() && m_measuredViewport == viewportSize)
+    if (m_measuring || !isVisible())
         return;
     if (viewportSize.width() <= 2 * horizontalInset || viewportSize.height() <= 0)
         return;
+    // Text that will need the scroll bar is laid out once, at the width the bar leaves.
+    int width = viewportSize.width();
+    if (!verticalScrollBar()->isVisible() && overflows(width, viewportSize.height()))
+        width -= verticalScrollBar()->sizeHint().width();
+    if (!force && width == m_layoutWidth && viewportSize == m_measuredViewport)
+        return;
     m_measuring = true;
 
-    const int available = viewportSize.width() - 2 * horizontalInset;
-    QTextDocument* document = m_browser->document();
-    // The widest line the text wants, then no wider than the pane allows. The browser owns the
-    // document's width and resets it whenever it relayouts, so the width goes through its wrap mode.
-    m_browser->setLineWrapMode(QTextEdit::NoWrap);
-    const int ideal = static_cast<int>(std::ceil(document->idealWidth()));
-    const int contentWidth = std::clamp(ideal, 1, available);
-    m_browser->setLineWrapColumnOrWidth(contentWidth);
-    m_browser->setLineWrapMode(QTextEdit::FixedPixelWidth);
-    const int usedHeight = static_cast<int>(std::ceil(document->documentLayout()->documentSize().height()));
+    if (force || width != m_layoutWidth) {
+        const int available = std::max(width - 2 * horizontalInset, 1);
+        QTextDocument* document = m_browser->document();
+        // The browser owns the document's width and resets it whenever it relayouts, so the width
+        // goes through its wrap mode.
+        m_browser->setLineWrapColumnOrWidth(available);
+        m_browser->setLineWrapMode(QTextEdit::FixedPixelWidth);
+        m_contentWidth = available;
+        m_usedHeight = static_cast<int>(std::ceil(document->documentLayout()->documentSize().height()));
+        // Text that fits the pane is narrowed to its widest line, so that it sits in the middle;
+        // longer text keeps the pane's width and is laid out only once.
+        const int widest = std::clamp(static_cast<int>(std::ceil(document->idealWidth())), 1, available);
+        if (widest < available && m_usedHeight + 2 * verticalInset <= viewportSize.height()) {
+            m_browser->setLineWrapColumnOrWidth(widest);
+            m_contentWidth = widest;
+            m_usedHeight = static_cast<int>(std::ceil(document->documentLayout()->documentSize().height()));
+        }
+        m_layoutWidth = width;
+    }
 
-    const int documentHeight = usedHeight + 2 * verticalInset;
+    const int documentHeight = m_usedHeight + 2 * verticalInset;
     const int containerHeight = std::max(documentHeight, viewportSize.height());
     m_document->resize(viewportSize.width(), containerHeight);
     // Short text sits in the middle of the pane both ways; long text starts at the top.
     const int top = (containerHeight - documentHeight) / 2;
-    m_browser->setGeometry((viewportSize.width() - contentWidth - 2 * horizontalInset) / 2 + horizontalInset,
-                           top + verticalInset, contentWidth, usedHeight);
-    m_measuredViewport = viewport()->size();
+    m_browser->setGeometry((viewportSize.width() - m_contentWidth - 2 * horizontalInset) / 2 +
+                               horizontalInset,
+                           top + verticalInset, m_contentWidth, m_usedHeight);
+    m_measuredViewport = viewportSize;
     m_measuring = false;
+}
+
+bool CenteredTextView::overflows(int width, int height) const
+{
+    // An estimate from the text's length and paragraph count; a wrong guess costs one more layout.
+    const QFontMetrics metrics(m_font);
+    const qsizetype perLine =
+        std::max<qsizetype>((width - 2 * horizontalInset) / std::max(metrics.averageCharWidth(), 1), 1);
+    const qsizetype lines = std::max<qsizetype>(m_browser->document()->blockCount(), m_shownLength / perLine);
+    return lines * (metrics.lineSpacing() + lineSpacing) > 1.5 * height;
 }

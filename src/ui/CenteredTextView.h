@@ -18,7 +18,7 @@ class CenteredTextView : public QScrollArea {
 
 public:
     static constexpr qsizetype maxParagraphLength = 2000;
-    static constexpr qsizetype maxShownLength = 40000;
+    static constexpr qsizetype maxShownLength = 20000;
 
     explicit CenteredTextView(QWidget* parent = nullptr);
 
@@ -38,11 +38,14 @@ Q_SIGNALS:
     void linkActivated(const QUrl& url);
 
 protected:
+    void showEvent(QShowEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
+    bool viewportEvent(QEvent* event) override;
     void changeEvent(QEvent* event) override;
 
 private:
     void layoutPreview(bool force = false);
+    bool overflows(int width, int height) const;
     void applyColours();
 
     QWidget* m_document = nullptr;
@@ -52,5 +55,8 @@ private:
     std::optional<QUrl> m_displayedLinkURL;
     qsizetype m_shownLength = 0;
     QSize m_measuredViewport;
+    int m_layoutWidth = 0;
+    int m_contentWidth = 1;
+    int m_usedHeight = 0;
     bool m_measuring = false;
 };

@@ -28,14 +28,15 @@ public:
 
     // Abbreviated month, day, hour and minute in the interface language.
     static QString dateText(const Timestamp& timestamp, const QString& languageIdentifier);
-    // The text a text or link entry shows: its plain text, else its rich text reduced, else a note.
-    static QString previewText(const ClipboardEntry& entry);
 
 Q_SIGNALS:
     void imageLoaded();
 
 private:
     void loadImage();
+    void loadRichText();
+    // The text a text or link entry shows: its plain text, else its rich text reduced, else a note.
+    QString previewText() const;
     void showImage(const QImage& image, QSize pixelSize);
 
     ClipboardEntry m_entry;
@@ -45,4 +46,7 @@ private:
     QLabel* m_truncationNotice = nullptr;
     QWidget* m_content = nullptr;
     std::optional<QSize> m_imageDimensions;
+    std::optional<QUrl> m_linkURL;
+    bool m_richTextPending = false;
+    std::optional<QString> m_richText;
 };

@@ -13,7 +13,7 @@ class FileListPreview : public QScrollArea {
     Q_OBJECT
 
 public:
-    static constexpr qsizetype maxShownCount = 100;
+    static constexpr qsizetype maxShownCount = 25;
 
     explicit FileListPreview(const QList<QUrl>& urls, QWidget* parent = nullptr);
 

@@ -160,7 +160,10 @@ private Q_SLOTS:
     {
         QFETCH(ClipboardEntry, entry);
         QFETCH(QString, text);
-        QCOMPARE(EntryPreview::previewText(entry), text);
+        EntryPreview preview(entry);
+        auto* view = qobject_cast<CenteredTextView*>(preview.content());
+        QVERIFY(view);
+        QTRY_COMPARE(view->text(), text);
     }
 
     void shortTextIsCentredLongTextScrollsFromTheTop()
@@ -170,12 +173,13 @@ private Q_SLOTS:
         view.QWidget::show();
         view.show(u"short"_s, view.font(), std::nullopt, u"preview"_s);
         const QRect shortText = view.textGeometry();
+        QVERIFY(shortText.width() < view.viewport()->width() / 4);
         QVERIFY(qAbs(shortText.center().x() - view.viewport()->width() / 2) <= 2);
         QVERIFY(qAbs(shortText.center().y() - view.viewport()->height() / 2) <= 2);
 
         view.show(QString(4000, u'w').replace(u'w', u"word "_s), view.font(), std::nullopt, u"preview"_s);
+        QTRY_COMPARE(view.textGeometry().width(), view.viewport()->width() - 40);
         const QRect longText = view.textGeometry();
-        QCOMPARE(longText.width(), view.viewport()->width() - 40);
         QCOMPARE(longText.top(), 12);
         QVERIFY(longText.height() > view.viewport()->height());
 
@@ -216,7 +220,7 @@ private Q_SLOTS:
         QTest::addColumn<bool>("truncated");
         QTest::newRow("short lines") << u"hello\nworld"_s << false;
         QTest::newRow("words on one line") << u"lorem ipsum dolor sit amet "_s.repeated(8000) << true;
-        QTest::newRow("one word") << QString(30000, u'x') << false;
+        QTest::newRow("one word") << QString(15000, u'x') << false;
         QTest::newRow("family emoji")
             << u"\U0001F468\u200D\U0001F469\u200D\U0001F467\u0301"_s.repeated(5000) << true;
         QTest::newRow("log") << u"15:07:01 INFO request handled in 12 ms, status 200\n"_s.repeated(2000)
@@ -303,6 +307,7 @@ private Q_SLOTS:
         QVERIFY(h.load());
         auto* text = qobject_cast<CenteredTextView*>(h.view->preview()->content());
         QVERIFY(text);
+        QTRY_VERIFY(text->isVisible());
         QTextBrowser* browser = text->textBrowser();
         QTextCursor cursor(browser->document());
         cursor.setPosition(3);
