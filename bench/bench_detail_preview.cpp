@@ -1,6 +1,7 @@
 // Selecting an entry whose preview is expensive (very long text, one huge line, many files, rich text,
 // a huge link): the longest the GUI thread stays busy, from the select call to the painted preview,
-// and again when the window is resized with that preview on screen.
+// and again when the window is resized with that preview on screen. Medians of five rounds, in wall
+// time and in the GUI thread's own CPU time.
 // Usage: bench_detail_preview [case name part], e.g. "log" to run only the log case.
 #include "BenchFigures.h"
 #include "app/AppModel.h"
@@ -22,6 +23,7 @@
 #include <QTextStream>
 #include <QTimer>
 #include <algorithm>
+#include <ctime>
 
 using namespace Qt::StringLiterals;
 
@@ -97,24 +99,74 @@ QList<Case> cases()
     };
 }
 
+// Wall time, and the GUI thread's own CPU time, which a machine busy with other work leaves alone.
+struct Span {
+    double wall = 0;
+    double cpu = 0;
+};
+
+double threadCpuMs()
+{
+    timespec time{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &time);
+    return time.tv_sec * 1e3 + time.tv_nsec / 1e6;
+}
+
+template <typename Work> Span measure(Work work)
+{
+    QElapsedTimer clock;
+    clock.start();
+    const double cpu = threadCpuMs();
+    work();
+    return {clock.nsecsElapsed() / 1e6, threadCpuMs() - cpu};
+}
+
 // The longest gap between ticks of a 5 ms timer, beyond its interval, while the event loop runs.
-double eventLoopStall(int milliseconds)
+Span eventLoopStall(int milliseconds)
 {
     QElapsedTimer clock;
     clock.start();
     qint64 last = clock.nsecsElapsed();
-    double worst = 0;
+    double lastCpu = threadCpuMs();
+    Span worst;
     QTimer tick;
     tick.setTimerType(Qt::PreciseTimer);
     QObject::connect(&tick, &QTimer::timeout, [&] {
         const qint64 now = clock.nsecsElapsed();
-        worst = std::max(worst, (now - last) / 1e6 - 5);
+        const double cpu = threadCpuMs();
+        worst.wall = std::max(worst.wall, (now - last) / 1e6 - 5);
+        worst.cpu = std::max(worst.cpu, cpu - lastCpu - 5);
         last = now;
+        lastCpu = cpu;
     });
     tick.start(5);
     while (clock.elapsed() < milliseconds)
         QApplication::processEvents(QEventLoop::AllEvents, 5);
     return worst;
+}
+
+Span longer(Span a, Span b)
+{
+    return {std::max(a.wall, b.wall), std::max(a.cpu, b.cpu)};
+}
+
+QString figures(const QList<Span>& spans)
+{
+    QList<double> wall;
+    QList<double> cpu;
+    for (const Span& span : spans) {
+        wall.append(span.wall);
+        cpu.append(span.cpu);
+    }
+    return u"%1 ms (CPU %2 ms)"_s.arg(median(wall), 0, 'f', 1).arg(median(cpu), 0, 'f', 1);
+}
+
+double cpuMedian(const QList<Span>& spans)
+{
+    QList<double> cpu;
+    for (const Span& span : spans)
+        cpu.append(span.cpu);
+    return median(cpu);
 }
 
 } // namespace
@@ -151,34 +203,24 @@ int main(int argc, char** argv)
         const QUuid small = model.entries().constLast().id;
         const QUuid large = model.entries().constFirst().id;
 
-        QList<double> selects;
-        QList<double> stalls;
-        QList<double> resizes;
+        QList<Span> selects;
+        QList<Span> stalls;
+        QList<Span> resizes;
         for (int round = 0; round < 5; ++round) {
             model.setSelection(small);
             eventLoopStall(100);
-            QElapsedTimer timer;
-            timer.start();
-            model.setSelection(large);
-            selects.append(timer.nsecsElapsed() / 1e6);
+            selects.append(measure([&] { model.setSelection(large); }));
             stalls.append(eventLoopStall(1500));
-            timer.restart();
-            view.resize(round % 2 ? 640 : 900, 480);
-            resizes.append(timer.nsecsElapsed() / 1e6);
-            resizes.last() = std::max(resizes.last(), eventLoopStall(300));
+            const Span resize = measure([&] { view.resize(round % 2 ? 640 : 900, 480); });
+            resizes.append(longer(resize, eventLoopStall(300)));
         }
-        // Medians over the rounds: a loaded machine preempts the thread now and then.
-        const double worst = std::max({median(selects), median(stalls), median(resizes)});
-        QTextStream(stdout) << "selecting a " << entryCase.name << ": select call median "
-                            << QString::number(median(selects), 'f', 1)
-                            << " ms, longest event-loop stall after it median "
-                            << QString::number(median(stalls), 'f', 1) << " (worst "
-                            << QString::number(*std::max_element(stalls.begin(), stalls.end()), 'f', 1)
-                            << ") ms, resize with it shown median "
-                            << QString::number(median(resizes), 'f', 1) << " (worst "
-                            << QString::number(*std::max_element(resizes.begin(), resizes.end()), 'f', 1)
-                            << ") ms; target < " << target << " ms: " << (worst < target ? "met" : "MISSED")
-                            << Qt::endl;
+        // Medians over the rounds; the verdict goes by the GUI thread's own CPU time, since a loaded
+        // machine preempts it now and then.
+        const double worst = std::max({cpuMedian(selects), cpuMedian(stalls), cpuMedian(resizes)});
+        QTextStream(stdout) << "selecting a " << entryCase.name << ": select call " << figures(selects)
+                            << ", longest event-loop stall after it " << figures(stalls)
+                            << ", resizing with it shown " << figures(resizes) << "; target < " << target
+                            << " ms: " << (worst < target ? "met" : "MISSED") << Qt::endl;
     }
     return 0;
 }
