@@ -212,6 +212,8 @@ void CenteredTextView::show(const QString& text, const QFont& font, const std::o
         }
     }
     verticalScrollBar()->setValue(0);
+    // Laid out now if shown, else when it is.
+    m_layoutWidth = 0;
     layoutPreview(true);
 }
 
