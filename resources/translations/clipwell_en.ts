@@ -451,5 +451,17 @@
         <source>The unreadable history file was kept as %1.</source>
         <translation>The unreadable history file was kept as %1.</translation>
     </message>
+    <message id="previewTextTruncated">
+        <source>Only the first %L1 characters are shown. Copy the entry again to get the whole text.</source>
+        <translation>Only the first %L1 characters are shown. Copy the entry again to get the whole text.</translation>
+    </message>
+    <message id="previewFilesTruncated">
+        <source>Only the first %L1 of %L2 files are shown.</source>
+        <translation>Only the first %L1 of %L2 files are shown.</translation>
+    </message>
+    <message id="linkOpenFailed">
+        <source>The link could not be opened. No application is set up to open it.</source>
+        <translation>The link could not be opened. No application is set up to open it.</translation>
+    </message>
 </context>
 </TS>

@@ -451,5 +451,17 @@
         <source>The unreadable history file was kept as %1.</source>
         <translation>无法读取的历史记录文件已保留为 %1。</translation>
     </message>
+    <message id="previewTextTruncated">
+        <source>Only the first %L1 characters are shown. Copy the entry again to get the whole text.</source>
+        <translation>仅显示前 %L1 个字符。再次复制此条目即可获得全文。</translation>
+    </message>
+    <message id="previewFilesTruncated">
+        <source>Only the first %L1 of %L2 files are shown.</source>
+        <translation>仅显示 %L2 个文件中的前 %L1 个。</translation>
+    </message>
+    <message id="linkOpenFailed">
+        <source>The link could not be opened. No application is set up to open it.</source>
+        <translation>无法打开链接，没有可以打开它的应用程序。</translation>
+    </message>
 </context>
 </TS>

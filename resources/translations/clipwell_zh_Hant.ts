@@ -451,5 +451,17 @@
         <source>The unreadable history file was kept as %1.</source>
         <translation>無法讀取的歷史記錄檔案已保留為 %1。</translation>
     </message>
+    <message id="previewTextTruncated">
+        <source>Only the first %L1 characters are shown. Copy the entry again to get the whole text.</source>
+        <translation>僅顯示前 %L1 個字元。再次複製此項目即可取得全文。</translation>
+    </message>
+    <message id="previewFilesTruncated">
+        <source>Only the first %L1 of %L2 files are shown.</source>
+        <translation>僅顯示 %L2 個檔案中的前 %L1 個。</translation>
+    </message>
+    <message id="linkOpenFailed">
+        <source>The link could not be opened. No application is set up to open it.</source>
+        <translation>無法開啟連結，沒有可以開啟它的應用程式。</translation>
+    </message>
 </context>
 </TS>

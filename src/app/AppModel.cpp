@@ -5,6 +5,7 @@
 #include "models/LocalizedSearch.h"
 #include "models/TextRules.h"
 
+#include <QDesktopServices>
 #include <QDir>
 #include <QPointer>
 
@@ -30,7 +31,7 @@ QString icuLocaleName(const QString& languageIdentifier)
 
 AppModel::AppModel(Pasteboard& pasteboard, Workspace& workspace, Preferences& preferences,
                    const QString& historyDirectory, std::unique_ptr<DelayTimer> saveTimer, QObject* parent)
-    : QObject(parent), m_preferences(preferences),
+    : QObject(parent), openURL(&QDesktopServices::openUrl), m_preferences(preferences),
       m_quickPasteEnabled(preferences.boolValue(Preferences::Key::quickPasteEnabled)),
       m_recordingPaused(preferences.boolValue(Preferences::Key::recordingPaused)),
       m_clipboard(std::make_unique<ClipboardMonitor>(pasteboard, workspace)),
@@ -218,6 +219,12 @@ bool AppModel::copy(const ClipboardEntry& entry)
     record(again);
     setActivityMessage(std::nullopt);
     return true;
+}
+
+void AppModel::open(const QUrl& url)
+{
+    if (!openURL || !openURL(url))
+        setErrorMessage(AppMessage{L10n::Key::linkOpenFailed, std::nullopt});
 }
 
 void AppModel::deleteEntry(const QUuid& id)

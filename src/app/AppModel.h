@@ -64,6 +64,8 @@ public:
     HistoryRepository& repository() { return *m_repository; }
     // Installed by quick paste: closes an open popup before the list changes under it.
     std::function<void()> cancelQuickPaste;
+    // Hands an address to the system's handler; QDesktopServices::openUrl unless replaced.
+    std::function<bool(const QUrl&)> openURL;
 
     void setSelection(const QUuid& selection);
     void setQuery(const QString& query);
@@ -79,6 +81,8 @@ public:
     std::optional<ClipboardEntry> selectedEntry() const;
     void reconcileSelection();
     bool copy(const ClipboardEntry& entry);
+    // Opens a link's address, or shows why it could not be opened.
+    void open(const QUrl& url);
     void deleteEntry(const QUuid& id);
     void clearHistory();
     std::optional<HistoryRepository::Error> flush();

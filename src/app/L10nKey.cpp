@@ -116,6 +116,9 @@ constexpr std::array<const char*, keyCount> names = {
     "permissionDenied",
     "readOnlyDisk",
     "unreadableHistoryKept",
+    "previewTextTruncated",
+    "previewFilesTruncated",
+    "linkOpenFailed",
 };
 
 constexpr std::array<Key, keyCount> makeAllKeys()

@@ -120,9 +120,12 @@ enum class Key {
     permissionDenied,
     readOnlyDisk,
     unreadableHistoryKept,
+    previewTextTruncated,
+    previewFilesTruncated,
+    linkOpenFailed,
 };
 
-inline constexpr int keyCount = static_cast<int>(Key::unreadableHistoryKept) + 1;
+inline constexpr int keyCount = static_cast<int>(Key::linkOpenFailed) + 1;
 
 // The key's name, which is also its id in the string tables.
 QString keyName(Key key);

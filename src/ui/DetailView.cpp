@@ -2,6 +2,7 @@
 
 #include "app/AppModel.h"
 #include "app/Localization.h"
+#include "ui/CenteredTextView.h"
 #include "ui/ClipboardEmptyState.h"
 #include "ui/EntryPreview.h"
 #include "ui/ErrorBanner.h"
@@ -118,6 +119,8 @@ void DetailView::updateBody()
         if (selected) {
             m_preview = new EntryPreview(*selected, this);
             m_previewId = selected->id;
+            if (auto* text = qobject_cast<CenteredTextView*>(m_preview->content()))
+                connect(text, &CenteredTextView::linkActivated, &m_model, &AppModel::open);
             m_layout->insertWidget(m_layout->indexOf(m_empty) + 1, m_preview, 1);
         }
     }

@@ -15,6 +15,7 @@
 #include <QLabel>
 #include <QPainter>
 #include <QPointer>
+#include <QTextBoundaryFinder>
 #include <QThreadPool>
 #include <QVBoxLayout>
 #include <unicode/udat.h>
@@ -23,6 +24,16 @@
 namespace {
 
 constexpr int previewMaxPixelSize = 1600;
+// Longer addresses are shown as plain text: parsing one takes longer than the GUI thread may stall,
+// and no browser takes them.
+constexpr qsizetype maxLinkLength = 32 * 1024;
+
+std::optional<QByteArray> richTextData(const ClipboardEntry& entry)
+{
+    if (entry.plainText || entry.items.isEmpty())
+        return std::nullopt;
+    return entry.items.first().data(PasteboardType::rtf);
+}
 
 // The image scaled to fit the pane with 20 of padding, aspect kept.
 class ScaledImage : public QWidget {
@@ -65,6 +76,15 @@ QLabel* headerLabel(QWidget* parent)
     return label;
 }
 
+qsizetype graphemeCount(QStringView text)
+{
+    QTextBoundaryFinder graphemes(QTextBoundaryFinder::Grapheme, text);
+    qsizetype count = 0;
+    while (graphemes.toNextBoundary() >= 0)
+        ++count;
+    return count;
+}
+
 QString icuLocale(const QString& languageIdentifier)
 {
     return QString(languageIdentifier).replace(u'-', u'_');
@@ -95,6 +115,11 @@ EntryPreview::EntryPreview(const ClipboardEntry& entry, QWidget* parent) : QWidg
     m_date = headerLabel(this);
     header->addWidget(m_date);
     layout->addLayout(header);
+    m_truncationNotice = headerLabel(this);
+    m_truncationNotice->setWordWrap(true);
+    m_truncationNotice->setContentsMargins(20, 0, 20, 8);
+    m_truncationNotice->hide();
+    layout->addWidget(m_truncationNotice);
 
     switch (m_entry.kind) {
     case ClipboardKind::text:
@@ -109,6 +134,10 @@ EntryPreview::EntryPreview(const ClipboardEntry& entry, QWidget* parent) : QWidg
         break;
     }
     layout->addWidget(m_content, 1);
+    if (m_entry.plainText && m_entry.plainText->size() <= maxLinkLength)
+        m_linkURL = m_entry.linkURL();
+    if (qobject_cast<CenteredTextView*>(m_content))
+        loadRichText();
     retranslate();
     if (m_entry.kind == ClipboardKind::image)
         loadImage();
@@ -127,28 +156,56 @@ void EntryPreview::retranslate()
     if (auto* text = qobject_cast<CenteredTextView*>(m_content)) {
         QFont font = this->font();
         font.setPointSizeF(14);
-        text->show(previewText(m_entry), font, m_entry.linkURL(),
-                   L10n::text(L10n::Key::previewAccessibility));
+        text->show(previewText(), font, m_linkURL, L10n::text(L10n::Key::previewAccessibility));
+        if (text->isTruncated()) {
+            m_truncationNotice->setText(L10n::format(L10n::Key::previewTextTruncated,
+                                                     graphemeCount(text->text().first(text->shownLength()))));
+        }
+        m_truncationNotice->setVisible(text->isTruncated());
     } else if (auto* empty = qobject_cast<ClipboardEmptyState*>(m_content)) {
         empty->setMessage(L10n::text(L10n::Key::imagePreviewUnavailable));
     } else if (auto* files = qobject_cast<FileListPreview*>(m_content)) {
         files->retranslate();
+        if (files->isTruncated()) {
+            m_truncationNotice->setText(
+                L10n::format(L10n::Key::previewFilesTruncated, files->shownCount(), files->urls().size()));
+        }
+        m_truncationNotice->setVisible(files->isTruncated());
     } else if (m_content) {
         m_content->setAccessibleName(m_entry.displayTitle());
     }
 }
 
-QString EntryPreview::previewText(const ClipboardEntry& entry)
+QString EntryPreview::previewText() const
 {
-    if (entry.plainText)
-        return *entry.plainText;
-    if (!entry.items.isEmpty()) {
-        if (const std::optional<QByteArray> rtf = entry.items.first().data(PasteboardType::rtf)) {
-            if (std::optional<QString> text = RtfText::plainText(*rtf))
-                return *text;
-        }
-    }
-    return L10n::text(L10n::Key::richTextPreview);
+    if (m_entry.plainText)
+        return *m_entry.plainText;
+    if (m_richText)
+        return *m_richText;
+    return m_richTextPending ? QString() : L10n::text(L10n::Key::richTextPreview);
+}
+
+void EntryPreview::loadRichText()
+{
+    const std::optional<QByteArray> rtf = richTextData(m_entry);
+    if (!rtf)
+        return;
+    // A large document takes longer to read than the GUI thread may stall.
+    m_richTextPending = true;
+    QPointer<EntryPreview> self(this);
+    QThreadPool::globalInstance()->start([self, bytes = *rtf] {
+        std::optional<QString> text = RtfText::plainText(bytes);
+        QMetaObject::invokeMethod(
+            qApp,
+            [self, text = std::move(text)] {
+                if (!self)
+                    return;
+                self->m_richTextPending = false;
+                self->m_richText = text;
+                self->retranslate();
+            },
+            Qt::QueuedConnection);
+    });
 }
 
 QString EntryPreview::dateText(const Timestamp& timestamp, const QString& languageIdentifier)

@@ -88,7 +88,7 @@ FileListPreview::FileListPreview(const QList<QUrl>& urls, QWidget* parent) : QSc
     rows->setAlignment(Qt::AlignTop | Qt::AlignLeft);
 
     QFileIconProvider icons;
-    for (const QUrl& url : m_urls) {
+    for (const QUrl& url : m_urls.first(shownCount())) {
         const QString path = url.toLocalFile();
         const QFileInfo info(path);
         auto* row = new QHBoxLayout;

@@ -8,7 +8,6 @@
 #include "ui/Symbols.h"
 
 #include <QContextMenuEvent>
-#include <QDesktopServices>
 #include <QMenu>
 #include <QMouseEvent>
 #include <QProxyStyle>
@@ -32,7 +31,7 @@ public:
 
 HistoryListView::HistoryListView(AppModel& model, QWidget* parent, std::unique_ptr<DelayTimer> refreshTimer,
                                  HistoryThumbnailCache* thumbnails)
-    : QListView(parent), openURL([](const QUrl& url) { QDesktopServices::openUrl(url); }), m_model(model),
+    : QListView(parent), openURL([&model](const QUrl& url) { model.open(url); }), m_model(model),
       m_listModel(new HistoryListModel(model, this, thumbnails)),
       m_refreshTimer(refreshTimer ? std::move(refreshTimer) : std::make_unique<QtDelayTimer>())
 {

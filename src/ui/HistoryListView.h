@@ -40,7 +40,7 @@ public:
     // The row's menu: copy again, then delete. The view owns it until the caller deletes it.
     QMenu* contextMenu(const QModelIndex& index);
 
-    // Opens a link title's address; the system's handler unless replaced.
+    // Opens a link title's address through the model, which reports a failure, unless replaced.
     std::function<void(const QUrl&)> openURL;
 
 Q_SIGNALS:

@@ -24,10 +24,12 @@ QStringList requiredPlaceholders(Key key)
     switch (key) {
     case Key::itemCountOne:
     case Key::itemCountOther:
+    case Key::previewTextTruncated:
         return {u"%L1"_s};
     case Key::multipleFiles:
         return {u"%1"_s, u"%L2"_s};
     case Key::imageDimensions:
+    case Key::previewFilesTruncated:
         return {u"%L1"_s, u"%L2"_s};
     case Key::missingFile:
     case Key::pasteDestination:

@@ -17,6 +17,8 @@
 #include "ui/ImageDecoding.h"
 
 #include <QBuffer>
+#include <QClipboard>
+#include <QGuiApplication>
 #include <QImageWriter>
 #include <QLabel>
 #include <QSignalSpy>
@@ -24,6 +26,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTextBlock>
+#include <QTextBoundaryFinder>
 #include <QTextBrowser>
 
 using namespace Qt::StringLiterals;
@@ -50,6 +53,13 @@ ClipboardEntry fileEntry(const QStringList& paths)
     for (const QString& path : paths)
         entry.items.append({{{PasteboardType::fileURL, QUrl::fromLocalFile(path).toEncoded()}}});
     return refreshed(entry);
+}
+
+ClipboardEntry linkEntry(const QString& address)
+{
+    ClipboardEntry entry = makeEntry(address, 10);
+    entry.kind = ClipboardKind::link;
+    return entry;
 }
 
 struct Harness {
@@ -150,7 +160,10 @@ private Q_SLOTS:
     {
         QFETCH(ClipboardEntry, entry);
         QFETCH(QString, text);
-        QCOMPARE(EntryPreview::previewText(entry), text);
+        EntryPreview preview(entry);
+        auto* view = qobject_cast<CenteredTextView*>(preview.content());
+        QVERIFY(view);
+        QTRY_COMPARE(view->text(), text);
     }
 
     void shortTextIsCentredLongTextScrollsFromTheTop()
@@ -160,12 +173,13 @@ private Q_SLOTS:
         view.QWidget::show();
         view.show(u"short"_s, view.font(), std::nullopt, u"preview"_s);
         const QRect shortText = view.textGeometry();
+        QVERIFY(shortText.width() < view.viewport()->width() / 4);
         QVERIFY(qAbs(shortText.center().x() - view.viewport()->width() / 2) <= 2);
         QVERIFY(qAbs(shortText.center().y() - view.viewport()->height() / 2) <= 2);
 
         view.show(QString(4000, u'w').replace(u'w', u"word "_s), view.font(), std::nullopt, u"preview"_s);
+        QTRY_COMPARE(view.textGeometry().width(), view.viewport()->width() - 40);
         const QRect longText = view.textGeometry();
-        QCOMPARE(longText.width(), view.viewport()->width() - 40);
         QCOMPARE(longText.top(), 12);
         QVERIFY(longText.height() > view.viewport()->height());
 
@@ -198,6 +212,111 @@ private Q_SLOTS:
             }
         }
         QCOMPARE(linked, 1);
+    }
+
+    void longTextIsShownInBoundedParagraphs_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<bool>("truncated");
+        QTest::newRow("short lines") << u"hello\nworld"_s << false;
+        QTest::newRow("words on one line") << u"lorem ipsum dolor sit amet "_s.repeated(8000) << true;
+        QTest::newRow("one word") << QString(15000, u'x') << false;
+        QTest::newRow("family emoji")
+            << u"\U0001F468\u200D\U0001F469\u200D\U0001F467\u0301"_s.repeated(5000) << true;
+        QTest::newRow("log") << u"15:07:01 INFO request handled in 12 ms, status 200\n"_s.repeated(2000)
+                             << true;
+    }
+
+    void longTextIsShownInBoundedParagraphs()
+    {
+        QFETCH(QString, text);
+        QFETCH(bool, truncated);
+        CenteredTextView view;
+        view.resize(600, 400);
+        view.QWidget::show();
+        view.show(text, view.font(), std::nullopt, u"preview"_s);
+        QCOMPARE(view.isTruncated(), truncated);
+
+        // Every paragraph is short, and every cut falls between user-perceived characters.
+        QTextBoundaryFinder graphemes(QTextBoundaryFinder::Grapheme, text);
+        graphemes.setPosition(view.shownLength());
+        QVERIFY(graphemes.isAtBoundary());
+        QTextDocument* document = view.textBrowser()->document();
+        qsizetype source = 0;
+        for (QTextBlock block = document->begin(); block.isValid(); block = block.next()) {
+            QVERIFY(block.length() - 1 <= CenteredTextView::maxParagraphLength);
+            graphemes.setPosition(source);
+            QVERIFY(graphemes.isAtBoundary());
+            source += block.length() - 1 + (text.mid(source + block.length() - 1, 1) == u"\n"_s);
+        }
+
+        // Copying the whole preview gives the text as it was, lines joined again.
+        view.textBrowser()->selectAll();
+        view.textBrowser()->copy();
+        QCOMPARE(QGuiApplication::clipboard()->text(), text.first(view.shownLength()));
+    }
+
+    void onlyALeadingPartIsShownAndSaysSo_data()
+    {
+        QTest::addColumn<ClipboardEntry>("entry");
+        QTest::addColumn<bool>("notice");
+        QStringList paths;
+        for (int index = 0; index < 150; ++index)
+            paths.append(u"/nowhere/%1.txt"_s.arg(index));
+        QTest::newRow("short text") << makeEntry(u"short"_s, 1) << false;
+        QTest::newRow("huge text") << makeEntry(u"word "_s.repeated(200000), 1) << true;
+        QTest::newRow("huge link") << linkEntry(u"https://example.com/?q="_s + QString(200000, u'a')) << true;
+        QTest::newRow("few files") << fileEntry(paths.first(3)) << false;
+        QTest::newRow("many files") << fileEntry(paths) << true;
+    }
+
+    void onlyALeadingPartIsShownAndSaysSo()
+    {
+        QFETCH(ClipboardEntry, entry);
+        QFETCH(bool, notice);
+        Harness h({entry});
+        QVERIFY(h.load());
+        QCOMPARE(h.view->preview()->truncationNotice()->isVisibleTo(h.view->preview()), notice);
+        QCOMPARE(h.view->preview()->truncationNotice()->text().isEmpty(), !notice);
+        if (auto* files = qobject_cast<FileListPreview*>(h.view->preview()->content())) {
+            const QList<QLabel*> labels = files->findChildren<QLabel*>();
+            const auto paths = std::count_if(labels.begin(), labels.end(), [](QLabel* label) {
+                return label->text().startsWith(u"/nowhere/"_s);
+            });
+            QVERIFY(paths > 0 && paths < 150);
+        }
+    }
+
+    void aLinkThatCannotBeOpenedShowsAnError_data()
+    {
+        QTest::addColumn<bool>("opens");
+        QTest::newRow("opened") << true;
+        QTest::newRow("no browser") << false;
+    }
+
+    void aLinkThatCannotBeOpenedShowsAnError()
+    {
+        QFETCH(bool, opens);
+        const QUrl address(u"https://example.com/a"_s);
+        Harness h({linkEntry(address.toString())});
+        QList<QUrl> opened;
+        h.model->openURL = [&](const QUrl& url) {
+            opened.append(url);
+            return opens;
+        };
+        QVERIFY(h.load());
+        auto* text = qobject_cast<CenteredTextView*>(h.view->preview()->content());
+        QVERIFY(text);
+        QTRY_VERIFY(text->isVisible());
+        QTextBrowser* browser = text->textBrowser();
+        QTextCursor cursor(browser->document());
+        cursor.setPosition(3);
+        const QPoint link = browser->cursorRect(cursor).center();
+        QTest::mouseClick(browser->viewport(), Qt::LeftButton, {}, link);
+        QCOMPARE(opened, QList<QUrl>{address});
+        QCOMPARE(h.view->errorBanner()->isVisible(), !opens);
+        if (!opens)
+            QCOMPARE(h.view->errorBanner()->text(), L10n::text(L10n::Key::linkOpenFailed));
     }
 
     void imagesDecodeWithTheirOrientation_data()
