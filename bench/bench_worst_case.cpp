@@ -106,9 +106,9 @@ QList<ClipboardEntry> worstCaseHistory()
         const double time = 800000000.0 - index * 97;
         const QString& source = sources[index % sources.size()];
         if (index % 4 == 0 && huge < 50) {
-            entries.append(makeEntry(longLine(huge++, 600 * 1024), time, 0, source));
+            entries.append(makeEntry(longLine(huge++, 610 * 1024), time, 0, source));
         } else if (index % 4 == 1 && logs < 40) {
-            entries.append(makeEntry(log(logs++, 400 * 1024), time, 0, u"Terminal"_s));
+            entries.append(makeEntry(log(logs++, 500 * 1024), time, 0, u"Terminal"_s));
         } else if (index % 20 == 2 && images < 5) {
             ClipboardEntry entry = makeEntry(QString(), time, 0, u"Image Viewer"_s);
             entry.kind = ClipboardKind::image;
