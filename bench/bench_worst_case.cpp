@@ -130,39 +130,54 @@ QList<ClipboardEntry> worstCaseHistory()
     return entries;
 }
 
+struct Stalls {
+    double all = 0;
+    // Leaving out the intervals in which another entry was selected, whose preview the detail pane
+    // builds on the GUI thread.
+    double withoutNewSelection = 0;
+};
+
 // How late a 5 ms timer fires: the longest time the event loop could not run, per phase.
 class StallMeter : public QObject {
 public:
-    StallMeter()
+    explicit StallMeter(AppModel& model)
     {
         m_timer.setTimerType(Qt::PreciseTimer);
         m_timer.setInterval(tick);
-        connect(&m_timer, &QTimer::timeout, this, [this] {
-            const qint64 now = m_clock.nsecsElapsed();
-            m_worst = std::max(m_worst, double(now - m_last) / 1e6 - tick);
-            m_last = now;
-        });
+        connect(&m_timer, &QTimer::timeout, this, &StallMeter::measure);
+        connect(&model, &AppModel::selectionChanged, this, [this] { m_selectionMoved = true; });
     }
 
     void start()
     {
         m_clock.start();
         m_last = 0;
-        m_worst = 0;
         m_timer.start();
     }
-    // The worst since the last call; also counts the time since the last tick.
-    double take()
+    // The worst since the last call.
+    Stalls take()
     {
-        m_worst = std::max(m_worst, double(m_clock.nsecsElapsed() - m_last) / 1e6 - tick);
-        return std::exchange(m_worst, 0.0);
+        measure();
+        return std::exchange(m_worst, Stalls{});
     }
 
 private:
+    void measure()
+    {
+        const qint64 now = m_clock.nsecsElapsed();
+        const double late = double(now - m_last) / 1e6 - tick;
+        m_worst.all = std::max(m_worst.all, late);
+        if (!m_selectionMoved)
+            m_worst.withoutNewSelection = std::max(m_worst.withoutNewSelection, late);
+        m_last = now;
+        m_selectionMoved = false;
+    }
+
     QTimer m_timer;
     QElapsedTimer m_clock;
     qint64 m_last = 0;
-    double m_worst = 0;
+    bool m_selectionMoved = false;
+    Stalls m_worst;
 };
 
 void spin(int ms)
@@ -217,8 +232,8 @@ int main(int argc, char** argv)
     HistoryListView* list = sidebar->listView();
     QLineEdit* input = sidebar->searchField()->lineEdit();
 
-    StallMeter meter;
-    QList<std::pair<QString, double>> phases;
+    StallMeter meter(model);
+    QList<std::pair<QString, Stalls>> phases;
     model.start();
     window.present();
     meter.start();
@@ -279,16 +294,20 @@ int main(int argc, char** argv)
     spin(500);
     phases.append({u"scrolling to the end and back"_s, meter.take()});
 
-    double worst = 0;
-    for (const auto& [phase, stall] : phases) {
-        out << phase << ": longest stall " << ms(stall) << '\n';
-        if (phase != phases.first().first)
-            worst = std::max(worst, stall);
+    Stalls worst;
+    for (const auto& [phase, stalls] : phases) {
+        out << phase << ": longest stall " << ms(stalls.all) << ", " << ms(stalls.withoutNewSelection)
+            << " where no other entry was selected\n";
+        worst.all = std::max(worst.all, stalls.all);
+        worst.withoutNewSelection = std::max(worst.withoutNewSelection, stalls.withoutNewSelection);
     }
     out << "keys in the search field, press to repainted list: median " << ms(median(keys)) << ", worst "
         << ms(*std::max_element(keys.cbegin(), keys.cend())) << " over " << keys.size() << " keys\n";
     out << "the full query's result shown " << ms(resultLatency) << " after its last key\n";
-    out << "longest stall after the window was shown and loaded: " << ms(worst)
-        << "; target <= " << stallTarget << " ms: " << (worst <= stallTarget ? "met" : "MISSED") << '\n';
+    for (const auto& [figure, name] :
+         {std::pair{worst.all, "longest stall after the window was shown"},
+          std::pair{worst.withoutNewSelection, "the same where no other entry was selected"}})
+        out << name << ": " << ms(figure) << "; target <= " << stallTarget
+            << " ms: " << (figure <= stallTarget ? "met" : "MISSED") << '\n';
     return 0;
 }

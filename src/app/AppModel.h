@@ -84,7 +84,7 @@ public:
     // While a search runs, the selection is reconciled again when it finishes.
     void reconcileSelection();
     bool isSearching() const;
-    // Searches of fewer bytes of entries than this run at once; a test can send all to the worker.
+    // Searches through fewer bytes of text than this run at once; a test can send all to the worker.
     void setSynchronousSearchLimit(qint64 bytes);
     bool copy(const ClipboardEntry& entry);
     void deleteEntry(const QUuid& id);

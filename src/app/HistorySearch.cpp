@@ -15,6 +15,13 @@ QString icuLocaleName(const QString& languageIdentifier)
     return QString(languageIdentifier).replace(u'-', u'_');
 }
 
+// What searching an entry reads: its plain text, and the file addresses a file list's title is made of.
+qint64 searchedBytes(const ClipboardEntry& entry)
+{
+    return (entry.plainText ? entry.plainText->size() * qint64(sizeof(QChar)) : 0) +
+           (entry.kind == ClipboardKind::file ? entry.byteCount() : 0);
+}
+
 bool sameText(const QString& a, const QString& b)
 {
     // Entries are values that share their texts: a shared buffer is the common case.
@@ -115,7 +122,7 @@ QList<std::optional<bool>> HistorySearch::answers(const QList<ClipboardEntry>& h
                 result[row] = answer->found;
             } else {
                 unknown.append(row);
-                unknownBytes += history[row].byteCount();
+                unknownBytes += searchedBytes(history[row]);
             }
         }
     }

@@ -22,8 +22,8 @@ public:
     explicit HistorySearch(QObject* parent = nullptr);
     ~HistorySearch() override;
 
-    // Searches of fewer bytes than this run at once on the calling thread.
-    qint64 synchronousLimit = 512 * 1024;
+    // Searches through fewer bytes of text than this run at once on the calling thread.
+    qint64 synchronousLimit = 256 * 1024;
 
     // For each entry of the history: false when it is not of the kind, else whether it holds term in
     // the current interface language (identified by languageIdentifier), or none while a worker is
