@@ -294,6 +294,15 @@ int main(int argc, char** argv)
     spin(500);
     phases.append({u"scrolling to the end and back"_s, meter.take()});
 
+    // What the list spends sizing its rows, as after the query is emptied or a search result arrives.
+    QList<double> layouts;
+    for (int run = 0; run < 5; ++run) {
+        QElapsedTimer timer;
+        timer.start();
+        list->doItemsLayout();
+        layouts.append(double(timer.nsecsElapsed()) / 1e6);
+    }
+
     Stalls worst;
     for (const auto& [phase, stalls] : phases) {
         out << phase << ": longest stall " << ms(stalls.all) << ", " << ms(stalls.withoutNewSelection)
@@ -303,6 +312,8 @@ int main(int argc, char** argv)
     }
     out << "keys in the search field, press to repainted list: median " << ms(median(keys)) << ", worst "
         << ms(*std::max_element(keys.cbegin(), keys.cend())) << " over " << keys.size() << " keys\n";
+    out << "laying out the list's " << list->model()->rowCount() << " rows: median " << ms(median(layouts))
+        << '\n';
     out << "the full query's result shown " << ms(resultLatency) << " after its last key\n";
     for (const auto& [figure, name] :
          {std::pair{worst.all, "longest stall after the window was shown"},
