@@ -1,13 +1,15 @@
 #include "app/AppModel.h"
 
+#include "app/HistorySearch.h"
 #include "app/Localization.h"
 #include "app/Preferences.h"
-#include "models/LocalizedSearch.h"
 #include "models/TextRules.h"
 
 #include <QDesktopServices>
 #include <QDir>
 #include <QPointer>
+#include <QSet>
+#include <algorithm>
 
 namespace {
 
@@ -21,10 +23,10 @@ AppError appError(const ClipboardMonitor::ClipboardError& error)
     return AppError([error] { return error.localizedDescription(); });
 }
 
-// ICU names the scripts with an underscore.
-QString icuLocaleName(const QString& languageIdentifier)
+bool sameIds(const QList<ClipboardEntry>& a, const QList<ClipboardEntry>& b)
 {
-    return QString(languageIdentifier).replace(u'-', u'_');
+    return std::equal(a.cbegin(), a.cend(), b.cbegin(), b.cend(),
+                      [](const ClipboardEntry& x, const ClipboardEntry& y) { return x.id == y.id; });
 }
 
 } // namespace
@@ -35,8 +37,17 @@ AppModel::AppModel(Pasteboard& pasteboard, Workspace& workspace, Preferences& pr
       m_quickPasteEnabled(preferences.boolValue(Preferences::Key::quickPasteEnabled)),
       m_recordingPaused(preferences.boolValue(Preferences::Key::recordingPaused)),
       m_clipboard(std::make_unique<ClipboardMonitor>(pasteboard, workspace)),
-      m_repository(std::make_unique<HistoryRepository>(historyDirectory, std::move(saveTimer)))
+      m_repository(std::make_unique<HistoryRepository>(historyDirectory, std::move(saveTimer))),
+      m_search(std::make_unique<HistorySearch>())
 {
+    connect(m_search.get(), &HistorySearch::finished, this, [this] {
+        updateFilteredEntries();
+        if (m_reconcileAfterSearch && !m_search->isSearching())
+            reconcileSelection();
+    });
+    // The search follows the language's rules, and a nameless source is searched by its name in it.
+    connect(&AppLocalization::shared(), &AppLocalization::languageIdentifierChanged, this,
+            [this] { updateFilteredEntries(); });
 }
 
 AppModel::~AppModel() = default;
@@ -54,6 +65,7 @@ void AppModel::setQuery(const QString& query)
     if (m_query == query)
         return;
     m_query = query;
+    updateFilteredEntries();
     Q_EMIT queryChanged();
 }
 
@@ -62,6 +74,7 @@ void AppModel::setFilter(std::optional<ClipboardKind> filter)
     if (m_filter == filter)
         return;
     m_filter = filter;
+    updateFilteredEntries();
     Q_EMIT filterChanged();
 }
 
@@ -98,6 +111,8 @@ void AppModel::setEntries(QList<ClipboardEntry> entries)
     if (m_entries == entries)
         return;
     m_entries = std::move(entries);
+    m_search->setHistory(m_entries);
+    updateFilteredEntries(true);
     Q_EMIT entriesChanged();
 }
 
@@ -160,36 +175,55 @@ void AppModel::record(const ClipboardEntry& entry)
     save();
 }
 
-QList<ClipboardEntry> AppModel::filteredEntries() const
+void AppModel::updateFilteredEntries(bool entriesChanged)
 {
     const QString term = TextRules::trimmedWhitespace(m_query).toString();
-    const LocalizedSearch search(term, icuLocaleName(AppLocalization::shared().languageIdentifier()));
+    const auto passesFilter = [this](const ClipboardEntry& entry) {
+        return !m_filter || entry.kind == *m_filter;
+    };
     QList<ClipboardEntry> visible;
-    for (const ClipboardEntry& entry : m_entries) {
-        if (m_filter && entry.kind != *m_filter)
-            continue;
-        if (!search.matchesEverything()) {
-            // A text's title is a piece of its first line, so whatever the title holds the plain
-            // text holds too: searching the plain text alone decides, at a fraction of the cost.
-            const bool titleIsInText =
-                (entry.kind == ClipboardKind::text || entry.kind == ClipboardKind::link) && entry.plainText &&
-                !TextRules::firstLine(*entry.plainText, 1).isEmpty();
-            const bool found = (!titleIsInText && search.isFoundIn(entry.displayTitle())) ||
-                               search.isFoundIn(entry.displaySourceName()) ||
-                               search.isFoundIn(entry.plainText.value_or(QString()));
-            if (!found)
-                continue;
+    if (term.isEmpty()) {
+        m_search->cancel();
+        std::copy_if(m_entries.cbegin(), m_entries.cend(), std::back_inserter(visible), passesFilter);
+    } else {
+        const QList<std::optional<bool>> found =
+            m_search->answers(m_entries, m_filter, term, AppLocalization::shared().languageIdentifier());
+        if (m_search->isSearching()) {
+            // Until the search finishes, the last finished list stays, with the entries' current values.
+            QSet<QUuid> shown;
+            for (const ClipboardEntry& entry : std::as_const(m_filteredEntries))
+                shown.insert(entry.id);
+            std::copy_if(
+                m_entries.cbegin(), m_entries.cend(), std::back_inserter(visible),
+                [&](const ClipboardEntry& entry) { return passesFilter(entry) && shown.contains(entry.id); });
+        } else {
+            for (qsizetype row = 0; row < m_entries.size(); ++row) {
+                if (*found[row])
+                    visible.append(m_entries[row]);
+            }
         }
-        visible.append(entry);
     }
-    return visible;
+    const bool changed = entriesChanged || !sameIds(visible, m_filteredEntries);
+    m_filteredEntries = std::move(visible);
+    if (changed)
+        Q_EMIT filteredEntriesChanged();
+}
+
+bool AppModel::isSearching() const
+{
+    return m_search->isSearching();
+}
+
+void AppModel::setSynchronousSearchLimit(qint64 bytes)
+{
+    m_search->synchronousLimit = bytes;
 }
 
 std::optional<ClipboardEntry> AppModel::selectedEntry() const
 {
     if (m_selection.isNull())
         return std::nullopt;
-    for (const ClipboardEntry& entry : filteredEntries()) {
+    for (const ClipboardEntry& entry : m_filteredEntries) {
         if (entry.id == m_selection)
             return entry;
     }
@@ -198,14 +232,14 @@ std::optional<ClipboardEntry> AppModel::selectedEntry() const
 
 void AppModel::reconcileSelection()
 {
-    const QList<ClipboardEntry> visible = filteredEntries();
+    m_reconcileAfterSearch = m_search->isSearching();
     if (!m_selection.isNull()) {
-        for (const ClipboardEntry& entry : visible) {
+        for (const ClipboardEntry& entry : std::as_const(m_filteredEntries)) {
             if (entry.id == m_selection)
                 return;
         }
     }
-    setSelection(visible.isEmpty() ? QUuid() : visible.first().id);
+    setSelection(m_filteredEntries.isEmpty() ? QUuid() : m_filteredEntries.first().id);
 }
 
 bool AppModel::copy(const ClipboardEntry& entry)

@@ -12,6 +12,7 @@
 #include <memory>
 #include <optional>
 
+class HistorySearch;
 class Pasteboard;
 class Preferences;
 class Workspace;
@@ -77,9 +78,16 @@ public:
 
     void start();
     void setRecordingPaused(bool paused);
-    QList<ClipboardEntry> filteredEntries() const;
+    // The visible list, computed once per change of the entries, query, filter or language. A search
+    // through many megabytes runs on a worker; until it finishes this is the last finished list, kept
+    // up to date with the entries' values and with what is already known about new ones.
+    QList<ClipboardEntry> filteredEntries() const { return m_filteredEntries; }
     std::optional<ClipboardEntry> selectedEntry() const;
+    // While a search runs, the selection is reconciled again when it finishes.
     void reconcileSelection();
+    bool isSearching() const;
+    // Searches through fewer bytes of text than this run at once; a test can send all to the worker.
+    void setSynchronousSearchLimit(qint64 bytes);
     bool copy(const ClipboardEntry& entry);
     // Opens a link's address, or shows why it could not be opened.
     void open(const QUrl& url);
@@ -99,6 +107,8 @@ Q_SIGNALS:
     void quickPasteStatusChanged();
     void quickPasteEnabledChanged();
     void recordingPausedChanged();
+    // Emitted before the change of entries, query or filter that caused it, and when a search finishes.
+    void filteredEntriesChanged();
 
 private:
     void record(const ClipboardEntry& entry);
@@ -106,6 +116,7 @@ private:
     void setEntries(QList<ClipboardEntry> entries);
     void setIsLoading(bool loading);
     void setNeedsRecovery(bool needsRecovery);
+    void updateFilteredEntries(bool entriesChanged = false);
 
     Preferences& m_preferences;
     QList<ClipboardEntry> m_entries;
@@ -121,4 +132,7 @@ private:
     bool m_recordingPaused = false;
     std::unique_ptr<ClipboardMonitor> m_clipboard;
     std::unique_ptr<HistoryRepository> m_repository;
+    QList<ClipboardEntry> m_filteredEntries;
+    bool m_reconcileAfterSearch = false;
+    std::unique_ptr<HistorySearch> m_search;
 };

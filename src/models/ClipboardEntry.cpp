@@ -38,39 +38,73 @@ bool hasType(const QList<PasteboardItemSnapshot>& items, QLatin1StringView type)
                        [type](const PasteboardItemSnapshot& item) { return item.data(type).has_value(); });
 }
 
-} // namespace
-
-QString ClipboardEntry::displayTitle() const
+template <typename Text, typename Format>
+QString titleOf(const ClipboardEntry& entry, const Text& text, const Format& format)
 {
-    switch (kind) {
+    switch (entry.kind) {
     case ClipboardKind::text:
     case ClipboardKind::link: {
-        if (!plainText)
-            return L10n::text(L10n::Key::richTextTitle);
-        const QString line = TextRules::firstLine(*plainText);
-        return line.isEmpty() ? L10n::text(L10n::Key::kindText) : line;
+        if (!entry.plainText)
+            return text(L10n::Key::richTextTitle);
+        const QString line = TextRules::firstLine(*entry.plainText);
+        return line.isEmpty() ? text(L10n::Key::kindText) : line;
     }
     case ClipboardKind::image:
-        return L10n::text(L10n::Key::copiedImage);
+        return text(L10n::Key::copiedImage);
     case ClipboardKind::file: {
-        const QList<QUrl> urls = fileURLs();
+        const QList<QUrl> urls = entry.fileURLs();
         if (urls.isEmpty())
-            return L10n::text(L10n::Key::kindFile);
+            return text(L10n::Key::kindFile);
         const QString first = TextRules::lastPathComponent(urls.first());
         if (urls.size() == 1)
             return first;
-        return L10n::format(L10n::Key::multipleFiles, {first, urls.size()});
+        return format(L10n::Key::multipleFiles, {first, urls.size()});
     }
     }
     return QString();
 }
 
-QString ClipboardEntry::displaySourceName() const
+template <typename Text> QString sourceNameOf(const ClipboardEntry& entry, const Text& text)
 {
     // Older histories stored this placeholder instead of an empty name.
-    if (sourceName.isEmpty() || sourceName == QStringLiteral("其他应用"))
-        return L10n::text(L10n::Key::otherApp);
-    return sourceName;
+    if (entry.sourceName.isEmpty() || entry.sourceName == QStringLiteral("其他应用"))
+        return text(L10n::Key::otherApp);
+    return entry.sourceName;
+}
+
+} // namespace
+
+DisplayWords DisplayWords::current()
+{
+    DisplayWords words{{}, AppLocalization::shared().locale()};
+    for (L10n::Key key : {L10n::Key::richTextTitle, L10n::Key::kindText, L10n::Key::copiedImage,
+                          L10n::Key::kindFile, L10n::Key::multipleFiles, L10n::Key::otherApp})
+        words.texts.insert(key, L10n::text(key));
+    return words;
+}
+
+QString ClipboardEntry::displayTitle() const
+{
+    return titleOf(*this, &L10n::text,
+                   [](L10n::Key key, const QVariantList& arguments) { return L10n::format(key, arguments); });
+}
+
+QString ClipboardEntry::displaySourceName() const
+{
+    return sourceNameOf(*this, &L10n::text);
+}
+
+QString ClipboardEntry::displayTitle(const DisplayWords& words) const
+{
+    const auto text = [&words](L10n::Key key) { return words.texts.value(key); };
+    return titleOf(*this, text, [&](L10n::Key key, const QVariantList& arguments) {
+        return L10n::fillPlaceholders(text(key), arguments, words.locale);
+    });
+}
+
+QString ClipboardEntry::displaySourceName(const DisplayWords& words) const
+{
+    return sourceNameOf(*this, [&words](L10n::Key key) { return words.texts.value(key); });
 }
 
 qint64 ClipboardEntry::byteCount() const

@@ -1,14 +1,26 @@
 #pragma once
 
+#include "app/L10nKey.h"
 #include "models/ClipboardKind.h"
 #include "models/PasteboardItemSnapshot.h"
 #include "models/Timestamp.h"
 
+#include <QHash>
 #include <QList>
+#include <QLocale>
 #include <QString>
 #include <QUrl>
 #include <QUuid>
 #include <optional>
+
+// The interface language's words that display texts are made of, taken on the GUI thread so that
+// display texts can be made on another.
+struct DisplayWords {
+    QHash<L10n::Key, QString> texts;
+    QLocale locale;
+
+    static DisplayWords current();
+};
 
 // One recorded copy. A value: compared member-wise, identified in lists by id.
 struct ClipboardEntry {
@@ -33,6 +45,9 @@ struct ClipboardEntry {
     // Texts for the views, in the current interface language on every call; never stored.
     QString displayTitle() const;
     QString displaySourceName() const;
+    // The same in the language the words were taken in; safe on any thread.
+    QString displayTitle(const DisplayWords& words) const;
+    QString displaySourceName(const DisplayWords& words) const;
 
     // Total bytes of every representation; type identifiers are not counted.
     qint64 byteCount() const;

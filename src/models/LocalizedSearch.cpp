@@ -56,3 +56,9 @@ bool LocalizedSearch::isFoundIn(QStringView text) const
     const int32_t found = usearch_first(m_search, &status);
     return U_SUCCESS(status) && found != USEARCH_DONE;
 }
+
+bool LocalizedSearch::isFoundIn(const ClipboardEntry& entry, const DisplayWords& words) const
+{
+    return matchesEverything() || isFoundIn(entry.displayTitle(words)) ||
+           isFoundIn(entry.displaySourceName(words)) || (entry.plainText && isFoundIn(*entry.plainText));
+}

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "models/ClipboardEntry.h"
+
 #include <QString>
 #include <QStringView>
 #include <memory>
@@ -8,7 +10,8 @@ struct UCollator;
 struct UStringSearch;
 
 // Substring search that ignores case and diacritics by the rules of one locale ("cafe" finds
-// "CAFÉ"). Made once per query and language; then asked about many texts.
+// "CAFÉ"). Made once per query and language; then asked about many texts, on one thread at a time (ICU
+// searchers are not thread-safe).
 class LocalizedSearch {
 public:
     // localeName as ICU spells it ("en", "zh_Hans"). An empty term matches everything.
@@ -19,6 +22,8 @@ public:
 
     bool matchesEverything() const { return m_term.isEmpty(); }
     bool isFoundIn(QStringView text) const;
+    // Whether the entry's title, source label or plain text holds the term, tested in that order.
+    bool isFoundIn(const ClipboardEntry& entry, const DisplayWords& words) const;
 
 private:
     QString m_term;

@@ -74,7 +74,7 @@ DetailView::DetailView(AppModel& model, QWidget* parent) : QWidget(parent), m_mo
     connect(&m_model, &AppModel::errorMessageChanged, this, &DetailView::updateError);
     connect(&m_model, &AppModel::activityMessageChanged, this, &DetailView::updateFooter);
     for (auto signal : {&AppModel::isLoadingChanged, &AppModel::selectionChanged, &AppModel::entriesChanged,
-                        &AppModel::queryChanged, &AppModel::filterChanged})
+                        &AppModel::filteredEntriesChanged})
         connect(&m_model, signal, this, &DetailView::updateBody);
     connect(&AppLocalization::shared(), &AppLocalization::appLanguageDidChange, this,
             &DetailView::retranslate);

@@ -27,9 +27,7 @@ HistoryListModel::HistoryListModel(AppModel& model, QObject* parent, HistoryThum
       m_thumbnailCache(thumbnails ? *thumbnails : HistoryThumbnailCache::shared()), m_iconCache(icons),
       m_entries(model.filteredEntries())
 {
-    connect(&m_model, &AppModel::entriesChanged, this, &HistoryListModel::refresh);
-    connect(&m_model, &AppModel::queryChanged, this, &HistoryListModel::refresh);
-    connect(&m_model, &AppModel::filterChanged, this, &HistoryListModel::refresh);
+    connect(&m_model, &AppModel::filteredEntriesChanged, this, &HistoryListModel::refresh);
     // Titles, descriptions and the search's notion of a match all follow the language.
     connect(&AppLocalization::shared(), &AppLocalization::languageIdentifierChanged, this, [this] {
         refresh();

@@ -140,8 +140,8 @@ HistorySidebar::HistorySidebar(AppModel& model, std::function<void()> openSettin
             &HistorySidebar::retranslate);
 
     connect(&m_model, &AppModel::isLoadingChanged, this, &HistorySidebar::updateLoading);
-    for (auto signal : {&AppModel::entriesChanged, &AppModel::queryChanged, &AppModel::filterChanged,
-                        &AppModel::needsRecoveryChanged})
+    for (auto signal :
+         {&AppModel::entriesChanged, &AppModel::filteredEntriesChanged, &AppModel::needsRecoveryChanged})
         connect(&m_model, signal, this, &HistorySidebar::updateListArea);
     connect(&m_model, &AppModel::recordingPausedChanged, this,
             [this] { m_paused->setVisible(m_model.recordingPaused()); });
@@ -160,7 +160,6 @@ HistorySidebar::ListState HistorySidebar::listState() const
     return listState(filteredCount());
 }
 
-// Filtering runs a locale-aware search over every entry, so each update counts the matches once.
 qsizetype HistorySidebar::filteredCount() const
 {
     return m_model.isLoading() ? 0 : m_model.filteredEntries().size();

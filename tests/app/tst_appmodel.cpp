@@ -1,12 +1,15 @@
 #include "app/AppModel.h"
 #include "app/Localization.h"
 #include "app/Preferences.h"
+#include "models/LocalizedSearch.h"
+#include "models/TextRules.h"
 #include "services/ArchiveCodec.h"
 #include "support/EntryBuilder.h"
 #include "support/FakePasteboard.h"
 #include "support/FakeWorkspace.h"
 #include "support/ManualDelayTimer.h"
 
+#include <QRandomGenerator>
 #include <QSignalSpy>
 #include <QStandardPaths>
 #include <QTemporaryDir>
@@ -34,6 +37,69 @@ ClipboardEntry withKind(ClipboardEntry entry, ClipboardKind kind)
 {
     entry.kind = kind;
     return entry;
+}
+
+QList<QUuid> ids(const QList<ClipboardEntry>& entries)
+{
+    QList<QUuid> result;
+    for (const ClipboardEntry& entry : entries)
+        result.append(entry.id);
+    return result;
+}
+
+// Texts that try the search: case, accents precomposed and combining, ß and æ, Chinese, kana and
+// Latin letters of both widths, characters collation ignores, Thai vowels written before their
+// consonant, lines far longer than a title, and titles made of words of the language.
+QList<ClipboardEntry> searchedHistory()
+{
+    const QStringList pieces{
+        u"Straße"_s,      u"STRASSE"_s,    u"Ærø"_s,        u"aerial"_s,   u"Crème brûlée"_s,
+        u"cre\u0300me"_s, u"剪贴板历史"_s, u"東京タワー"_s, u"ﾄｳｷｮｳ"_s,    u"ＡＢＣ"_s,
+        u"ab\u00ADc"_s,   u"x\u200By"_s,   u"ﬁle"_s,        u"İstanbul"_s, u"เกม"_s,
+        u"sS"_s,          u"a\u0001e"_s,   u"ＳＳ"_s,       u"groß"_s,
+    };
+    const QStringList separators{u" "_s, u"\n"_s, QString(), u"\t"_s};
+    QRandomGenerator random(11);
+    QList<ClipboardEntry> entries;
+    for (int index = 0; index < 40; ++index) {
+        QString text;
+        for (int piece = 0; piece < 3; ++piece)
+            text += separators[random.bounded(separators.size())] + pieces[random.bounded(pieces.size())];
+        entries.append(makeEntry(text, 1000 - index, 0, index % 6 == 0 ? QString() : u"Editor"_s));
+    }
+    // The title stops after 160 characters: here between a Thai vowel and its consonant.
+    entries.append(makeEntry(QString(159, u'a') + u"เกม"_s, 500));
+    entries.append(makeEntry(QString(200000, u'x') + u" Straße"_s, 499));
+    entries.append(makeEntry(u"log line\n"_s.repeated(20000) + u"ＡＢＣ"_s, 498, 0, QString()));
+    ClipboardEntry image = makeEntry(QString(), 497);
+    image.kind = ClipboardKind::image;
+    image.plainText.reset();
+    image.items = {{{{PasteboardType::png, "not decoded here"}}}};
+    entries.append(refreshed(image));
+    ClipboardEntry files = makeEntry(QString(), 496, 0, QString());
+    files.kind = ClipboardKind::file;
+    files.plainText.reset();
+    files.items.clear();
+    for (const char* name : {"Straße.txt", "ＡＢＣ.pdf", "剪贴板.png"})
+        files.items.append({{{PasteboardType::fileURL,
+                              QUrl::fromLocalFile(u"/tmp/"_s + QString::fromUtf8(name)).toEncoded()}}});
+    entries.append(refreshed(files));
+    return entries;
+}
+
+// The search as it reads: every entry's title, source label and plain text asked in turn.
+QList<QUuid> straightforwardSearch(const QList<ClipboardEntry>& entries, const QString& query)
+{
+    const QString term = TextRules::trimmedWhitespace(query).toString();
+    const LocalizedSearch search(term, AppLocalization::shared().languageIdentifier().replace(u'-', u'_'));
+    QList<QUuid> found;
+    for (const ClipboardEntry& entry : entries) {
+        if (search.matchesEverything() || search.isFoundIn(entry.displayTitle()) ||
+            search.isFoundIn(entry.displaySourceName()) ||
+            search.isFoundIn(entry.plainText.value_or(QString())))
+            found.append(entry.id);
+    }
+    return found;
 }
 
 // A model over doubles and a private archive folder, the way the application builds it.
@@ -207,6 +273,66 @@ private Q_SLOTS:
         h.model->setQuery(query);
         h.model->setFilter(filter);
         QCOMPARE(titles(h.model->filteredEntries()), visible);
+    }
+
+    // Every search goes to the worker here, typed a letter at a time and deleted again, so that searches
+    // supersede others and reuse what they left; then the language changes under it.
+    void searchMatchesTheStraightforwardSearch_data()
+    {
+        QTest::addColumn<QString>("query");
+        QTest::newRow("ss finds ß, s does not") << u"ss"_s;
+        QTest::newRow("ae finds æ, a does not") << u"ae"_s;
+        QTest::newRow("accents and case") << u"CRÈME"_s;
+        QTest::newRow("combining accent") << u"creme br"_s;
+        QTest::newRow("Chinese") << u"剪贴板"_s;
+        QTest::newRow("kana of both widths") << u"トウキョウ"_s;
+        QTest::newRow("full-width Latin") << u"abc"_s;
+        QTest::newRow("ignorable characters") << u"xy"_s;
+        QTest::newRow("ligature") << u"file"_s;
+        QTest::newRow("dotted capital I") << u"istanbul"_s;
+        QTest::newRow("a Thai vowel at the title's end") << u"aเ"_s;
+        QTest::newRow("the end of a very long line") << u"xx straße"_s;
+        QTest::newRow("source label") << u"other app"_s;
+        QTest::newRow("source label in Chinese") << u"其他"_s;
+        QTest::newRow("image title") << u"image"_s;
+        QTest::newRow("file list title") << u"3 files"_s;
+        QTest::newRow("spaces around") << u"  \nstrasse "_s;
+        QTest::newRow("nothing") << u"zebra"_s;
+    }
+
+    void searchMatchesTheStraightforwardSearch()
+    {
+        QFETCH(QString, query);
+        Harness h(searchedHistory());
+        QVERIFY(h.startAndLoad());
+        h.model->setSynchronousSearchLimit(0);
+        QStringList steps;
+        for (qsizetype length = 1; length <= query.size(); ++length)
+            steps.append(query.left(length));
+        for (qsizetype length = query.size() - 1; length > 0; --length)
+            steps.append(query.left(length));
+
+        for (qsizetype step = 0; step < steps.size(); ++step) {
+            const QList<QUuid> shown = ids(h.model->filteredEntries());
+            h.model->setQuery(steps[step]);
+            h.model->reconcileSelection();
+            // Until the search finishes, the last finished list stays.
+            if (h.model->isSearching())
+                QCOMPARE(ids(h.model->filteredEntries()), shown);
+            // Some searches finish before the next letter, others are superseded.
+            if (step % 2 == 0 || step + 1 >= query.size())
+                QTRY_VERIFY(!h.model->isSearching());
+            if (step + 1 < query.size())
+                continue;
+            QCOMPARE(ids(h.model->filteredEntries()), straightforwardSearch(h.model->entries(), steps[step]));
+            QCOMPARE(h.model->selectedEntry().has_value(), !h.model->filteredEntries().isEmpty());
+        }
+        h.model->setQuery(query);
+        for (AppLanguage language : {AppLanguage::simplifiedChinese, AppLanguage::english}) {
+            AppLocalization::shared().select(language);
+            QTRY_VERIFY(!h.model->isSearching());
+            QCOMPARE(ids(h.model->filteredEntries()), straightforwardSearch(h.model->entries(), query));
+        }
     }
 
     void theSourceLabelFollowsTheLanguage()
