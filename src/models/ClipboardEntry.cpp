@@ -32,10 +32,44 @@ std::optional<QUrl> parseUrl(const QString& text)
     return url;
 }
 
+// No browser takes longer addresses, and parsing one would stall the GUI thread that draws it.
+constexpr qsizetype maxLinkLength = 32 * 1024;
+
+// The address when the text is exactly one web or mail address.
+std::optional<QUrl> linkAddress(const QString& text)
+{
+    const QStringView trimmed = TextRules::trimmedWhitespace(text);
+    // A link never contains whitespace; checking that first spares parsing long texts as URLs.
+    if (trimmed.size() > maxLinkLength || TextRules::containsWhitespace(trimmed))
+        return std::nullopt;
+    std::optional<QUrl> url = parseUrl(trimmed.toString());
+    if (!url)
+        return std::nullopt;
+    const QString scheme = url->scheme().toLower();
+    const bool webOrMail = scheme == QLatin1StringView("https") || scheme == QLatin1StringView("http") ||
+                           scheme == QLatin1StringView("mailto");
+    return webOrMail ? url : std::nullopt;
+}
+
 bool hasType(const QList<PasteboardItemSnapshot>& items, QLatin1StringView type)
 {
     return std::any_of(items.cbegin(), items.cend(),
                        [type](const PasteboardItemSnapshot& item) { return item.data(type).has_value(); });
+}
+
+template <typename Visit> void forEachFileURL(const ClipboardEntry& entry, const Visit& visit)
+{
+    for (const PasteboardItemSnapshot& item : entry.items) {
+        const std::optional<QByteArray> data = item.data(PasteboardType::fileURL);
+        if (!data)
+            continue;
+        const std::optional<QString> text = TextRules::decodeUtf8(*data);
+        if (!text)
+            continue;
+        const std::optional<QUrl> url = parseUrl(*text);
+        if (url && url->scheme().compare(QLatin1StringView("file"), Qt::CaseInsensitive) == 0)
+            visit(*url);
+    }
 }
 
 template <typename Text, typename Format>
@@ -52,13 +86,18 @@ QString titleOf(const ClipboardEntry& entry, const Text& text, const Format& for
     case ClipboardKind::image:
         return text(L10n::Key::copiedImage);
     case ClipboardKind::file: {
-        const QList<QUrl> urls = entry.fileURLs();
-        if (urls.isEmpty())
+        // Only the first name and the count: thousands of files build no list.
+        QString first;
+        qsizetype count = 0;
+        forEachFileURL(entry, [&](const QUrl& url) {
+            if (count++ == 0)
+                first = TextRules::lastPathComponent(url);
+        });
+        if (count == 0)
             return text(L10n::Key::kindFile);
-        const QString first = TextRules::lastPathComponent(urls.first());
-        if (urls.size() == 1)
+        if (count == 1)
             return first;
-        return format(L10n::Key::multipleFiles, {first, urls.size()});
+        return format(L10n::Key::multipleFiles, {first, count});
     }
     }
     return QString();
@@ -120,40 +159,20 @@ qint64 ClipboardEntry::byteCount() const
 QList<QUrl> ClipboardEntry::fileURLs() const
 {
     QList<QUrl> urls;
-    for (const PasteboardItemSnapshot& item : items) {
-        const std::optional<QByteArray> data = item.data(PasteboardType::fileURL);
-        if (!data)
-            continue;
-        const std::optional<QString> text = TextRules::decodeUtf8(*data);
-        if (!text)
-            continue;
-        const std::optional<QUrl> url = parseUrl(*text);
-        if (url && url->scheme().compare(QLatin1StringView("file"), Qt::CaseInsensitive) == 0)
-            urls.append(*url);
-    }
+    forEachFileURL(*this, [&urls](const QUrl& url) { urls.append(url); });
     return urls;
 }
 
 std::optional<QUrl> ClipboardEntry::linkURL() const
 {
-    if (kind != ClipboardKind::link || !plainText || textKind(*plainText) != ClipboardKind::link)
+    if (kind != ClipboardKind::link || !plainText)
         return std::nullopt;
-    return parseUrl(TextRules::trimmedWhitespace(*plainText).toString());
+    return linkAddress(*plainText);
 }
 
 ClipboardKind ClipboardEntry::textKind(const QString& text)
 {
-    const QStringView trimmed = TextRules::trimmedWhitespace(text);
-    // A link never contains whitespace; checking that first spares parsing long texts as URLs.
-    if (TextRules::containsWhitespace(trimmed))
-        return ClipboardKind::text;
-    const std::optional<QUrl> url = parseUrl(trimmed.toString());
-    if (!url)
-        return ClipboardKind::text;
-    const QString scheme = url->scheme().toLower();
-    const bool webOrMail = scheme == QLatin1StringView("https") || scheme == QLatin1StringView("http") ||
-                           scheme == QLatin1StringView("mailto");
-    return webOrMail ? ClipboardKind::link : ClipboardKind::text;
+    return linkAddress(text) ? ClipboardKind::link : ClipboardKind::text;
 }
 
 ClipboardEntry::Classification ClipboardEntry::classify(const QList<PasteboardItemSnapshot>& items,

@@ -1,6 +1,7 @@
 #include "models/TextRules.h"
 
 #include <QStringDecoder>
+#include <algorithm>
 #include <memory>
 #include <unicode/ubrk.h>
 
@@ -40,31 +41,33 @@ UBreakIterator* characterIterator(QStringView text)
 QString firstLine(QStringView text, int maxCharacters)
 {
     qsizetype start = 0;
-    const qsizetype length = text.size();
-    while (start < length) {
-        qsizetype end = start;
-        while (end < length && !isLineSeparator(text[end].unicode()))
-            ++end;
-        if (end > start) {
-            const QStringView line = text.sliced(start, end - start);
-            // Lines of a few code units cannot exceed the limit; skip ICU for them.
-            if (line.size() <= maxCharacters)
-                return line.toString();
-            UBreakIterator* iterator = characterIterator(line);
-            if (!iterator)
-                return line.first(maxCharacters).toString();
-            int32_t boundary = 0;
-            for (int i = 0; i < maxCharacters; ++i) {
-                const int32_t next = ubrk_next(iterator);
-                if (next == UBRK_DONE)
-                    return line.toString();
-                boundary = next;
-            }
-            return line.first(boundary).toString();
-        }
-        start = end + 1;
+    while (start < text.size() && isLineSeparator(text[start].unicode()))
+        ++start;
+    const QStringView rest = text.sliced(start);
+    // Lines of a few code units cannot exceed the limit; skip ICU for them. Beyond that, only the
+    // kept characters are looked at, so a huge single line costs no more than a short one.
+    const qsizetype probe = std::min<qsizetype>(rest.size(), qsizetype(maxCharacters) + 1);
+    for (qsizetype end = 0; end < probe; ++end) {
+        if (isLineSeparator(rest[end].unicode()))
+            return rest.first(end).toString();
     }
-    return QString();
+    if (rest.size() <= maxCharacters)
+        return rest.toString();
+    UBreakIterator* iterator = characterIterator(rest);
+    if (!iterator)
+        return rest.first(maxCharacters).toString();
+    // Line separators are clusters of their own (CR LF being one), so the line ends at the first
+    // cluster that starts with one.
+    int32_t boundary = 0;
+    for (int i = 0; i < maxCharacters; ++i) {
+        const int32_t next = ubrk_next(iterator);
+        if (next == UBRK_DONE)
+            break;
+        if (isLineSeparator(rest[boundary].unicode()))
+            break;
+        boundary = next;
+    }
+    return rest.first(boundary).toString();
 }
 
 qsizetype characterCount(QStringView text)

@@ -24,9 +24,6 @@
 namespace {
 
 constexpr int previewMaxPixelSize = 1600;
-// Longer addresses are shown as plain text: parsing one takes longer than the GUI thread may stall,
-// and no browser takes them.
-constexpr qsizetype maxLinkLength = 32 * 1024;
 
 std::optional<QByteArray> richTextData(const ClipboardEntry& entry)
 {
@@ -134,8 +131,7 @@ EntryPreview::EntryPreview(const ClipboardEntry& entry, QWidget* parent) : QWidg
         break;
     }
     layout->addWidget(m_content, 1);
-    if (m_entry.plainText && m_entry.plainText->size() <= maxLinkLength)
-        m_linkURL = m_entry.linkURL();
+    m_linkURL = m_entry.linkURL();
     if (qobject_cast<CenteredTextView*>(m_content))
         loadRichText();
     retranslate();

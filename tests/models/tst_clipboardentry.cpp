@@ -80,6 +80,8 @@ private Q_SLOTS:
         QTest::newRow("host without scheme") << u"www.example.com"_s << ClipboardKind::text;
         QTest::newRow("plain words") << u"hello world"_s << ClipboardKind::text;
         QTest::newRow("empty") << QString() << ClipboardKind::text;
+        QTest::newRow("address longer than 32 KiB")
+            << u"https://example.com/"_s + u"a"_s.repeated(40000) << ClipboardKind::text;
     }
 
     void textKind()
@@ -152,6 +154,8 @@ private Q_SLOTS:
         textRow("161 emoji families cut", family.repeated(161), family.repeated(160));
         textRow("flags after one letter", u"a"_s + flag.repeated(161), u"a"_s + flag.repeated(159));
         textRow("combining accents", u"e\u0301"_s.repeated(161), u"e\u0301"_s.repeated(160));
+        textRow("long accented line ends at its newline", u"e\u0301"_s.repeated(100) + u"\nrest"_s,
+                u"e\u0301"_s.repeated(100));
     }
 
     void classify()
