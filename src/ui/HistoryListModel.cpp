@@ -30,6 +30,7 @@ HistoryListModel::HistoryListModel(AppModel& model, QObject* parent, HistoryThum
     connect(&m_model, &AppModel::filteredEntriesChanged, this, &HistoryListModel::refresh);
     // Titles, descriptions and the search's notion of a match all follow the language.
     connect(&AppLocalization::shared(), &AppLocalization::languageIdentifierChanged, this, [this] {
+        m_texts.clear();
         refresh();
         announce([](const ClipboardEntry&) { return true; });
     });
@@ -56,9 +57,9 @@ QVariant HistoryListModel::data(const QModelIndex& index, int role) const
         return aspectRatio(index.row());
     case Qt::DisplayRole:
     case Qt::AccessibleTextRole:
-        return accessibleText(entry);
+        return accessibleText(index.row());
     case Qt::AccessibleDescriptionRole:
-        if (const std::optional<QUrl> url = entry.linkURL()) {
+        if (const std::optional<QUrl>& url = texts(index.row()).link) {
             return L10n::text(url->scheme().toLower() == QLatin1StringView("mailto")
                                   ? L10n::Key::openEmailHint
                                   : L10n::Key::openBrowserHint);
@@ -75,9 +76,19 @@ QVariant HistoryListModel::data(const QModelIndex& index, int role) const
     }
 }
 
-QString HistoryListModel::accessibleText(const ClipboardEntry& entry) const
+const HistoryRowTexts& HistoryListModel::texts(int row) const
 {
-    QString content = entry.displayTitle();
+    const ClipboardEntry& entry = m_entries.at(row);
+    auto found = m_texts.find(entry.id);
+    if (found == m_texts.end() || !sameRow(found->entry, entry))
+        found = m_texts.insert(entry.id, Texts{entry, HistoryRowTexts::of(entry)});
+    return found->texts;
+}
+
+QString HistoryListModel::accessibleText(int row) const
+{
+    const ClipboardEntry& entry = m_entries.at(row);
+    QString content = texts(row).title;
     if (entry.kind == ClipboardKind::image) {
         // What the image preview says of itself.
         const Thumbnail slot = m_thumbnails.value(entry.fingerprint);
@@ -277,9 +288,13 @@ void HistoryListModel::dropOldThumbnails()
 void HistoryListModel::forgetGoneEntries()
 {
     QSet<QString> fingerprints;
-    for (const ClipboardEntry& entry : m_model.entries())
+    QSet<QUuid> ids;
+    for (const ClipboardEntry& entry : m_model.entries()) {
         fingerprints.insert(entry.fingerprint);
+        ids.insert(entry.id);
+    }
     m_thumbnails.removeIf([&fingerprints](const auto& slot) { return !fingerprints.contains(slot.key()); });
+    m_texts.removeIf([&ids](const auto& slot) { return !ids.contains(slot.key()); });
     updateLoadingImages();
 }
 

@@ -46,6 +46,8 @@ public:
     QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
 
     const ClipboardEntry& entry(int row) const { return m_entries.at(row); }
+    // Worked out once per entry and interface language.
+    const HistoryRowTexts& texts(int row) const;
     QModelIndex indexOf(const QUuid& id) const;
     // True while rows are being inserted, moved or removed: selection changes then are not the user's.
     bool isRefreshing() const { return m_refreshing; }
@@ -86,7 +88,7 @@ private:
     void updateLoadingImages();
     void lookUpIcons();
     void announce(const std::function<bool(const ClipboardEntry&)>& affected, const QList<int>& roles = {});
-    QString accessibleText(const ClipboardEntry& entry) const;
+    QString accessibleText(int row) const;
     SourceApplicationIconCache* iconCache() const;
 
     AppModel& m_model;
@@ -100,6 +102,12 @@ private:
     int m_loadingImages = 0;
     // Set while the cache is asked: a thumbnail it already holds is handed over at once.
     bool m_requesting = false;
+    // By id, with the entry they were worked out for (shared, not copied) to tell when it changed.
+    struct Texts {
+        ClipboardEntry entry;
+        HistoryRowTexts texts;
+    };
+    mutable QHash<QUuid, Texts> m_texts;
     QHash<SourceApplicationIdentity, std::optional<QIcon>> m_icons;
     QList<SourceApplicationIdentity> m_pendingIcons;
 };

@@ -23,7 +23,8 @@ HistoryRow HistoryRowDelegate::row(const QModelIndex& index, const ClipboardEntr
     const bool hovered = m_hovered.isValid() && m_hovered == index;
     const HistoryRowImage shape{HistoryImagePreview::State::loading, QImage(),
                                 m_model.aspectRatio(index.row()), m_spinnerStep};
-    return HistoryRow{entry, selected, hovered, hovered && m_linkHovered, shape, std::nullopt, clock()};
+    return HistoryRow{entry, selected,     hovered, hovered && m_linkHovered,
+                      shape, std::nullopt, clock(), &m_model.texts(index.row())};
 }
 
 void HistoryRowDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option,
@@ -57,7 +58,7 @@ QSize HistoryRowDelegate::sizeHint(const QStyleOptionViewItem& option, const QMo
     const int width = m_view.viewport() ? m_view.viewport()->width() : option.rect.width();
     const int cardWidth = width - 2 * horizontalInset;
     const int height = m_painter.cardHeight(m_model.entry(index.row()), cardWidth, m_view.font(),
-                                            m_model.aspectRatio(index.row()));
+                                            m_model.aspectRatio(index.row()), &m_model.texts(index.row()));
     return {width, height + 2 * verticalInset};
 }
 

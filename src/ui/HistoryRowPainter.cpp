@@ -35,6 +35,11 @@ qreal devicePixelRatio(const QPainter& painter, const QWidget& widget)
 
 } // namespace
 
+HistoryRowTexts HistoryRowTexts::of(const ClipboardEntry& entry)
+{
+    return {entry.displayTitle(), entry.linkURL()};
+}
+
 HistoryRowPainter::HistoryRowPainter(HistoryRowLayout layout) : m_layout(layout) {}
 
 QFont HistoryRowPainter::titleFont(const QFont& font) const
@@ -114,15 +119,16 @@ int HistoryRowPainter::contentAreaHeight(const ClipboardEntry& entry, int width,
 }
 
 int HistoryRowPainter::cardHeight(const ClipboardEntry& entry, int width, const QFont& font,
-                                  double aspectRatio) const
+                                  double aspectRatio, const HistoryRowTexts* texts) const
 {
     const ClipboardKind kind = entry.kind;
     if (const std::optional<int> fixed = HistoryRowLayouts::rowHeight(m_layout, kind))
         return *fixed;
     const int inner = width - 2 * horizontalPadding;
-    const int lines = kind == ClipboardKind::image
-                          ? 0
-                          : int(titleLines(entry.displayTitle(), titleFont(font), inner).size());
+    const int lines =
+        kind == ClipboardKind::image
+            ? 0
+            : int(titleLines(texts ? texts->title : entry.displayTitle(), titleFont(font), inner).size());
     return HistoryRowLayouts::topPadding(m_layout, kind) +
            contentAreaHeight(entry, inner, font, aspectRatio, lines) +
            HistoryRowLayouts::contentSpacing(m_layout, kind) + metadataHeight(font) +
@@ -140,8 +146,10 @@ HistoryRowPainter::Parts HistoryRowPainter::arrange(const HistoryRow& row, const
     Parts parts;
 
     const QFont title = titleFont(font);
+    const HistoryRowTexts texts = row.texts || image ? HistoryRowTexts() : HistoryRowTexts::of(entry);
+    const HistoryRowTexts& shown = row.texts ? *row.texts : texts;
     if (!image)
-        parts.titleLines = titleLines(entry.displayTitle(), title, width);
+        parts.titleLines = titleLines(shown.title, title, width);
     const int area =
         contentAreaHeight(entry, width, font, row.image.aspectRatio, int(parts.titleLines.size()));
     const int spacing = HistoryRowLayouts::contentSpacing(m_layout, kind);
@@ -153,7 +161,7 @@ HistoryRowPainter::Parts HistoryRowPainter::arrange(const HistoryRow& row, const
 
     if (!image) {
         if (m_layout == HistoryRowLayout::history)
-            parts.link = entry.linkURL();
+            parts.link = shown.link;
         const QFontMetrics metrics(title);
         const int lineCount = int(parts.titleLines.size());
         const int block = titlePadding + titleHeight(lineCount, font) +

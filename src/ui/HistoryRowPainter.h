@@ -27,6 +27,15 @@ struct HistoryRowImage {
     int spinnerStep = 0;
 };
 
+// The texts a row derives from its entry, in the current interface language. Working them out reads
+// the whole text or file list, so lists keep them instead of asking for every size and paint.
+struct HistoryRowTexts {
+    QString title;
+    std::optional<QUrl> link;
+
+    static HistoryRowTexts of(const ClipboardEntry& entry);
+};
+
 // One entry as a row shows it at one moment.
 struct HistoryRow {
     const ClipboardEntry& entry;
@@ -39,6 +48,8 @@ struct HistoryRow {
     // Nothing: the kind symbol stands in.
     std::optional<QIcon> sourceIcon;
     Timestamp now;
+    // Worked out from the entry when not given.
+    const HistoryRowTexts* texts = nullptr;
 };
 
 // Paints history rows without a widget per row, so a list can draw a screenful of them in a few
@@ -84,7 +95,8 @@ public:
 
     // The card's height for a width. The aspect ratio is the image's, for image entries.
     int cardHeight(const ClipboardEntry& entry, int width, const QFont& font,
-                   double aspectRatio = HistoryImagePreview::initialAspectRatio) const;
+                   double aspectRatio = HistoryImagePreview::initialAspectRatio,
+                   const HistoryRowTexts* texts = nullptr) const;
     Parts arrange(const HistoryRow& row, const QRect& card, const QFont& font) const;
     Hit hitTest(const HistoryRow& row, const QRect& card, const QFont& font, const QPoint& position) const;
 
