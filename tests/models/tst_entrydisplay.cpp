@@ -63,6 +63,10 @@ private Q_SLOTS:
                                               files({"file:///a/first.txt", "file:///b", "file:///c/"}))
                                      << L10n::format(L10n::Key::multipleFiles, QStringLiteral("first.txt"),
                                                      3);
+        QTest::newRow("files after the first with a bad escape or another scheme not counted")
+            << entry(ClipboardKind::file, std::nullopt,
+                     files({"file:///a/first.txt", "file:///b%zz", "https://c", "file:///d%41"}))
+            << L10n::format(L10n::Key::multipleFiles, QStringLiteral("first.txt"), 2);
         QTest::newRow("a file entry holding a web address")
             << entry(ClipboardKind::file, std::nullopt, files({"https://example.com/x.txt"}))
             << L10n::text(L10n::Key::kindFile);
