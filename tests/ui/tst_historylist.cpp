@@ -390,6 +390,18 @@ private Q_SLOTS:
         QCOMPARE(index.data(Qt::AccessibleDescriptionRole).toString(), hint);
     }
 
+    void rowTitlesFollowTheLanguage()
+    {
+        Harness h({withKind(makeEntry(u"no file URL"_s, base), ClipboardKind::file)});
+        const auto title = [&h] { return h.list().index(0).data().toString().section(u", "_s, 0, 0); };
+        QCOMPARE(title(), L10n::text(L10n::Key::kindFile));
+        AppLocalization::shared().select(AppLanguage::simplifiedChinese);
+        const QString expected = L10n::text(L10n::Key::kindFile);
+        const QString shown = title();
+        AppLocalization::shared().select(AppLanguage::english);
+        QCOMPARE(shown, expected);
+    }
+
     // After each step the rows are the filtered entries, reached without a reset, and every row a
     // view holds on to still shows its entry: the model announced exactly the moves it made.
     void rowsFollowTheModelInPlace_data()
