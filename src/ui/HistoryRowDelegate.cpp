@@ -24,7 +24,7 @@ HistoryRow HistoryRowDelegate::row(const QModelIndex& index, const ClipboardEntr
     const HistoryRowImage shape{HistoryImagePreview::State::loading, QImage(),
                                 m_model.aspectRatio(index.row()), m_spinnerStep};
     return HistoryRow{entry, selected,     hovered, hovered && m_linkHovered,
-                      shape, std::nullopt, clock(), &m_model.texts(index.row())};
+                      shape, std::nullopt, clock(), m_model.texts(index.row())};
 }
 
 void HistoryRowDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option,

@@ -49,7 +49,7 @@ struct HistoryRow {
     std::optional<QIcon> sourceIcon;
     Timestamp now;
     // Worked out from the entry when not given.
-    const HistoryRowTexts* texts = nullptr;
+    std::optional<HistoryRowTexts> texts = std::nullopt;
 };
 
 // Paints history rows without a widget per row, so a list can draw a screenful of them in a few
