@@ -29,6 +29,22 @@ bool sameIds(const QList<ClipboardEntry>& a, const QList<ClipboardEntry>& b)
                       [](const ClipboardEntry& x, const ClipboardEntry& y) { return x.id == y.id; });
 }
 
+// Entries are values that share their large texts and items across copies of the list, so the same
+// memory settles the comparison of 64 MiB without reading it; anything else is compared in full.
+template <typename T> bool sharedOrEqual(const T& a, const T& b)
+{
+    return (a.size() == b.size() && a.constData() == b.constData()) || a == b;
+}
+
+bool sameEntry(const ClipboardEntry& a, const ClipboardEntry& b)
+{
+    return a.id == b.id && a.capturedAt == b.capturedAt && a.lastCopiedAt == b.lastCopiedAt &&
+           a.kind == b.kind && a.fingerprint == b.fingerprint && a.sourceName == b.sourceName &&
+           a.title == b.title && a.sourceBundleIdentifier == b.sourceBundleIdentifier &&
+           a.deduplicationKey == b.deduplicationKey && a.plainText.has_value() == b.plainText.has_value() &&
+           (!a.plainText || sharedOrEqual(*a.plainText, *b.plainText)) && sharedOrEqual(a.items, b.items);
+}
+
 } // namespace
 
 AppModel::AppModel(Pasteboard& pasteboard, Workspace& workspace, Preferences& preferences,
@@ -108,7 +124,7 @@ void AppModel::setQuickPasteEnabled(bool enabled)
 
 void AppModel::setEntries(QList<ClipboardEntry> entries)
 {
-    if (m_entries == entries)
+    if (std::equal(m_entries.cbegin(), m_entries.cend(), entries.cbegin(), entries.cend(), sameEntry))
         return;
     m_entries = std::move(entries);
     m_search->setHistory(m_entries);

@@ -436,13 +436,20 @@ private Q_SLOTS:
 
     void observersHearOnlyRealChanges()
     {
-        Harness h;
+        Harness h({makeEntry(u"newer"_s, 2), makeEntry(u"older"_s, 1)});
+        QVERIFY(h.startAndLoad());
         QSignalSpy query(h.model.get(), &AppModel::queryChanged);
         QSignalSpy errors(h.model.get(), &AppModel::errorMessageChanged);
+        QSignalSpy entries(h.model.get(), &AppModel::entriesChanged);
         h.model->setQuery(u"x"_s);
         h.model->setQuery(u"x"_s);
         h.model->setErrorMessage(std::nullopt);
         h.model->setErrorMessage(std::nullopt);
+        h.model->deleteEntry(QUuid::createUuid());
+        QCOMPARE(entries.size(), 0);
+        // Copied again where it already is: the same ids in the same order, only its time is new.
+        QVERIFY(h.model->copy(h.model->entries().first()));
+        QCOMPARE(entries.size(), 1);
         QCOMPARE(query.size(), 1);
         QCOMPARE(errors.size(), 2);
     }
