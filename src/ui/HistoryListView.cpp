@@ -106,7 +106,10 @@ void HistoryListView::applySelection()
     } else {
         if (!selectionModel()->isSelected(index) || selectionModel()->currentIndex() != index)
             selectionModel()->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect);
-        scrollTo(index);
+        // Scrolling lays out every row: a hidden list would do it for nothing, and the view brings its
+        // current row into view when it is shown.
+        if (isVisible())
+            scrollTo(index);
     }
     m_applyingSelection = false;
 }

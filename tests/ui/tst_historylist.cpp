@@ -256,6 +256,7 @@ private Q_SLOTS:
         QTest::newRow("search cleared") << 150 << u"search"_s;
         QTest::newRow("copied again to the top") << 150 << u"copy"_s;
         QTest::newRow("limit drops the oldest") << 198 << u"capture"_s;
+        QTest::newRow("selected while hidden") << 150 << u"hidden"_s;
     }
 
     void selectionStaysInViewAsTheListChanges()
@@ -264,8 +265,12 @@ private Q_SLOTS:
         QFETCH(QString, change);
         Harness h(texts(200));
         const ClipboardEntry selected = h.list().entry(selectedRow);
+        if (change == u"hidden")
+            h.view->hide();
         h.model->setSelection(selected.id);
-        if (change == u"search") {
+        if (change == u"hidden") {
+            h.view->show();
+        } else if (change == u"search") {
             h.model->setQuery(selected.title);
             h.model->setQuery(QString());
         } else if (change == u"copy") {
