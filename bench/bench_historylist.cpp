@@ -4,7 +4,7 @@
 // With --save <path> it also writes the painted viewport, for a look.
 #include "BenchFigures.h"
 #include "app/AppModel.h"
-#include "app/Localization.h"
+#include "l10n/Localization.h"
 #include "app/Preferences.h"
 #include "models/PasteboardType.h"
 #include "support/EncodedImage.h"

@@ -2,7 +2,7 @@
 // to the list repainted with the new matches.
 #include "BenchFigures.h"
 #include "app/AppModel.h"
-#include "app/Localization.h"
+#include "l10n/Localization.h"
 #include "app/Preferences.h"
 #include "services/HistoryRepository.h"
 #include "support/EntryBuilder.h"

@@ -4,7 +4,7 @@
 // 5 ms timer fires. Keys are also timed from press to handled.
 #include "BenchFigures.h"
 #include "app/AppModel.h"
-#include "app/Localization.h"
+#include "l10n/Localization.h"
 #include "app/Preferences.h"
 #include "models/PasteboardType.h"
 #include "support/EncodedImage.h"

@@ -1,7 +1,7 @@
 #include "app/AppCoordinator.h"
 
 #include "app/AppModel.h"
-#include "app/Localization.h"
+#include "l10n/Localization.h"
 #include "app/MainMenu.h"
 #include "ui/AppTheme.h"
 #include "ui/MainWindowController.h"

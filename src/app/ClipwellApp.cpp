@@ -2,10 +2,10 @@
 
 #include "app/AppCoordinator.h"
 #include "app/AppModel.h"
-#include "app/Localization.h"
 #include "app/Preferences.h"
 #include "app/SingleInstance.h"
 #include "app/TerminationSignals.h"
+#include "l10n/Localization.h"
 #include "platform/PlatformServices.h"
 #include "ui/SourceApplicationIconCache.h"
 
@@ -116,6 +116,7 @@ int run(int argc, char** argv)
     SourceApplicationIconCache icons(*platform.services->workspace);
     SourceApplicationIconCache::setShared(&icons);
 
+    AppLocalization::shared().useStore(Preferences::standard().languageStore());
     AppModel model(*platform.services->pasteboard, *platform.services->workspace, Preferences::standard());
     AppCoordinator coordinator(model, Preferences::standard(), AppLocalization::shared());
 

@@ -1,6 +1,6 @@
 #include "app/MainMenu.h"
 
-#include "app/Localization.h"
+#include "l10n/Localization.h"
 
 #include <QApplication>
 #include <QKeyEvent>

@@ -1,6 +1,6 @@
 #include "ui/AppTheme.h"
 
-#include "app/Localization.h"
+#include "l10n/Localization.h"
 #include "app/Preferences.h"
 
 #include <QApplication>

@@ -1,6 +1,6 @@
 #include "ui/ClearHistoryDialog.h"
 
-#include "app/Localization.h"
+#include "l10n/Localization.h"
 #include "ui/HistoryAppearance.h"
 #include "ui/HistoryButton.h"
 #include "ui/Symbols.h"

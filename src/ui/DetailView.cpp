@@ -1,7 +1,7 @@
 #include "ui/DetailView.h"
 
 #include "app/AppModel.h"
-#include "app/Localization.h"
+#include "l10n/Localization.h"
 #include "ui/CenteredTextView.h"
 #include "ui/ClipboardEmptyState.h"
 #include "ui/EntryPreview.h"

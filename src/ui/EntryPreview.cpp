@@ -1,6 +1,6 @@
 #include "ui/EntryPreview.h"
 
-#include "app/Localization.h"
+#include "l10n/Localization.h"
 #include "models/PasteboardType.h"
 #include "models/RtfText.h"
 #include "ui/CenteredTextView.h"

@@ -1,6 +1,6 @@
 #include "ui/ErrorBanner.h"
 
-#include "app/Localization.h"
+#include "l10n/Localization.h"
 #include "ui/HistoryButton.h"
 #include "ui/Symbols.h"
 

@@ -1,6 +1,6 @@
 #include "ui/FileListPreview.h"
 
-#include "app/Localization.h"
+#include "l10n/Localization.h"
 #include "models/TextRules.h"
 #include "ui/HistoryAppearance.h"
 #include "ui/HistoryFocusRing.h"

@@ -1,6 +1,6 @@
 #include "ui/HistoryFilterMenu.h"
 
-#include "app/Localization.h"
+#include "l10n/Localization.h"
 #include "ui/HistoryAppearance.h"
 #include "ui/HistoryFilterOptionList.h"
 #include "ui/Symbols.h"

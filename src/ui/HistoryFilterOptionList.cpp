@@ -1,6 +1,6 @@
 #include "ui/HistoryFilterOptionList.h"
 
-#include "app/Localization.h"
+#include "l10n/Localization.h"
 #include "ui/AppTheme.h"
 #include "ui/ClipboardKindIcon.h"
 #include "ui/HistoryAppearance.h"

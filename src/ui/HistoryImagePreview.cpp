@@ -1,6 +1,6 @@
 #include "ui/HistoryImagePreview.h"
 
-#include "app/Localization.h"
+#include "l10n/Localization.h"
 #include "ui/ActivityIndicator.h"
 #include "ui/HistoryAppearance.h"
 #include "ui/ImageDecoding.h"

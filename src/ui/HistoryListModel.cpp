@@ -1,7 +1,7 @@
 #include "ui/HistoryListModel.h"
 
 #include "app/AppModel.h"
-#include "app/Localization.h"
+#include "l10n/Localization.h"
 #include "ui/HistoryThumbnailCache.h"
 #include "ui/ImageDecoding.h"
 

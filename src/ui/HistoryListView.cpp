@@ -1,7 +1,7 @@
 #include "ui/HistoryListView.h"
 
 #include "app/AppModel.h"
-#include "app/Localization.h"
+#include "l10n/Localization.h"
 #include "ui/HistoryImagePreview.h"
 #include "ui/HistoryListModel.h"
 #include "ui/HistoryRowDelegate.h"

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "models/Timestamp.h"
+#include "l10n/Timestamp.h"
 #include "services/DelayTimer.h"
 
 #include <QListView>

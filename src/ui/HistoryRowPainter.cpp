@@ -1,6 +1,6 @@
 #include "ui/HistoryRowPainter.h"
 
-#include "app/Localization.h"
+#include "l10n/Localization.h"
 #include "ui/ClipboardKindIcon.h"
 #include "ui/HistoryAppearance.h"
 #include "ui/SourceApplicationIcon.h"

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "models/ClipboardEntry.h"
-#include "models/Timestamp.h"
+#include "l10n/Timestamp.h"
 #include "ui/HistoryImagePreview.h"
 #include "ui/HistoryRowLayout.h"
 

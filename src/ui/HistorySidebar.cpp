@@ -1,7 +1,7 @@
 #include "ui/HistorySidebar.h"
 
 #include "app/AppModel.h"
-#include "app/Localization.h"
+#include "l10n/Localization.h"
 #include "services/DelayTimer.h"
 #include "ui/ActivityIndicator.h"
 #include "ui/ClearHistoryDialog.h"

@@ -1,9 +1,9 @@
 #include "app/AppCoordinator.h"
 #include "app/AppModel.h"
-#include "app/Localization.h"
 #include "app/MainMenu.h"
 #include "app/Preferences.h"
 #include "app/TerminationSignals.h"
+#include "l10n/Localization.h"
 #include "support/EntryBuilder.h"
 #include "support/FakePasteboard.h"
 #include "support/FakeWorkspace.h"
@@ -78,7 +78,7 @@ struct Harness {
     QTemporaryDir root;
     Preferences preferences{root.filePath(u"Clipwell.conf"_s)};
     QStringList systemLanguages{u"en-US"_s};
-    AppLocalization localization{preferences, [this] { return systemLanguages; }};
+    AppLocalization localization{preferences.languageStore(), [this] { return systemLanguages; }};
     FakePasteboard pasteboard;
     FakeWorkspace workspace;
     QString directory = root.filePath(u"history"_s);

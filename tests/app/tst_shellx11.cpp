@@ -1,7 +1,7 @@
 #include "app/AppCoordinator.h"
 #include "app/AppModel.h"
-#include "app/Localization.h"
 #include "app/Preferences.h"
+#include "l10n/Localization.h"
 #include "support/FakePasteboard.h"
 #include "support/FakeWorkspace.h"
 #include "support/ManualDelayTimer.h"
@@ -86,7 +86,7 @@ private Q_SLOTS:
     {
         QTemporaryDir root;
         Preferences preferences(root.filePath(u"Clipwell.conf"_s));
-        AppLocalization localization(preferences, [] { return QStringList{u"en-US"_s}; });
+        AppLocalization localization(preferences.languageStore(), [] { return QStringList{u"en-US"_s}; });
         FakePasteboard pasteboard;
         FakeWorkspace workspace;
         AppModel model(pasteboard, workspace, preferences, root.filePath(u"history"_s),

@@ -1,7 +1,7 @@
 // Screenshots of the detail pane for people to look at: every kind of entry and the error banner,
 // in light and dark, in English and Simplified Chinese. Usage: detail_gallery OUTPUT_FOLDER
 #include "app/AppModel.h"
-#include "app/Localization.h"
+#include "l10n/Localization.h"
 #include "app/Preferences.h"
 #include "models/PasteboardType.h"
 #include "support/EncodedImage.h"

@@ -1,4 +1,4 @@
-#include "app/Localization.h"
+#include "l10n/Localization.h"
 #include "app/Preferences.h"
 #include "ui/AppTheme.h"
 #include "ui/ClipboardKindIcon.h"

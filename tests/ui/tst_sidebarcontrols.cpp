@@ -1,4 +1,4 @@
-#include "app/Localization.h"
+#include "l10n/Localization.h"
 #include "ui/AppTheme.h"
 #include "ui/HistoryAppearance.h"
 #include "ui/HistoryFilterMenu.h"

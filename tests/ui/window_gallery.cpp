@@ -4,7 +4,7 @@
 // Chinese. Run it on a real X display (with a window manager for the frame):
 // window_gallery OUTPUT_FOLDER
 #include "app/AppModel.h"
-#include "app/Localization.h"
+#include "l10n/Localization.h"
 #include "app/Preferences.h"
 #include "models/PasteboardType.h"
 #include "support/EncodedImage.h"

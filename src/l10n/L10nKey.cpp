@@ -1,4 +1,4 @@
-#include "app/L10nKey.h"
+#include "l10n/L10nKey.h"
 
 namespace L10n {
 namespace {

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "app/L10nKey.h"
-#include "models/Timestamp.h"
+#include "l10n/L10nKey.h"
+#include "l10n/Timestamp.h"
 
 #include <QLocale>
 #include <QObject>
@@ -13,7 +13,6 @@
 #include <optional>
 #include <type_traits>
 
-class Preferences;
 class QTranslator;
 
 // The interface language the user chose; raw values are what the preferences store.
@@ -52,6 +51,12 @@ private:
     bool m_loaded = false;
 };
 
+// Where the language choice is kept. The preferences live above this floor and are handed in.
+struct LanguageStore {
+    std::function<std::optional<QString>()> load;
+    std::function<void(const QString&)> save;
+};
+
 // The process-wide interface language and the string table in use. Lives on the main thread.
 class AppLocalization : public QObject {
     Q_OBJECT
@@ -62,12 +67,12 @@ class AppLocalization : public QObject {
 public:
     using PreferredLanguages = std::function<QStringList()>;
 
-    // Made on first use over Preferences::standard() and the system's preferred languages. Only this
+    // Made on first use over the system's preferred languages, keeping its choice nowhere until the
+    // application hands in its store (useStore). Only this
     // instance installs its translator in the application and sets the default QLocale.
     static AppLocalization& shared();
 
-    AppLocalization(Preferences& preferences, PreferredLanguages preferredLanguages,
-                    QObject* parent = nullptr);
+    AppLocalization(LanguageStore store, PreferredLanguages preferredLanguages, QObject* parent = nullptr);
     ~AppLocalization() override;
 
     AppLanguage selection() const { return m_selection; }
@@ -75,6 +80,8 @@ public:
     QString languageIdentifier() const { return m_languageIdentifier; }
     QLocale locale() const { return localeFor(m_languageIdentifier); }
 
+    // Keeps the choice in the store from now on and switches to the choice stored there.
+    void useStore(LanguageStore store);
     // Stores the choice (even when unchanged) and switches to the language it resolves to.
     void select(AppLanguage language);
     // Re-resolves the current choice against the system's preferred languages.
@@ -101,11 +108,12 @@ Q_SIGNALS:
 private:
     struct Tables;
 
+    AppLanguage storedSelection() const;
     void loadTables();
     void applyToApplication();
     void installQtTranslations();
 
-    Preferences& m_preferences;
+    LanguageStore m_store;
     PreferredLanguages m_preferredLanguages;
     AppLanguage m_selection = AppLanguage::system;
     QString m_languageIdentifier;

@@ -1,6 +1,6 @@
-#include "app/AppMessage.h"
+#include "l10n/AppMessage.h"
 
-#include "app/Localization.h"
+#include "l10n/Localization.h"
 
 AppError::AppError(std::function<QString()> describe) : m_describe(std::move(describe)) {}
 

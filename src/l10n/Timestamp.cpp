@@ -1,4 +1,4 @@
-#include "models/Timestamp.h"
+#include "l10n/Timestamp.h"
 
 #include <chrono>
 

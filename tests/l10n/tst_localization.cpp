@@ -1,6 +1,5 @@
-#include "app/AppMessage.h"
-#include "app/Localization.h"
-#include "app/Preferences.h"
+#include "l10n/AppMessage.h"
+#include "l10n/Localization.h"
 
 #include <QDir>
 #include <QRegularExpression>
@@ -73,8 +72,7 @@ Timestamp secondsBefore(const Timestamp& now, double seconds)
 
 // A localization over its own store and a preferred-language list that the test changes.
 struct Harness {
-    QTemporaryDir directory;
-    Preferences preferences{directory.filePath(u"prefs.conf"_s)};
+    std::optional<QString> storedValue;
     QStringList preferred{u"en-US"_s};
     std::unique_ptr<AppLocalization> localization;
 
@@ -82,11 +80,14 @@ struct Harness {
         : preferred(preferredLanguages)
     {
         if (!stored.isNull())
-            preferences.setString(Preferences::Key::appLanguage, stored);
-        localization = std::make_unique<AppLocalization>(preferences, [this] { return preferred; });
+            storedValue = stored;
+        localization = std::make_unique<AppLocalization>(
+            LanguageStore{[this] { return storedValue; },
+                          [this](const QString& value) { storedValue = value; }},
+            [this] { return preferred; });
     }
 
-    std::optional<QString> stored() const { return preferences.stringValue(Preferences::Key::appLanguage); }
+    std::optional<QString> stored() const { return storedValue; }
 };
 
 } // namespace
@@ -94,12 +95,13 @@ struct Harness {
 class TestLocalization : public QObject {
     Q_OBJECT
 
+    std::optional<QString> sharedStored;
+
 private Q_SLOTS:
     void initTestCase()
     {
-        // The shared instance's store then lives under ~/.qttest, never in the real configuration.
-        QStandardPaths::setTestModeEnabled(true);
-        QVERIFY(Preferences::standard().filePath().startsWith(QDir::homePath() + u"/.qttest/"_s));
+        AppLocalization::shared().useStore(
+            {[this] { return sharedStored; }, [this](const QString& value) { sharedStored = value; }});
     }
 
     void stringTables_data()
@@ -236,7 +238,7 @@ private Q_SLOTS:
 
         Harness h(stored, preferred);
         // Something else overwrote the store since launch: the choice is stored even when unchanged.
-        h.preferences.setString(Preferences::Key::appLanguage, u"stale"_s);
+        h.storedValue = u"stale"_s;
         QSignalSpy selectionSpy(h.localization.get(), &AppLocalization::selectionChanged);
         QSignalSpy identifierSpy(h.localization.get(), &AppLocalization::languageIdentifierChanged);
         QSignalSpy didChangeSpy(h.localization.get(), &AppLocalization::appLanguageDidChange);
@@ -499,8 +501,7 @@ private Q_SLOTS:
         QCOMPARE(QCoreApplication::translate("QLineEdit", "&Copy"), qtCopy);
         QCOMPARE(AppLanguages::title(AppLanguage::system), followSystem);
         QCOMPARE(AppLanguages::title(AppLanguage::traditionalChinese), u"繁體中文"_s);
-        QCOMPARE(Preferences::standard().stringValue(Preferences::Key::appLanguage),
-                 std::optional(AppLanguages::rawValue(choice)));
+        QCOMPARE(sharedStored, std::optional(AppLanguages::rawValue(choice)));
     }
 };
 

@@ -1,6 +1,4 @@
-#include "app/Localization.h"
-
-#include "app/Preferences.h"
+#include "l10n/Localization.h"
 
 #include <QCoreApplication>
 #include <QLibraryInfo>
@@ -200,7 +198,7 @@ AppLocalization& AppLocalization::shared()
 {
     static AppLocalization* const instance = [] {
         // Never destroyed: views may still ask for texts while the process winds down.
-        auto* localization = new AppLocalization(Preferences::standard(), &systemPreferredLanguages);
+        auto* localization = new AppLocalization(LanguageStore(), &systemPreferredLanguages);
         if (QCoreApplication* application = QCoreApplication::instance())
             localization->moveToThread(application->thread());
         localization->m_appliesToApplication = true;
@@ -210,16 +208,11 @@ AppLocalization& AppLocalization::shared()
     return *instance;
 }
 
-AppLocalization::AppLocalization(Preferences& preferences, PreferredLanguages preferredLanguages,
-                                 QObject* parent)
-    : QObject(parent), m_preferences(preferences), m_preferredLanguages(std::move(preferredLanguages)),
+AppLocalization::AppLocalization(LanguageStore store, PreferredLanguages preferredLanguages, QObject* parent)
+    : QObject(parent), m_store(std::move(store)), m_preferredLanguages(std::move(preferredLanguages)),
       m_tables(std::make_unique<Tables>())
 {
-    // An unknown stored value means system and stays in the store as it is.
-    if (const std::optional<QString> stored = m_preferences.stringValue(Preferences::Key::appLanguage)) {
-        if (const std::optional<AppLanguage> language = AppLanguages::fromRawValue(*stored))
-            m_selection = *language;
-    }
+    m_selection = storedSelection();
     m_languageIdentifier =
         resolve(m_selection, m_preferredLanguages ? m_preferredLanguages() : QStringList());
     m_tables->english = std::make_unique<StringTable>(english);
@@ -234,13 +227,35 @@ AppLocalization::~AppLocalization()
         QCoreApplication::removeTranslator(m_tables->qt.get());
 }
 
+void AppLocalization::useStore(LanguageStore store)
+{
+    m_store = std::move(store);
+    const AppLanguage stored = storedSelection();
+    if (stored != m_selection) {
+        m_selection = stored;
+        Q_EMIT selectionChanged();
+    }
+    refreshSystemLanguage();
+}
+
+AppLanguage AppLocalization::storedSelection() const
+{
+    // An unknown stored value means system and stays in the store as it is.
+    if (const std::optional<QString> stored = m_store.load ? m_store.load() : std::nullopt) {
+        if (const std::optional<AppLanguage> language = AppLanguages::fromRawValue(*stored))
+            return *language;
+    }
+    return AppLanguage::system;
+}
+
 void AppLocalization::select(AppLanguage language)
 {
     if (language != m_selection) {
         m_selection = language;
         Q_EMIT selectionChanged();
     }
-    m_preferences.setString(Preferences::Key::appLanguage, AppLanguages::rawValue(language));
+    if (m_store.save)
+        m_store.save(AppLanguages::rawValue(language));
     refreshSystemLanguage();
 }
 
