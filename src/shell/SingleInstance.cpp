@@ -1,4 +1,4 @@
-#include "app/SingleInstance.h"
+#include "shell/SingleInstance.h"
 
 #include <QDeadlineTimer>
 #include <QDir>

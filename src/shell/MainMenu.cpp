@@ -1,4 +1,4 @@
-#include "app/MainMenu.h"
+#include "shell/MainMenu.h"
 
 #include "l10n/Localization.h"
 

@@ -1,4 +1,4 @@
-#include "app/StatusItem.h"
+#include "shell/StatusItem.h"
 
 #include "ui/Symbols.h"
 

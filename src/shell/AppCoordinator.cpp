@@ -1,8 +1,8 @@
-#include "app/AppCoordinator.h"
+#include "shell/AppCoordinator.h"
 
 #include "app/AppModel.h"
 #include "l10n/Localization.h"
-#include "app/MainMenu.h"
+#include "shell/MainMenu.h"
 #include "ui/AppTheme.h"
 #include "ui/MainWindowController.h"
 

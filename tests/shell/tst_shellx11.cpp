@@ -1,4 +1,4 @@
-#include "app/AppCoordinator.h"
+#include "shell/AppCoordinator.h"
 #include "app/AppModel.h"
 #include "app/Preferences.h"
 #include "l10n/Localization.h"

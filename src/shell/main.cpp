@@ -1,4 +1,4 @@
-#include "app/ClipwellApp.h"
+#include "shell/ClipwellApp.h"
 
 int main(int argc, char** argv)
 {

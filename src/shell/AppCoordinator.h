@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/StatusItem.h"
+#include "shell/StatusItem.h"
 #include "services/HistoryRepository.h"
 
 #include <QList>
