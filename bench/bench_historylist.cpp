@@ -14,8 +14,8 @@
 #include "support/ManualDelayTimer.h"
 #include "ui/HistoryListModel.h"
 #include "ui/HistoryListView.h"
-#include "ui/HistoryThumbnailCache.h"
-#include "ui/SourceApplicationIconCache.h"
+#include "ui/common/HistoryThumbnailCache.h"
+#include "ui/common/SourceApplicationIconCache.h"
 
 #include <QApplication>
 #include <QBuffer>

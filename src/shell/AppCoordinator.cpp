@@ -3,7 +3,7 @@
 #include "app/AppModel.h"
 #include "l10n/Localization.h"
 #include "shell/MainMenu.h"
-#include "ui/AppTheme.h"
+#include "ui/common/AppTheme.h"
 #include "ui/MainWindowController.h"
 
 #include <QApplication>

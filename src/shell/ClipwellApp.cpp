@@ -7,7 +7,7 @@
 #include "shell/TerminationSignals.h"
 #include "l10n/Localization.h"
 #include "platform/PlatformServices.h"
-#include "ui/SourceApplicationIconCache.h"
+#include "ui/common/SourceApplicationIconCache.h"
 
 #include <QApplication>
 #include <QEvent>

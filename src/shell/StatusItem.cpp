@@ -1,6 +1,6 @@
 #include "shell/StatusItem.h"
 
-#include "ui/Symbols.h"
+#include "ui/common/Symbols.h"
 
 #include <QCursor>
 #include <QEvent>

@@ -1,7 +1,7 @@
 #include "ui/CenteredTextView.h"
 
 #include "models/TextRules.h"
-#include "ui/HistoryFocusRing.h"
+#include "ui/common/HistoryFocusRing.h"
 
 #include <QAbstractTextDocumentLayout>
 #include <QEvent>

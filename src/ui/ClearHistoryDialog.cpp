@@ -1,9 +1,9 @@
 #include "ui/ClearHistoryDialog.h"
 
 #include "l10n/Localization.h"
-#include "ui/HistoryAppearance.h"
-#include "ui/HistoryButton.h"
-#include "ui/Symbols.h"
+#include "ui/common/HistoryAppearance.h"
+#include "ui/common/HistoryButton.h"
+#include "ui/common/Symbols.h"
 
 #include <QEvent>
 #include <QHBoxLayout>

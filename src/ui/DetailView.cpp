@@ -3,12 +3,12 @@
 #include "app/AppModel.h"
 #include "l10n/Localization.h"
 #include "ui/CenteredTextView.h"
-#include "ui/ClipboardEmptyState.h"
+#include "ui/common/ClipboardEmptyState.h"
 #include "ui/EntryPreview.h"
 #include "ui/ErrorBanner.h"
-#include "ui/HistoryAppearance.h"
-#include "ui/HistoryButton.h"
-#include "ui/SecondaryLabel.h"
+#include "ui/common/HistoryAppearance.h"
+#include "ui/common/HistoryButton.h"
+#include "ui/common/SecondaryLabel.h"
 
 #include <QFrame>
 #include <QHBoxLayout>

@@ -4,11 +4,11 @@
 #include "models/PasteboardType.h"
 #include "models/RtfText.h"
 #include "ui/CenteredTextView.h"
-#include "ui/ClipboardEmptyState.h"
+#include "ui/common/ClipboardEmptyState.h"
 #include "ui/FileListPreview.h"
-#include "ui/HistoryAppearance.h"
-#include "ui/ImageDecoding.h"
-#include "ui/SourceApplicationIcon.h"
+#include "ui/common/HistoryAppearance.h"
+#include "ui/common/ImageDecoding.h"
+#include "ui/common/SourceApplicationIcon.h"
 
 #include <QCoreApplication>
 #include <QHBoxLayout>

@@ -1,8 +1,8 @@
 #include "ui/ErrorBanner.h"
 
 #include "l10n/Localization.h"
-#include "ui/HistoryButton.h"
-#include "ui/Symbols.h"
+#include "ui/common/HistoryButton.h"
+#include "ui/common/Symbols.h"
 
 #include <QEvent>
 #include <QHBoxLayout>

@@ -2,9 +2,9 @@
 
 #include "l10n/Localization.h"
 #include "models/TextRules.h"
-#include "ui/HistoryAppearance.h"
-#include "ui/HistoryFocusRing.h"
-#include "ui/Symbols.h"
+#include "ui/common/HistoryAppearance.h"
+#include "ui/common/HistoryFocusRing.h"
+#include "ui/common/Symbols.h"
 
 #include <QEvent>
 #include <QFileIconProvider>

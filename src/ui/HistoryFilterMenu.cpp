@@ -1,9 +1,9 @@
 #include "ui/HistoryFilterMenu.h"
 
 #include "l10n/Localization.h"
-#include "ui/HistoryAppearance.h"
+#include "ui/common/HistoryAppearance.h"
 #include "ui/HistoryFilterOptionList.h"
-#include "ui/Symbols.h"
+#include "ui/common/Symbols.h"
 
 #include <QKeyEvent>
 #include <QPainter>

@@ -1,10 +1,10 @@
 #include "ui/HistoryFilterOptionList.h"
 
 #include "l10n/Localization.h"
-#include "ui/AppTheme.h"
-#include "ui/ClipboardKindIcon.h"
-#include "ui/HistoryAppearance.h"
-#include "ui/Symbols.h"
+#include "ui/common/AppTheme.h"
+#include "ui/common/ClipboardKindIcon.h"
+#include "ui/common/HistoryAppearance.h"
+#include "ui/common/Symbols.h"
 
 #include <QAbstractButton>
 #include <QEvent>

@@ -2,8 +2,8 @@
 
 #include "app/AppModel.h"
 #include "l10n/Localization.h"
-#include "ui/HistoryThumbnailCache.h"
-#include "ui/ImageDecoding.h"
+#include "ui/common/HistoryThumbnailCache.h"
+#include "ui/common/ImageDecoding.h"
 
 #include <QSet>
 #include <algorithm>

@@ -1,8 +1,8 @@
 #pragma once
 
 #include "models/ClipboardEntry.h"
-#include "ui/HistoryRowPainter.h"
-#include "ui/SourceApplicationIconCache.h"
+#include "ui/common/HistoryRowPainter.h"
+#include "ui/common/SourceApplicationIconCache.h"
 
 #include <QAbstractListModel>
 #include <QHash>

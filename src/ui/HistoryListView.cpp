@@ -2,10 +2,10 @@
 
 #include "app/AppModel.h"
 #include "l10n/Localization.h"
-#include "ui/HistoryImagePreview.h"
+#include "ui/common/HistoryImagePreview.h"
 #include "ui/HistoryListModel.h"
 #include "ui/HistoryRowDelegate.h"
-#include "ui/Symbols.h"
+#include "ui/common/Symbols.h"
 
 #include <QContextMenuEvent>
 #include <QMenu>

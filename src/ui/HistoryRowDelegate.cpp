@@ -1,6 +1,6 @@
 #include "ui/HistoryRowDelegate.h"
 
-#include "ui/HistoryAppearance.h"
+#include "ui/common/HistoryAppearance.h"
 #include "ui/HistoryListModel.h"
 
 #include <QAbstractItemView>

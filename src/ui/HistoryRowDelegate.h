@@ -1,7 +1,7 @@
 #pragma once
 
 #include "l10n/Timestamp.h"
-#include "ui/HistoryRowPainter.h"
+#include "ui/common/HistoryRowPainter.h"
 
 #include <QAbstractItemDelegate>
 #include <QPersistentModelIndex>

@@ -1,8 +1,8 @@
 #include "ui/HistorySearchField.h"
 
 #include "l10n/Localization.h"
-#include "ui/HistoryAppearance.h"
-#include "ui/Symbols.h"
+#include "ui/common/HistoryAppearance.h"
+#include "ui/common/Symbols.h"
 
 #include <QAbstractButton>
 #include <QEvent>

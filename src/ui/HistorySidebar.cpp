@@ -3,17 +3,17 @@
 #include "app/AppModel.h"
 #include "l10n/Localization.h"
 #include "services/DelayTimer.h"
-#include "ui/ActivityIndicator.h"
+#include "ui/common/ActivityIndicator.h"
 #include "ui/ClearHistoryDialog.h"
-#include "ui/ClipboardEmptyState.h"
-#include "ui/HistoryAppearance.h"
-#include "ui/HistoryButton.h"
+#include "ui/common/ClipboardEmptyState.h"
+#include "ui/common/HistoryAppearance.h"
+#include "ui/common/HistoryButton.h"
 #include "ui/HistoryFilterMenu.h"
 #include "ui/HistoryHeading.h"
 #include "ui/HistoryListModel.h"
 #include "ui/HistoryListView.h"
 #include "ui/HistorySearchField.h"
-#include "ui/SecondaryLabel.h"
+#include "ui/common/SecondaryLabel.h"
 
 #include <QHBoxLayout>
 #include <QLabel>

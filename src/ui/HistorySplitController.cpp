@@ -1,7 +1,7 @@
 #include "ui/HistorySplitController.h"
 
 #include "app/Preferences.h"
-#include "ui/HistoryAppearance.h"
+#include "ui/common/HistoryAppearance.h"
 
 #include <QMouseEvent>
 #include <QPainter>

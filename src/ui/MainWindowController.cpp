@@ -2,10 +2,10 @@
 
 #include "app/Preferences.h"
 #include "ui/DetailView.h"
-#include "ui/HistoryAppearance.h"
+#include "ui/common/HistoryAppearance.h"
 #include "ui/HistorySidebar.h"
 #include "ui/HistorySplitController.h"
-#include "ui/Symbols.h"
+#include "ui/common/Symbols.h"
 #include "ui/WindowContentController.h"
 
 #include <QCloseEvent>

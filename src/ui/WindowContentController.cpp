@@ -1,6 +1,6 @@
 #include "ui/WindowContentController.h"
 
-#include "ui/HistoryAppearance.h"
+#include "ui/common/HistoryAppearance.h"
 #include "ui/WindowTitleLabel.h"
 
 #include <QEvent>

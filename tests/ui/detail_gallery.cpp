@@ -9,7 +9,7 @@
 #include "support/FakePasteboard.h"
 #include "support/FakeWorkspace.h"
 #include "support/ManualDelayTimer.h"
-#include "ui/AppTheme.h"
+#include "ui/common/AppTheme.h"
 #include "ui/DetailView.h"
 #include "ui/EntryPreview.h"
 

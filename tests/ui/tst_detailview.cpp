@@ -8,13 +8,13 @@
 #include "support/FakeWorkspace.h"
 #include "support/ManualDelayTimer.h"
 #include "ui/CenteredTextView.h"
-#include "ui/ClipboardEmptyState.h"
+#include "ui/common/ClipboardEmptyState.h"
 #include "ui/DetailView.h"
 #include "ui/EntryPreview.h"
 #include "ui/ErrorBanner.h"
 #include "ui/FileListPreview.h"
-#include "ui/HistoryButton.h"
-#include "ui/ImageDecoding.h"
+#include "ui/common/HistoryButton.h"
+#include "ui/common/ImageDecoding.h"
 
 #include <QBuffer>
 #include <QClipboard>

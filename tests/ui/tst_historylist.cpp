@@ -9,9 +9,9 @@
 #include "ui/HistoryListModel.h"
 #include "ui/HistoryListView.h"
 #include "ui/HistoryRowDelegate.h"
-#include "ui/HistoryRowLayout.h"
-#include "ui/HistoryRowPainter.h"
-#include "ui/HistoryThumbnailCache.h"
+#include "ui/common/HistoryRowLayout.h"
+#include "ui/common/HistoryRowPainter.h"
+#include "ui/common/HistoryThumbnailCache.h"
 
 #include <QAbstractItemModelTester>
 #include <QMenu>

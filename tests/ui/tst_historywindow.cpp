@@ -5,7 +5,7 @@
 #include "support/FakePasteboard.h"
 #include "support/FakeWorkspace.h"
 #include "support/ManualDelayTimer.h"
-#include "ui/HistoryButton.h"
+#include "ui/common/HistoryButton.h"
 #include "ui/HistoryHeading.h"
 #include "ui/HistorySidebar.h"
 #include "ui/HistorySplitController.h"

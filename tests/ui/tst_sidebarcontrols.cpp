@@ -1,6 +1,6 @@
 #include "l10n/Localization.h"
-#include "ui/AppTheme.h"
-#include "ui/HistoryAppearance.h"
+#include "ui/common/AppTheme.h"
+#include "ui/common/HistoryAppearance.h"
 #include "ui/HistoryFilterMenu.h"
 #include "ui/HistoryFilterOptionList.h"
 #include "ui/HistorySearchField.h"

@@ -12,7 +12,7 @@
 #include "support/FakePasteboard.h"
 #include "support/FakeWorkspace.h"
 #include "support/ManualDelayTimer.h"
-#include "ui/AppTheme.h"
+#include "ui/common/AppTheme.h"
 #include "ui/ClearHistoryDialog.h"
 #include "ui/HistorySidebar.h"
 #include "ui/HistorySplitController.h"

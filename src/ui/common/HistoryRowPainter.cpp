@@ -1,9 +1,9 @@
-#include "ui/HistoryRowPainter.h"
+#include "ui/common/HistoryRowPainter.h"
 
 #include "l10n/Localization.h"
-#include "ui/ClipboardKindIcon.h"
-#include "ui/HistoryAppearance.h"
-#include "ui/SourceApplicationIcon.h"
+#include "ui/common/ClipboardKindIcon.h"
+#include "ui/common/HistoryAppearance.h"
+#include "ui/common/SourceApplicationIcon.h"
 
 #include <QFontMetrics>
 #include <QPainter>

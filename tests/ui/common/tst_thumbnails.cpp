@@ -2,8 +2,8 @@
 #include "models/PasteboardType.h"
 #include "support/EncodedImage.h"
 #include "support/EntryBuilder.h"
-#include "ui/HistoryImagePreview.h"
-#include "ui/HistoryThumbnailCache.h"
+#include "ui/common/HistoryImagePreview.h"
+#include "ui/common/HistoryThumbnailCache.h"
 
 #include <QAccessible>
 #include <QBuffer>

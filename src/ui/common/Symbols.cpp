@@ -1,4 +1,4 @@
-#include "ui/Symbols.h"
+#include "ui/common/Symbols.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,4 +1,4 @@
-#include "ui/ImageDecoding.h"
+#include "ui/common/ImageDecoding.h"
 
 #include "models/ClipboardEntry.h"
 #include "models/PasteboardType.h"

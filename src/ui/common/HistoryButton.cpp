@@ -1,6 +1,6 @@
-#include "ui/HistoryButton.h"
+#include "ui/common/HistoryButton.h"
 
-#include "ui/Symbols.h"
+#include "ui/common/Symbols.h"
 
 #include <QEvent>
 #include <QFontMetrics>

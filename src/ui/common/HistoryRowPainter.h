@@ -2,8 +2,8 @@
 
 #include "models/ClipboardEntry.h"
 #include "l10n/Timestamp.h"
-#include "ui/HistoryImagePreview.h"
-#include "ui/HistoryRowLayout.h"
+#include "ui/common/HistoryImagePreview.h"
+#include "ui/common/HistoryRowLayout.h"
 
 #include <QCache>
 #include <QFont>

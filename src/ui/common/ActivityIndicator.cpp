@@ -1,6 +1,6 @@
-#include "ui/ActivityIndicator.h"
+#include "ui/common/ActivityIndicator.h"
 
-#include "ui/HistoryAppearance.h"
+#include "ui/common/HistoryAppearance.h"
 
 #include <QPainter>
 #include <QtMath>

@@ -1,7 +1,7 @@
 #include "support/EntryBuilder.h"
 #include "support/FakeWorkspace.h"
-#include "ui/SourceApplicationIcon.h"
-#include "ui/SourceApplicationIconCache.h"
+#include "ui/common/SourceApplicationIcon.h"
+#include "ui/common/SourceApplicationIconCache.h"
 
 #include <QAccessible>
 #include <QPixmap>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ui/HistoryButtonStyle.h"
+#include "ui/common/HistoryButtonStyle.h"
 
 #include <QAbstractButton>
 

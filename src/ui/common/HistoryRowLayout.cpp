@@ -1,4 +1,4 @@
-#include "ui/HistoryRowLayout.h"
+#include "ui/common/HistoryRowLayout.h"
 
 namespace HistoryRowLayouts {
 

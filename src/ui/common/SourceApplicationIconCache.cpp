@@ -1,4 +1,4 @@
-#include "ui/SourceApplicationIconCache.h"
+#include "ui/common/SourceApplicationIconCache.h"
 
 #include "models/ClipboardEntry.h"
 #include "platform/Workspace.h"

@@ -1,6 +1,6 @@
-#include "ui/ClipboardKindIcon.h"
+#include "ui/common/ClipboardKindIcon.h"
 
-#include "ui/Symbols.h"
+#include "ui/common/Symbols.h"
 
 #include <QPainter>
 

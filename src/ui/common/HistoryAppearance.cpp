@@ -1,6 +1,6 @@
-#include "ui/HistoryAppearance.h"
+#include "ui/common/HistoryAppearance.h"
 
-#include "ui/AppTheme.h"
+#include "ui/common/AppTheme.h"
 
 #include <QApplication>
 #include <QWidget>

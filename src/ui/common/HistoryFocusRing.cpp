@@ -1,6 +1,6 @@
-#include "ui/HistoryFocusRing.h"
+#include "ui/common/HistoryFocusRing.h"
 
-#include "ui/HistoryAppearance.h"
+#include "ui/common/HistoryAppearance.h"
 
 #include <QEvent>
 #include <QPainter>

@@ -2,11 +2,11 @@
 // With a folder argument it writes appearance-light.png and appearance-dark.png there and quits;
 // without one it shows them.
 
-#include "ui/AppTheme.h"
-#include "ui/ClipboardKindIcon.h"
-#include "ui/HistoryAppearance.h"
-#include "ui/HistoryButton.h"
-#include "ui/Symbols.h"
+#include "ui/common/AppTheme.h"
+#include "ui/common/ClipboardKindIcon.h"
+#include "ui/common/HistoryAppearance.h"
+#include "ui/common/HistoryButton.h"
+#include "ui/common/Symbols.h"
 
 #include <QApplication>
 #include <QDir>

@@ -1,8 +1,8 @@
 #pragma once
 
 #include "models/ClipboardEntry.h"
-#include "ui/ActivityIndicator.h"
-#include "ui/HistoryThumbnailCache.h"
+#include "ui/common/ActivityIndicator.h"
+#include "ui/common/HistoryThumbnailCache.h"
 
 #include <QPixmap>
 #include <QTimer>

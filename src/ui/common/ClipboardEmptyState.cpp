@@ -1,6 +1,6 @@
-#include "ui/ClipboardEmptyState.h"
+#include "ui/common/ClipboardEmptyState.h"
 
-#include "ui/HistoryAppearance.h"
+#include "ui/common/HistoryAppearance.h"
 
 #include <QPainter>
 

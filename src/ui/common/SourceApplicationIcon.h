@@ -1,7 +1,7 @@
 #pragma once
 
 #include "models/ClipboardEntry.h"
-#include "ui/SourceApplicationIconCache.h"
+#include "ui/common/SourceApplicationIconCache.h"
 
 #include <QColor>
 #include <QIcon>

@@ -1,10 +1,10 @@
 #include "l10n/Localization.h"
 #include "app/Preferences.h"
-#include "ui/AppTheme.h"
-#include "ui/ClipboardKindIcon.h"
-#include "ui/HistoryAppearance.h"
-#include "ui/HistoryButton.h"
-#include "ui/Symbols.h"
+#include "ui/common/AppTheme.h"
+#include "ui/common/ClipboardKindIcon.h"
+#include "ui/common/HistoryAppearance.h"
+#include "ui/common/HistoryButton.h"
+#include "ui/common/Symbols.h"
 
 #include <QAccessible>
 #include <QApplication>

@@ -1,6 +1,6 @@
-#include "ui/HistoryButtonStyle.h"
+#include "ui/common/HistoryButtonStyle.h"
 
-#include "ui/HistoryAppearance.h"
+#include "ui/common/HistoryAppearance.h"
 
 namespace HistoryButtonStyle {
 

@@ -1,6 +1,6 @@
-#include "ui/SourceApplicationIcon.h"
+#include "ui/common/SourceApplicationIcon.h"
 
-#include "ui/ClipboardKindIcon.h"
+#include "ui/common/ClipboardKindIcon.h"
 
 #include <QAccessible>
 #include <QAccessibleWidget>

@@ -1,10 +1,10 @@
-#include "ui/HistoryImagePreview.h"
+#include "ui/common/HistoryImagePreview.h"
 
 #include "l10n/Localization.h"
-#include "ui/ActivityIndicator.h"
-#include "ui/HistoryAppearance.h"
-#include "ui/ImageDecoding.h"
-#include "ui/Symbols.h"
+#include "ui/common/ActivityIndicator.h"
+#include "ui/common/HistoryAppearance.h"
+#include "ui/common/ImageDecoding.h"
+#include "ui/common/Symbols.h"
 
 #include <QAccessible>
 #include <QAccessibleWidget>

@@ -1,6 +1,6 @@
-#include "ui/HistoryThumbnailCache.h"
+#include "ui/common/HistoryThumbnailCache.h"
 
-#include "ui/ImageDecoding.h"
+#include "ui/common/ImageDecoding.h"
 
 #include <QCoreApplication>
 

@@ -1,4 +1,4 @@
-#include "ui/AppTheme.h"
+#include "ui/common/AppTheme.h"
 
 #include "l10n/Localization.h"
 #include "app/Preferences.h"

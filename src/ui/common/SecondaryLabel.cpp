@@ -1,7 +1,7 @@
-#include "ui/SecondaryLabel.h"
+#include "ui/common/SecondaryLabel.h"
 
-#include "ui/HistoryAppearance.h"
-#include "ui/Symbols.h"
+#include "ui/common/HistoryAppearance.h"
+#include "ui/common/Symbols.h"
 
 #include <QFontMetricsF>
 #include <QPainter>
