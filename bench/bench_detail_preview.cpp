@@ -13,7 +13,7 @@
 #include "support/FakePasteboard.h"
 #include "support/FakeWorkspace.h"
 #include "support/ManualDelayTimer.h"
-#include "ui/DetailView.h"
+#include "ui/detail/DetailView.h"
 
 #include <QApplication>
 #include <QElapsedTimer>

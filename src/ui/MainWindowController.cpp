@@ -1,7 +1,7 @@
 #include "ui/MainWindowController.h"
 
 #include "app/Preferences.h"
-#include "ui/DetailView.h"
+#include "ui/detail/DetailView.h"
 #include "ui/common/HistoryAppearance.h"
 #include "ui/HistorySidebar.h"
 #include "ui/HistorySplitController.h"

@@ -1,4 +1,4 @@
-#include "ui/CenteredTextView.h"
+#include "ui/detail/CenteredTextView.h"
 
 #include "models/TextRules.h"
 #include "ui/common/HistoryFocusRing.h"

@@ -1,4 +1,4 @@
-#include "ui/ErrorBanner.h"
+#include "ui/detail/ErrorBanner.h"
 
 #include "l10n/Localization.h"
 #include "ui/common/HistoryButton.h"

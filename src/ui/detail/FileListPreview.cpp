@@ -1,4 +1,4 @@
-#include "ui/FileListPreview.h"
+#include "ui/detail/FileListPreview.h"
 
 #include "l10n/Localization.h"
 #include "models/TextRules.h"

@@ -10,8 +10,8 @@
 #include "support/FakeWorkspace.h"
 #include "support/ManualDelayTimer.h"
 #include "ui/common/AppTheme.h"
-#include "ui/DetailView.h"
-#include "ui/EntryPreview.h"
+#include "ui/detail/DetailView.h"
+#include "ui/detail/EntryPreview.h"
 
 #include <QApplication>
 #include <QBuffer>
