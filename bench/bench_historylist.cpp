@@ -12,8 +12,8 @@
 #include "support/FakePasteboard.h"
 #include "support/FakeWorkspace.h"
 #include "support/ManualDelayTimer.h"
-#include "ui/HistoryListModel.h"
-#include "ui/HistoryListView.h"
+#include "ui/history/HistoryListModel.h"
+#include "ui/history/HistoryListView.h"
 #include "ui/common/HistoryThumbnailCache.h"
 #include "ui/common/SourceApplicationIconCache.h"
 

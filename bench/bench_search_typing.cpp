@@ -9,9 +9,9 @@
 #include "support/FakePasteboard.h"
 #include "support/FakeWorkspace.h"
 #include "support/ManualDelayTimer.h"
-#include "ui/HistoryListView.h"
-#include "ui/HistorySearchField.h"
-#include "ui/HistorySidebar.h"
+#include "ui/history/HistoryListView.h"
+#include "ui/history/HistorySearchField.h"
+#include "ui/history/HistorySidebar.h"
 
 #include <QApplication>
 #include <QElapsedTimer>

@@ -4,7 +4,8 @@
 #include "l10n/Localization.h"
 #include "shell/MainMenu.h"
 #include "ui/common/AppTheme.h"
-#include "ui/MainWindowController.h"
+#include "ui/detail/DetailView.h"
+#include "ui/history/MainWindowController.h"
 
 #include <QApplication>
 #include <QEvent>
@@ -68,8 +69,8 @@ MainWindowController& AppCoordinator::mainWindow()
 {
     // The window's settings button stays without an action until there is a settings window.
     if (!m_mainWindow)
-        m_mainWindow =
-            std::make_unique<MainWindowController>(m_model, m_preferences, std::function<void()>());
+        m_mainWindow = std::make_unique<MainWindowController>(m_model, m_preferences, new DetailView(m_model),
+                                                              std::function<void()>());
     return *m_mainWindow;
 }
 

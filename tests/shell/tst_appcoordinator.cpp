@@ -8,7 +8,7 @@
 #include "support/FakePasteboard.h"
 #include "support/FakeWorkspace.h"
 #include "support/ManualDelayTimer.h"
-#include "ui/MainWindowController.h"
+#include "ui/history/MainWindowController.h"
 
 #include <QLineEdit>
 #include <QMainWindow>

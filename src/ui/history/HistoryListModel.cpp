@@ -1,4 +1,4 @@
-#include "ui/HistoryListModel.h"
+#include "ui/history/HistoryListModel.h"
 
 #include "app/AppModel.h"
 #include "l10n/Localization.h"

@@ -1,8 +1,8 @@
-#include "ui/HistoryFilterMenu.h"
+#include "ui/history/HistoryFilterMenu.h"
 
 #include "l10n/Localization.h"
 #include "ui/common/HistoryAppearance.h"
-#include "ui/HistoryFilterOptionList.h"
+#include "ui/history/HistoryFilterOptionList.h"
 #include "ui/common/Symbols.h"
 
 #include <QKeyEvent>

@@ -1,4 +1,4 @@
-#include "ui/ClearHistoryDialog.h"
+#include "ui/history/ClearHistoryDialog.h"
 
 #include "l10n/Localization.h"
 #include "ui/common/HistoryAppearance.h"

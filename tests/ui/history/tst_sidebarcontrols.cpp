@@ -1,9 +1,9 @@
 #include "l10n/Localization.h"
 #include "ui/common/AppTheme.h"
 #include "ui/common/HistoryAppearance.h"
-#include "ui/HistoryFilterMenu.h"
-#include "ui/HistoryFilterOptionList.h"
-#include "ui/HistorySearchField.h"
+#include "ui/history/HistoryFilterMenu.h"
+#include "ui/history/HistoryFilterOptionList.h"
+#include "ui/history/HistorySearchField.h"
 
 #include <QAbstractButton>
 #include <QLineEdit>

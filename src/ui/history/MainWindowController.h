@@ -10,6 +10,7 @@ class HistorySplitController;
 class Preferences;
 class QMainWindow;
 class QMenuBar;
+class QWidget;
 class WindowContentController;
 
 // Owns the history window: builds it once, hides it instead of closing it, and brings it forward.
@@ -17,8 +18,9 @@ class MainWindowController : public QObject {
     Q_OBJECT
 
 public:
-    MainWindowController(AppModel& model, Preferences& preferences, std::function<void()> openSettings,
-                         QObject* parent = nullptr);
+    // The detail pane is built by the caller, so the window does not depend on the detail views.
+    MainWindowController(AppModel& model, Preferences& preferences, QWidget* detail,
+                         std::function<void()> openSettings, QObject* parent = nullptr);
     ~MainWindowController() override;
 
     // The history window; it lives as long as the controller.

@@ -1,4 +1,4 @@
-#include "ui/HistoryFilterOptionList.h"
+#include "ui/history/HistoryFilterOptionList.h"
 
 #include "l10n/Localization.h"
 #include "ui/common/AppTheme.h"

@@ -1,12 +1,11 @@
-#include "ui/MainWindowController.h"
+#include "ui/history/MainWindowController.h"
 
 #include "app/Preferences.h"
-#include "ui/detail/DetailView.h"
 #include "ui/common/HistoryAppearance.h"
-#include "ui/HistorySidebar.h"
-#include "ui/HistorySplitController.h"
 #include "ui/common/Symbols.h"
-#include "ui/WindowContentController.h"
+#include "ui/history/HistorySidebar.h"
+#include "ui/history/HistorySplitController.h"
+#include "ui/history/WindowContentController.h"
 
 #include <QCloseEvent>
 #include <QGuiApplication>
@@ -90,12 +89,12 @@ private:
     }
 };
 
-MainWindowController::MainWindowController(AppModel& model, Preferences& preferences,
+MainWindowController::MainWindowController(AppModel& model, Preferences& preferences, QWidget* detail,
                                            std::function<void()> openSettings, QObject* parent)
     : QObject(parent), m_preferences(preferences), m_window(std::make_unique<HistoryWindow>())
 {
-    m_split = new HistorySplitController(new HistorySidebar(model, std::move(openSettings)),
-                                         new DetailView(model), preferences);
+    m_split =
+        new HistorySplitController(new HistorySidebar(model, std::move(openSettings)), detail, preferences);
     const QScreen* screen = QGuiApplication::primaryScreen();
     const QSize size = screen ? defaultSize.boundedTo(screen->availableGeometry().size()) : defaultSize;
     m_content = new WindowContentController(m_split, windowTitle, size, stripContentForPlatform());

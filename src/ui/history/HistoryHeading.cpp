@@ -1,4 +1,4 @@
-#include "ui/HistoryHeading.h"
+#include "ui/history/HistoryHeading.h"
 
 #include <QHelpEvent>
 #include <QPainter>

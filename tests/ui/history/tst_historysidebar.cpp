@@ -5,13 +5,13 @@
 #include "support/FakePasteboard.h"
 #include "support/FakeWorkspace.h"
 #include "support/ManualDelayTimer.h"
-#include "ui/ClearHistoryDialog.h"
+#include "ui/history/ClearHistoryDialog.h"
 #include "ui/common/ClipboardEmptyState.h"
 #include "ui/common/HistoryButton.h"
-#include "ui/HistoryFilterMenu.h"
-#include "ui/HistoryListView.h"
-#include "ui/HistorySearchField.h"
-#include "ui/HistorySidebar.h"
+#include "ui/history/HistoryFilterMenu.h"
+#include "ui/history/HistoryListView.h"
+#include "ui/history/HistorySearchField.h"
+#include "ui/history/HistorySidebar.h"
 
 #include <QFile>
 #include <QLabel>

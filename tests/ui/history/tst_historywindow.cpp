@@ -1,17 +1,18 @@
 #include "app/AppModel.h"
-#include "l10n/Localization.h"
 #include "app/Preferences.h"
+#include "l10n/Localization.h"
 #include "support/EntryBuilder.h"
 #include "support/FakePasteboard.h"
 #include "support/FakeWorkspace.h"
 #include "support/ManualDelayTimer.h"
 #include "ui/common/HistoryButton.h"
-#include "ui/HistoryHeading.h"
-#include "ui/HistorySidebar.h"
-#include "ui/HistorySplitController.h"
-#include "ui/MainWindowController.h"
-#include "ui/WindowContentController.h"
-#include "ui/WindowTitleLabel.h"
+#include "ui/detail/DetailView.h"
+#include "ui/history/HistoryHeading.h"
+#include "ui/history/HistorySidebar.h"
+#include "ui/history/HistorySplitController.h"
+#include "ui/history/MainWindowController.h"
+#include "ui/history/WindowContentController.h"
+#include "ui/history/WindowTitleLabel.h"
 
 #include <QApplication>
 #include <QMainWindow>
@@ -54,7 +55,8 @@ struct Harness {
 
     void rebuild()
     {
-        controller = std::make_unique<MainWindowController>(*model, preferences, [] {});
+        controller =
+            std::make_unique<MainWindowController>(*model, preferences, new DetailView(*model), [] {});
     }
 
     QMainWindow* window() const { return controller->window(); }

@@ -1,4 +1,4 @@
-#include "ui/WindowTitleLabel.h"
+#include "ui/history/WindowTitleLabel.h"
 
 #include <QMouseEvent>
 #include <QWindow>

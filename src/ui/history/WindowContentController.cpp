@@ -1,7 +1,7 @@
-#include "ui/WindowContentController.h"
+#include "ui/history/WindowContentController.h"
 
 #include "ui/common/HistoryAppearance.h"
-#include "ui/WindowTitleLabel.h"
+#include "ui/history/WindowTitleLabel.h"
 
 #include <QEvent>
 #include <QGridLayout>

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "services/DelayTimer.h"
-#include "ui/ClearHistoryDialog.h"
+#include "ui/history/ClearHistoryDialog.h"
 
 #include <QPointer>
 #include <QWidget>

@@ -4,8 +4,8 @@
 // Chinese. Run it on a real X display (with a window manager for the frame):
 // window_gallery OUTPUT_FOLDER
 #include "app/AppModel.h"
-#include "l10n/Localization.h"
 #include "app/Preferences.h"
+#include "l10n/Localization.h"
 #include "models/PasteboardType.h"
 #include "support/EncodedImage.h"
 #include "support/EntryBuilder.h"
@@ -13,11 +13,12 @@
 #include "support/FakeWorkspace.h"
 #include "support/ManualDelayTimer.h"
 #include "ui/common/AppTheme.h"
-#include "ui/ClearHistoryDialog.h"
-#include "ui/HistorySidebar.h"
-#include "ui/HistorySplitController.h"
-#include "ui/MainWindowController.h"
-#include "ui/WindowContentController.h"
+#include "ui/detail/DetailView.h"
+#include "ui/history/ClearHistoryDialog.h"
+#include "ui/history/HistorySidebar.h"
+#include "ui/history/HistorySplitController.h"
+#include "ui/history/MainWindowController.h"
+#include "ui/history/WindowContentController.h"
 
 #include <QApplication>
 #include <QBuffer>
@@ -191,7 +192,7 @@ int main(int argc, char** argv)
             };
             auto shoot = [&](AppModel& model, const QString& name, bool framed,
                              const std::function<void(AppModel&)>& set) {
-                MainWindowController controller(model, preferences, [] {});
+                MainWindowController controller(model, preferences, new DetailView(model), [] {});
                 controller.setMenuBar(menuBar());
                 controller.present();
                 if (set)

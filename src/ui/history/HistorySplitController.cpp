@@ -1,4 +1,4 @@
-#include "ui/HistorySplitController.h"
+#include "ui/history/HistorySplitController.h"
 
 #include "app/Preferences.h"
 #include "ui/common/HistoryAppearance.h"

@@ -1,10 +1,10 @@
-#include "ui/HistoryListView.h"
+#include "ui/history/HistoryListView.h"
 
 #include "app/AppModel.h"
 #include "l10n/Localization.h"
 #include "ui/common/HistoryImagePreview.h"
-#include "ui/HistoryListModel.h"
-#include "ui/HistoryRowDelegate.h"
+#include "ui/history/HistoryListModel.h"
+#include "ui/history/HistoryRowDelegate.h"
 #include "ui/common/Symbols.h"
 
 #include <QContextMenuEvent>

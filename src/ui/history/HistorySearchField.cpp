@@ -1,4 +1,4 @@
-#include "ui/HistorySearchField.h"
+#include "ui/history/HistorySearchField.h"
 
 #include "l10n/Localization.h"
 #include "ui/common/HistoryAppearance.h"

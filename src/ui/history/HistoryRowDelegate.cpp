@@ -1,7 +1,7 @@
-#include "ui/HistoryRowDelegate.h"
+#include "ui/history/HistoryRowDelegate.h"
 
 #include "ui/common/HistoryAppearance.h"
-#include "ui/HistoryListModel.h"
+#include "ui/history/HistoryListModel.h"
 
 #include <QAbstractItemView>
 #include <QHelpEvent>
