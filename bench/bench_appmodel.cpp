@@ -1,6 +1,6 @@
 // The history list's search over 200 entries, and the cost of recording one capture.
 #include "app/AppModel.h"
-#include "app/Localization.h"
+#include "l10n/Localization.h"
 #include "app/Preferences.h"
 #include "models/PasteboardType.h"
 #include "support/FakePasteboard.h"

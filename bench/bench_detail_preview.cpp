@@ -5,7 +5,7 @@
 // Usage: bench_detail_preview [case name part], e.g. "log" to run only the log case.
 #include "BenchFigures.h"
 #include "app/AppModel.h"
-#include "app/Localization.h"
+#include "l10n/Localization.h"
 #include "app/Preferences.h"
 #include "models/PasteboardType.h"
 #include "services/HistoryRepository.h"
@@ -13,7 +13,7 @@
 #include "support/FakePasteboard.h"
 #include "support/FakeWorkspace.h"
 #include "support/ManualDelayTimer.h"
-#include "ui/DetailView.h"
+#include "ui/detail/DetailView.h"
 
 #include <QApplication>
 #include <QElapsedTimer>

@@ -4,7 +4,7 @@
 // With --save <path> it also writes the painted viewport, for a look.
 #include "BenchFigures.h"
 #include "app/AppModel.h"
-#include "app/Localization.h"
+#include "l10n/Localization.h"
 #include "app/Preferences.h"
 #include "models/PasteboardType.h"
 #include "support/EncodedImage.h"
@@ -12,10 +12,10 @@
 #include "support/FakePasteboard.h"
 #include "support/FakeWorkspace.h"
 #include "support/ManualDelayTimer.h"
-#include "ui/HistoryListModel.h"
-#include "ui/HistoryListView.h"
-#include "ui/HistoryThumbnailCache.h"
-#include "ui/SourceApplicationIconCache.h"
+#include "ui/history/HistoryListModel.h"
+#include "ui/history/HistoryListView.h"
+#include "ui/common/HistoryThumbnailCache.h"
+#include "ui/common/SourceApplicationIconCache.h"
 
 #include <QApplication>
 #include <QBuffer>

@@ -2,16 +2,16 @@
 // to the list repainted with the new matches.
 #include "BenchFigures.h"
 #include "app/AppModel.h"
-#include "app/Localization.h"
+#include "l10n/Localization.h"
 #include "app/Preferences.h"
 #include "services/HistoryRepository.h"
 #include "support/EntryBuilder.h"
 #include "support/FakePasteboard.h"
 #include "support/FakeWorkspace.h"
 #include "support/ManualDelayTimer.h"
-#include "ui/HistoryListView.h"
-#include "ui/HistorySearchField.h"
-#include "ui/HistorySidebar.h"
+#include "ui/history/HistoryListView.h"
+#include "ui/history/HistorySearchField.h"
+#include "ui/history/HistorySidebar.h"
 
 #include <QApplication>
 #include <QElapsedTimer>

@@ -3,7 +3,7 @@
 // other's.
 #include "BenchFigures.h"
 #include "support/EncodedImage.h"
-#include "ui/HistoryThumbnailCache.h"
+#include "ui/common/HistoryThumbnailCache.h"
 
 #include <QBuffer>
 #include <QCoreApplication>

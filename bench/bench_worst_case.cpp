@@ -4,18 +4,19 @@
 // 5 ms timer fires. Keys are also timed from press to handled.
 #include "BenchFigures.h"
 #include "app/AppModel.h"
-#include "app/Localization.h"
 #include "app/Preferences.h"
+#include "l10n/Localization.h"
 #include "models/PasteboardType.h"
 #include "support/EncodedImage.h"
 #include "support/EntryBuilder.h"
 #include "support/FakePasteboard.h"
 #include "support/FakeWorkspace.h"
-#include "ui/HistoryListView.h"
-#include "ui/HistorySearchField.h"
-#include "ui/HistorySidebar.h"
-#include "ui/HistorySplitController.h"
-#include "ui/MainWindowController.h"
+#include "ui/detail/DetailView.h"
+#include "ui/history/HistoryListView.h"
+#include "ui/history/HistorySearchField.h"
+#include "ui/history/HistorySidebar.h"
+#include "ui/history/HistorySplitController.h"
+#include "ui/history/MainWindowController.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -227,7 +228,7 @@ int main(int argc, char** argv)
     FakePasteboard pasteboard;
     FakeWorkspace workspace;
     AppModel model(pasteboard, workspace, preferences, root.filePath(u"history"_s));
-    MainWindowController window(model, preferences, [] {});
+    MainWindowController window(model, preferences, new DetailView(model), [] {});
     auto* sidebar = qobject_cast<HistorySidebar*>(window.splitController()->sidebar());
     HistoryListView* list = sidebar->listView();
     QLineEdit* input = sidebar->searchField()->lineEdit();

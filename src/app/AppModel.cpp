@@ -1,7 +1,7 @@
 #include "app/AppModel.h"
 
 #include "app/HistorySearch.h"
-#include "app/Localization.h"
+#include "l10n/Localization.h"
 #include "app/Preferences.h"
 #include "models/TextRules.h"
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/AppMessage.h"
+#include "l10n/AppMessage.h"
 #include "models/ClipboardEntry.h"
 #include "models/QuickPasteStatus.h"
 #include "services/ClipboardMonitor.h"

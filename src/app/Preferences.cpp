@@ -84,6 +84,12 @@ Preferences::Preferences(const QString& filePath)
 
 Preferences::~Preferences() = default;
 
+LanguageStore Preferences::languageStore()
+{
+    return {[this] { return stringValue(Key::appLanguage); },
+            [this](const QString& value) { setString(Key::appLanguage, value); }};
+}
+
 Preferences& Preferences::standard()
 {
     static Preferences preferences;

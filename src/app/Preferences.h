@@ -1,5 +1,7 @@
 #pragma once
 
+#include "l10n/Localization.h"
+
 #include <QByteArray>
 #include <QString>
 #include <memory>
@@ -36,6 +38,8 @@ public:
     static Preferences& standard();
 
     QString filePath() const;
+    // The interface language's place in this store, for the localisation to keep its choice in.
+    LanguageStore languageStore();
 
     std::optional<QString> stringValue(Key key) const { return stringValue(keyName(key)); }
     bool boolValue(Key key) const { return boolValue(keyName(key)); }

@@ -1,6 +1,6 @@
 #include "models/ClipboardEntry.h"
 
-#include "app/Localization.h"
+#include "l10n/Localization.h"
 #include "models/PasteboardType.h"
 #include "models/Sha256.h"
 #include "models/TextRules.h"

@@ -1,9 +1,9 @@
 #pragma once
 
-#include "app/L10nKey.h"
+#include "l10n/L10nKey.h"
 #include "models/ClipboardKind.h"
 #include "models/PasteboardItemSnapshot.h"
-#include "models/Timestamp.h"
+#include "l10n/Timestamp.h"
 
 #include <QHash>
 #include <QList>

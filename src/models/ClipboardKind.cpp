@@ -1,6 +1,6 @@
 #include "models/ClipboardKind.h"
 
-#include "app/Localization.h"
+#include "l10n/Localization.h"
 
 namespace ClipboardKinds {
 

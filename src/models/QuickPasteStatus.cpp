@@ -1,6 +1,6 @@
 #include "models/QuickPasteStatus.h"
 
-#include "app/Localization.h"
+#include "l10n/Localization.h"
 
 namespace QuickPasteStatuses {
 

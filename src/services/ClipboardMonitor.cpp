@@ -1,6 +1,6 @@
 #include "services/ClipboardMonitor.h"
 
-#include "app/Localization.h"
+#include "l10n/Localization.h"
 #include "models/PasteboardType.h"
 #include "models/TextRules.h"
 #include "platform/Pasteboard.h"

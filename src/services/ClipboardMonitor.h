@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/L10nKey.h"
+#include "l10n/L10nKey.h"
 #include "models/ClipboardEntry.h"
 
 #include <QTimer>

@@ -1,6 +1,6 @@
 #include "services/HistoryRepository.h"
 
-#include "app/Localization.h"
+#include "l10n/Localization.h"
 #include "services/ArchiveCodec.h"
 
 #include <QDateTime>

@@ -1,5 +1,5 @@
 #include "app/AppModel.h"
-#include "app/Localization.h"
+#include "l10n/Localization.h"
 #include "app/Preferences.h"
 #include "models/LocalizedSearch.h"
 #include "models/TextRules.h"

@@ -1,4 +1,4 @@
-#include "app/Localization.h"
+#include "l10n/Localization.h"
 #include "services/ArchiveCodec.h"
 #include "services/HistoryRepository.h"
 #include "support/EntryBuilder.h"

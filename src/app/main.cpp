@@ -1,6 +1,0 @@
-#include "app/ClipwellApp.h"
-
-int main(int argc, char** argv)
-{
-    return ClipwellApp::run(argc, argv);
-}

@@ -1,0 +1,146 @@
+#include "shell/ClipwellApp.h"
+
+#include "shell/AppCoordinator.h"
+#include "app/AppModel.h"
+#include "app/Preferences.h"
+#include "shell/SingleInstance.h"
+#include "shell/TerminationSignals.h"
+#include "l10n/Localization.h"
+#include "platform/PlatformServices.h"
+#include "ui/common/SourceApplicationIconCache.h"
+
+#include <QApplication>
+#include <QEvent>
+#include <QIcon>
+#include <QSessionManager>
+#include <QTextStream>
+#include <xcb/xcb.h>
+
+namespace ClipwellApp {
+
+namespace {
+
+// Anything that asks Qt to quit (the platform, the session manager, a stray quit()) is sent through
+// the coordinator's quit flow instead.
+class QuitEventFilter final : public QObject {
+public:
+    explicit QuitEventFilter(AppCoordinator& coordinator) : m_coordinator(coordinator) {}
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (watched == qApp && event->type() == QEvent::Quit) {
+            m_coordinator.requestQuit();
+            return true;
+        }
+        return QObject::eventFilter(watched, event);
+    }
+
+private:
+    AppCoordinator& m_coordinator;
+};
+
+void configureApplication()
+{
+    QApplication::setApplicationName(QStringLiteral("Clipwell"));
+    QApplication::setOrganizationName(QStringLiteral("Clipwell"));
+    QApplication::setApplicationVersion(QStringLiteral(CLIPWELL_VERSION));
+    // Matches the installed desktop entry, so panels group the window under it.
+    QGuiApplication::setDesktopFileName(QStringLiteral("clipwell"));
+    QApplication::setWindowIcon(
+        QIcon::fromTheme(QStringLiteral("clipwell"), QIcon(QStringLiteral(":/app/clipwell.svg"))));
+    // A resident application: the history window and any alert close without ending it.
+    QApplication::setQuitOnLastWindowClosed(false);
+}
+
+} // namespace
+
+std::optional<QString> displayProblem(const QByteArray& display, const QByteArray& waylandDisplay)
+{
+    const bool wayland = !waylandDisplay.isEmpty();
+    if (display.isEmpty()) {
+        if (wayland)
+            return QStringLiteral(
+                "Clipwell needs X11, and this Wayland session has no XWayland (DISPLAY is not set). In a "
+                "Wayland-only session no application can follow the clipboard in the background or paste "
+                "for you; start XWayland or log in to an X11 session.");
+        return QStringLiteral("Clipwell needs a graphical X11 session, and DISPLAY is not set.");
+    }
+    int screen = 0;
+    xcb_connection_t* connection = xcb_connect(display.constData(), &screen);
+    const bool failed = xcb_connection_has_error(connection) != 0;
+    xcb_disconnect(connection);
+    if (!failed)
+        return std::nullopt;
+    QString message =
+        QStringLiteral("Clipwell cannot open the X display \"%1\": the X server does not answer "
+                       "or does not let this user connect.")
+            .arg(QString::fromLocal8Bit(display));
+    if (wayland)
+        message +=
+            QStringLiteral(" In a Wayland session that display is XWayland's; make sure XWayland runs.");
+    return message;
+}
+
+int run(int argc, char** argv)
+{
+    // Clipboard reads, the global chord and synthetic paste all need X11; under Wayland that is XWayland.
+    qputenv("QT_QPA_PLATFORM", "xcb");
+    if (const std::optional<QString> problem =
+            displayProblem(qgetenv("DISPLAY"), qgetenv("WAYLAND_DISPLAY"))) {
+        QTextStream(stderr) << *problem << '\n';
+        return 1;
+    }
+
+    QApplication application(argc, argv);
+    configureApplication();
+
+    SingleInstance instance;
+    switch (instance.claim()) {
+    case SingleInstance::Claim::primary:
+        break;
+    case SingleInstance::Claim::secondary:
+        return 0;
+    case SingleInstance::Claim::failed:
+        QTextStream(stderr) << instance.errorString() << '\n';
+        return 1;
+    }
+    // Before anything is loaded, so that a signal during start-up already quits properly.
+    TerminationSignals terminationSignals;
+
+    PlatformResult platform = createPlatformServices();
+    if (!platform.services) {
+        QTextStream(stderr) << platform.error << '\n';
+        return 1;
+    }
+    SourceApplicationIconCache icons(*platform.services->workspace);
+    SourceApplicationIconCache::setShared(&icons);
+
+    AppLocalization::shared().useStore(Preferences::standard().languageStore());
+    AppModel model(*platform.services->pasteboard, *platform.services->workspace, Preferences::standard());
+    AppCoordinator coordinator(model, Preferences::standard(), AppLocalization::shared());
+
+    QObject::connect(&terminationSignals, &TerminationSignals::received, &coordinator,
+                     &AppCoordinator::terminationSignalReceived);
+    QObject::connect(&instance, &SingleInstance::presentRequested, &coordinator,
+                     &AppCoordinator::handleReopen);
+    QObject::connect(&application, &QGuiApplication::commitDataRequest, &coordinator,
+                     [&coordinator](QSessionManager& manager) {
+                         // The session is ending: the same quit as the menu's, so the user may still
+                         // keep Clipwell when the history cannot be written.
+                         manager.allowsInteraction();
+                         if (!coordinator.requestQuit())
+                             manager.cancel();
+                         manager.release();
+                     });
+    QuitEventFilter quitEvents(coordinator);
+    application.installEventFilter(&quitEvents);
+
+    coordinator.start();
+    const int status = QApplication::exec();
+    application.removeEventFilter(&quitEvents);
+    SourceApplicationIconCache::setShared(nullptr);
+    return status;
+}
+
+} // namespace ClipwellApp

@@ -1,0 +1,136 @@
+#include "shell/SingleInstance.h"
+
+#include <QDeadlineTimer>
+#include <QDir>
+#include <QFileInfo>
+#include <QLocalSocket>
+#include <QLockFile>
+#include <QThread>
+#include <cerrno>
+#include <cstring>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+const QByteArray presentRequest = QByteArrayLiteral("present\n");
+const QByteArray presentReply = QByteArrayLiteral("ok\n");
+// A running instance that is still starting may not listen yet.
+constexpr int contactTimeoutMs = 5000;
+
+} // namespace
+
+SingleInstance::SingleInstance(QString directory, QObject* parent)
+    : QObject(parent), m_directory(directory.isEmpty() ? defaultDirectory() : std::move(directory))
+{
+    connect(&m_server, &QLocalServer::newConnection, this, [this] {
+        while (QLocalSocket* connection = m_server.nextPendingConnection())
+            answer(connection);
+    });
+}
+
+SingleInstance::~SingleInstance() = default;
+
+QString SingleInstance::defaultDirectory()
+{
+    const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
+    if (!runtime.isEmpty() && QDir::isAbsolutePath(runtime) && QFileInfo(runtime).isDir())
+        return runtime + QStringLiteral("/clipwell");
+    return QDir::tempPath() + QStringLiteral("/clipwell-%1").arg(::getuid());
+}
+
+QString SingleInstance::socketPath() const
+{
+    return m_directory + QStringLiteral("/instance.socket");
+}
+
+SingleInstance::Claim SingleInstance::claim()
+{
+    if (!prepareDirectory())
+        return Claim::failed;
+    m_lock = std::make_unique<QLockFile>(m_directory + QStringLiteral("/instance.lock"));
+    // Held for the whole life of the process; only a dead owner makes it stale.
+    m_lock->setStaleLockTime(0);
+    if (m_lock->tryLock(0))
+        return listen();
+    if (m_lock->error() == QLockFile::LockFailedError)
+        return contactRunningInstance();
+    m_error = QStringLiteral("Clipwell cannot create its instance lock in %1.").arg(m_directory);
+    return Claim::failed;
+}
+
+bool SingleInstance::prepareDirectory()
+{
+    const QByteArray path = QFile::encodeName(m_directory);
+    if (::mkdir(path.constData(), 0700) != 0 && errno != EEXIST) {
+        m_error = QStringLiteral("Clipwell cannot create the folder %1: %2")
+                      .arg(m_directory, QString::fromLocal8Bit(std::strerror(errno)));
+        return false;
+    }
+    // In a shared temporary folder someone else could have made it first: use only a private folder
+    // of our own, never through a link.
+    struct stat info {};
+    if (::lstat(path.constData(), &info) != 0 || !S_ISDIR(info.st_mode) || info.st_uid != ::getuid() ||
+        (info.st_mode & 0077) != 0) {
+        m_error = QStringLiteral("Clipwell will not use %1: it must be a folder of your own that only you "
+                                 "can open.")
+                      .arg(m_directory);
+        return false;
+    }
+    return true;
+}
+
+SingleInstance::Claim SingleInstance::listen()
+{
+    // We hold the lock, so a socket file still there was left by an instance that crashed.
+    QLocalServer::removeServer(socketPath());
+    m_server.setSocketOptions(QLocalServer::UserAccessOption);
+    if (!m_server.listen(socketPath()))
+        // Still the instance; later launches just cannot reach it.
+        qWarning("Clipwell cannot listen on %s: %s", qPrintable(socketPath()),
+                 qPrintable(m_server.errorString()));
+    return Claim::primary;
+}
+
+SingleInstance::Claim SingleInstance::contactRunningInstance()
+{
+    const QDeadlineTimer deadline(contactTimeoutMs);
+    while (!deadline.hasExpired()) {
+        QLocalSocket socket;
+        socket.connectToServer(socketPath());
+        if (socket.waitForConnected(500)) {
+            socket.write(presentRequest);
+            socket.waitForBytesWritten(500);
+            while (socket.bytesAvailable() < presentReply.size() &&
+                   socket.waitForReadyRead(static_cast<int>(std::max<qint64>(deadline.remainingTime(), 1)))) {
+            }
+            if (socket.readAll().startsWith(presentReply))
+                return Claim::secondary;
+        }
+        QThread::msleep(100);
+    }
+    qint64 pid = 0;
+    QString host, application;
+    m_lock->getLockInfo(&pid, &host, &application);
+    m_error = QStringLiteral("Clipwell is already running (process %1) but does not answer.").arg(pid);
+    return Claim::failed;
+}
+
+void SingleInstance::answer(QLocalSocket* connection)
+{
+    connection->setParent(this);
+    connect(connection, &QLocalSocket::disconnected, connection, &QObject::deleteLater);
+    const auto readRequest = [this, connection] {
+        if (!connection->canReadLine())
+            return;
+        if (connection->readLine() == presentRequest) {
+            Q_EMIT presentRequested();
+            connection->write(presentReply);
+            connection->flush();
+        }
+        connection->disconnectFromServer();
+    };
+    connect(connection, &QLocalSocket::readyRead, connection, readRequest);
+    // The request may have arrived with the connection.
+    readRequest();
+}

@@ -1,0 +1,153 @@
+#include "ui/history/HistoryFilterMenu.h"
+
+#include "l10n/Localization.h"
+#include "ui/common/HistoryAppearance.h"
+#include "ui/history/HistoryFilterOptionList.h"
+#include "ui/common/Symbols.h"
+
+#include <QKeyEvent>
+#include <QPainter>
+#include <QPainterPath>
+
+namespace {
+
+constexpr QSize controlSize(116, 28);
+constexpr int leadingPadding = 12;
+constexpr int trailingPadding = 30;
+constexpr int chevronSize = 10;
+constexpr int chevronInset = 12;
+
+QList<std::optional<ClipboardKind>> makeOptions()
+{
+    QList<std::optional<ClipboardKind>> options{std::nullopt};
+    for (ClipboardKind kind : ClipboardKinds::allCases)
+        options.append(kind);
+    return options;
+}
+
+} // namespace
+
+HistoryFilterMenu::HistoryFilterMenu(QWidget* parent) : QAbstractButton(parent), m_options(makeOptions())
+{
+    setFixedSize(controlSize);
+    // Like the other sidebar buttons: reachable with Tab, but a click leaves no focus fill behind.
+    setFocusPolicy(Qt::TabFocus);
+    QFont labelFont = font();
+    labelFont.setPointSizeF(12);
+    setFont(labelFont);
+
+    m_list = new HistoryFilterOptionList(m_options, this);
+    connect(m_list, &HistoryFilterOptionList::highlightRequested, this,
+            &HistoryFilterMenu::setHighlightedIndex);
+    connect(m_list, &HistoryFilterOptionList::optionChosen, this, &HistoryFilterMenu::selectOption);
+    connect(m_list, &HistoryFilterOptionList::dismissed, this, [this] { setPresented(false); });
+    connect(this, &QAbstractButton::clicked, this, &HistoryFilterMenu::present);
+    connect(&AppLocalization::shared(), &AppLocalization::languageIdentifierChanged, this,
+            &HistoryFilterMenu::retranslate);
+    retranslate();
+}
+
+void HistoryFilterMenu::setSelection(std::optional<ClipboardKind> selection)
+{
+    if (m_selection == selection)
+        return;
+    m_selection = selection;
+    m_list->setSelection(selection);
+    retranslate();
+    Q_EMIT selectionChanged();
+}
+
+void HistoryFilterMenu::selectOption(int index)
+{
+    if (index < 0 || index >= m_options.size())
+        return;
+    setSelection(m_options[index]);
+    dismiss();
+}
+
+void HistoryFilterMenu::setHighlightedIndex(int index)
+{
+    index = std::clamp(index, 0, int(m_options.size()) - 1);
+    if (m_highlightedIndex == index)
+        return;
+    m_highlightedIndex = index;
+    m_list->setHighlightedIndex(index);
+    Q_EMIT highlightedIndexChanged();
+}
+
+void HistoryFilterMenu::present()
+{
+    const qsizetype current = m_options.indexOf(m_selection);
+    setHighlightedIndex(current < 0 ? 0 : int(current));
+    if (m_presented)
+        return;
+    setPresented(true);
+    m_list->popUp();
+}
+
+void HistoryFilterMenu::dismiss()
+{
+    if (m_list->isVisible())
+        m_list->close();
+    setPresented(false);
+}
+
+void HistoryFilterMenu::setPresented(bool presented)
+{
+    if (m_presented == presented)
+        return;
+    m_presented = presented;
+    update();
+    Q_EMIT presentedChanged();
+}
+
+QSize HistoryFilterMenu::sizeHint() const
+{
+    return controlSize;
+}
+
+void HistoryFilterMenu::retranslate()
+{
+    setText(m_selection ? ClipboardKinds::title(*m_selection) : L10n::text(L10n::Key::allTypes));
+    // The control's purpose and its current value, as a pop-up button is announced.
+    setAccessibleName(L10n::text(L10n::Key::contentType) + QStringLiteral(", ") + text());
+}
+
+void HistoryFilterMenu::keyPressEvent(QKeyEvent* event)
+{
+    // Space is QAbstractButton's; Return opens the list as it activates any focused button.
+    if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) &&
+        event->modifiers() == Qt::NoModifier) {
+        if (!event->isAutoRepeat())
+            click();
+        event->accept();
+        return;
+    }
+    QAbstractButton::keyPressEvent(event);
+}
+
+void HistoryFilterMenu::paintEvent(QPaintEvent*)
+{
+    QPainter painter(this);
+    painter.setRenderHint(QPainter::Antialiasing);
+    const QRectF bounds = rect();
+    QPainterPath capsule;
+    capsule.addRoundedRect(bounds, bounds.height() / 2, bounds.height() / 2);
+    // Keyboard focus and an open list show through the fill, as on the other sidebar buttons.
+    QColor fill = HistoryAppearance::card(this);
+    if (isDown() || m_presented)
+        fill = HistoryAppearance::hover(this);
+    else if (hasFocus())
+        fill = HistoryAppearance::selected(this);
+    painter.fillPath(capsule, fill);
+
+    const QColor primary = palette().color(QPalette::Active, QPalette::WindowText);
+    const QRect labelRect(leadingPadding, 0, std::max(0, width() - leadingPadding - trailingPadding),
+                          height());
+    painter.setPen(primary);
+    painter.drawText(labelRect, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine,
+                     fontMetrics().elidedText(text(), Qt::ElideRight, labelRect.width()));
+    painter.drawPixmap(
+        width() - chevronInset - chevronSize, (height() - chevronSize) / 2,
+        Symbols::pixmap(QStringLiteral("chevron.down"), chevronSize, devicePixelRatioF(), primary));
+}

@@ -1,0 +1,544 @@
+#include "shell/AppCoordinator.h"
+#include "app/AppModel.h"
+#include "shell/MainMenu.h"
+#include "app/Preferences.h"
+#include "shell/TerminationSignals.h"
+#include "l10n/Localization.h"
+#include "support/EntryBuilder.h"
+#include "support/FakePasteboard.h"
+#include "support/FakeWorkspace.h"
+#include "support/ManualDelayTimer.h"
+#include "ui/history/MainWindowController.h"
+
+#include <QLineEdit>
+#include <QMainWindow>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QPointer>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <QVBoxLayout>
+#include <csignal>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+class FakeStatusItem final : public StatusItem {
+public:
+    ~FakeStatusItem() override
+    {
+        if (onRemoved)
+            onRemoved();
+    }
+    void setToolTip(const QString& text) override { toolTip = text; }
+    void popUpMenu(std::unique_ptr<QMenu> popUp) override { menu = std::move(popUp); }
+    void click(Click click) { Q_EMIT clicked(click); }
+
+    QString toolTip;
+    std::unique_ptr<QMenu> menu;
+    std::function<void()> onRemoved;
+};
+
+// Items as "text shortcut", "-" for separators, "(off)" for disabled items.
+QString describe(const QMenu* menu)
+{
+    QStringList items;
+    for (const QAction* action : menu->actions()) {
+        QString item = action->isSeparator() ? u"-"_s : action->text();
+        if (!action->shortcut().isEmpty())
+            item += u' ' + action->shortcut().toString(QKeySequence::PortableText);
+        if (!action->isEnabled())
+            item += u" (off)"_s;
+        items.append(item);
+    }
+    return items.join(u" | "_s);
+}
+
+QString titles(const QList<ClipboardEntry>& entries)
+{
+    QStringList result;
+    for (const ClipboardEntry& entry : entries)
+        result.append(entry.title);
+    return result.join(u'|');
+}
+
+QString archiveState(const QString& directory)
+{
+    const HistoryRepository::LoadResult archive = HistoryRepository::read(directory);
+    return archive.error ? u"unreadable"_s : titles(archive.entries);
+}
+
+// A coordinator over doubles: a private archive folder, a fake status item, an alert that answers as
+// told and a terminate that only counts.
+struct Harness {
+    QTemporaryDir root;
+    Preferences preferences{root.filePath(u"Clipwell.conf"_s)};
+    QStringList systemLanguages{u"en-US"_s};
+    AppLocalization localization{preferences.languageStore(), [this] { return systemLanguages; }};
+    FakePasteboard pasteboard;
+    FakeWorkspace workspace;
+    QString directory = root.filePath(u"history"_s);
+    std::unique_ptr<AppModel> model;
+    QPointer<FakeStatusItem> status;
+    QStringList alerts;
+    AppCoordinator::QuitChoice choice = AppCoordinator::QuitChoice::returnToApp;
+    std::function<void()> duringAlert;
+    int dismissals = 0;
+    int terminations = 0;
+    std::unique_ptr<AppCoordinator> coordinator;
+
+    // realAlert: the coordinator's own modal alert instead of one that answers as told.
+    explicit Harness(bool paused = false, bool realAlert = false)
+    {
+        preferences.setBool(Preferences::Key::recordingPaused, paused);
+        pasteboard.setText(u"on the clipboard at launch"_s);
+        model = std::make_unique<AppModel>(pasteboard, workspace, preferences, directory,
+                                           std::make_unique<ManualDelayTimer>());
+        AppCoordinator::Desktop desktop;
+        desktop.makeStatusItem = [this] {
+            auto item = std::make_unique<FakeStatusItem>();
+            status = item.get();
+            return item;
+        };
+        if (!realAlert) {
+            desktop.askToQuitUnsaved = [this](const HistoryRepository::Error& error) {
+                alerts.append(error.localizedDescription());
+                if (duringAlert)
+                    duringAlert();
+                return choice;
+            };
+            desktop.dismissQuitAlert = [this] { ++dismissals; };
+        }
+        desktop.terminate = [this] { ++terminations; };
+        coordinator = std::make_unique<AppCoordinator>(*model, preferences, localization, desktop);
+    }
+
+    bool startAndLoad()
+    {
+        coordinator->start();
+        return QTest::qWaitFor([this] { return !model->isLoading(); }, 10000);
+    }
+
+    void copyText(const QString& text)
+    {
+        pasteboard.setText(text);
+        model->clipboard().poll();
+    }
+
+    // A copy that cannot be written: a file stands where the archive folder must be.
+    bool copyUnwritable()
+    {
+        copyText(u"latest"_s);
+        QFile inTheWay(directory);
+        return QDir(directory).removeRecursively() && inTheWay.open(QIODevice::WriteOnly);
+    }
+
+    QMainWindow* window() { return coordinator->mainWindow().window(); }
+    // A replaced bar may linger, hidden, until the event loop deletes it.
+    QMenuBar* menuBar()
+    {
+        for (QMenuBar* bar : window()->findChildren<QMenuBar*>()) {
+            if (!bar->isHidden())
+                return bar;
+        }
+        return nullptr;
+    }
+    QMenu* menu(int index) { return menuBar()->actions().at(index)->menu(); }
+};
+
+QAction* item(QMenu* menu, const QString& text)
+{
+    for (QAction* action : menu->actions()) {
+        if (action->text() == text)
+            return action;
+    }
+    return nullptr;
+}
+
+// Notices the unsaved-history alert coming up.
+class AlertWatch final : public QObject {
+public:
+    bool shown = false;
+    std::function<void()> onShown;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (event->type() == QEvent::Show && qobject_cast<QMessageBox*>(watched) &&
+            !std::exchange(shown, true) && onShown)
+            onShown();
+        return QObject::eventFilter(watched, event);
+    }
+};
+
+enum class Presenter { statusLeftClick, reopen, statusMenuItem, mainMenuItem };
+enum class QuitState { ready, loading, recovery, unwritable };
+
+} // namespace
+
+Q_DECLARE_METATYPE(Presenter)
+Q_DECLARE_METATYPE(QuitState)
+Q_DECLARE_METATYPE(AppCoordinator::QuitChoice)
+
+class TestAppCoordinator : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void initTestCase() { QStandardPaths::setTestModeEnabled(true); }
+
+    // A language change builds the bar anew and re-reads the tooltip.
+    void mainMenu_data()
+    {
+        QTest::addColumn<AppLanguage>("language");
+        QTest::addColumn<int>("menu");
+        QTest::addColumn<QString>("items");
+        QTest::addColumn<QString>("toolTip");
+
+        const QString english = u"Clipwell – clipboard history"_s;
+        QTest::newRow("application")
+            << AppLanguage::english << 0
+            << u"Clipwell: About Clipwell | - | Settings… Ctrl+, (off) | Open History "
+               "Ctrl+0 | - | Hide Clipwell Ctrl+H | - | Quit Clipwell Ctrl+Q"_s
+            << english;
+        QTest::newRow("edit")
+            << AppLanguage::english << 1
+            << u"Edit: Undo Ctrl+Z | Cut Ctrl+X | Copy Ctrl+C | Paste Ctrl+V | Select All Ctrl+A"_s
+            << english;
+        QTest::newRow("window") << AppLanguage::english << 2 << u"Window: Minimize Ctrl+M | Close Ctrl+W"_s
+                                << english;
+        QTest::newRow("application in Chinese") << AppLanguage::simplifiedChinese << 0
+                                                << u"Clipwell: 关于 Clipwell | - | 设置… Ctrl+, (off) | "
+                                                   u"打开历史记录 Ctrl+0 | - | 隐藏 Clipwell Ctrl+H | "
+                                                   "- | 退出 Clipwell Ctrl+Q"_s
+                                                << u"Clipwell – 剪贴板历史"_s;
+        QTest::newRow("edit in Chinese")
+            << AppLanguage::simplifiedChinese << 1
+            << u"编辑: 撤销 Ctrl+Z | 剪切 Ctrl+X | 复制 Ctrl+C | 粘贴 Ctrl+V | 全选 Ctrl+A"_s
+            << u"Clipwell – 剪贴板历史"_s;
+    }
+
+    void mainMenu()
+    {
+        QFETCH(AppLanguage, language);
+        QFETCH(int, menu);
+        QFETCH(QString, items);
+        QFETCH(QString, toolTip);
+        Harness h;
+        QVERIFY(h.startAndLoad());
+        const QPointer<QMenuBar> before = h.menuBar();
+        if (language != AppLanguage::english) {
+            h.localization.select(language);
+            QVERIFY(h.menuBar() != before);
+        }
+        QCOMPARE(h.menuBar()->actions().size(), 3);
+        QCOMPARE(h.menuBar()->actions().at(menu)->text() + u": "_s + describe(h.menu(menu)), items);
+        QCOMPARE(h.status->toolTip, toolTip);
+    }
+
+    // The system's languages are read again on a locale change and when Clipwell becomes active.
+    void systemLanguageIsRefreshed_data()
+    {
+        QTest::addColumn<bool>("byActivation");
+        QTest::newRow("locale change") << false;
+        QTest::newRow("application activated") << true;
+    }
+
+    void systemLanguageIsRefreshed()
+    {
+        QFETCH(bool, byActivation);
+        Harness h;
+        QVERIFY(h.startAndLoad());
+        QCOMPARE(h.localization.languageIdentifier(), u"en"_s);
+
+        h.systemLanguages = {u"zh-Hans-CN"_s};
+        if (byActivation) {
+            Q_EMIT qGuiApp->applicationStateChanged(Qt::ApplicationInactive);
+            QCOMPARE(h.localization.languageIdentifier(), u"en"_s);
+            Q_EMIT qGuiApp->applicationStateChanged(Qt::ApplicationActive);
+        } else {
+            QEvent change(QEvent::LocaleChange);
+            QCoreApplication::sendEvent(qApp, &change);
+        }
+        QCOMPARE(h.localization.languageIdentifier(), u"zh-Hans"_s);
+        QCOMPARE(h.status->toolTip, u"Clipwell – 剪贴板历史"_s);
+    }
+
+    void presentsTheHistoryWindow_data()
+    {
+        QTest::addColumn<Presenter>("presenter");
+        QTest::newRow("status item left click") << Presenter::statusLeftClick;
+        QTest::newRow("launched again") << Presenter::reopen;
+        QTest::newRow("status menu") << Presenter::statusMenuItem;
+        QTest::newRow("main menu") << Presenter::mainMenuItem;
+    }
+
+    void presentsTheHistoryWindow()
+    {
+        QFETCH(Presenter, presenter);
+        Harness h;
+        QVERIFY(h.startAndLoad());
+        QVERIFY(h.window()->isVisible());
+        QAction* hide = item(h.menu(0), u"Hide Clipwell"_s);
+        QVERIFY(hide);
+        hide->trigger();
+        QVERIFY(!h.window()->isVisible());
+
+        switch (presenter) {
+        case Presenter::statusLeftClick:
+            h.status->click(StatusItem::Click::left);
+            QVERIFY(!h.status->menu);
+            break;
+        case Presenter::reopen:
+            h.coordinator->handleReopen();
+            break;
+        case Presenter::statusMenuItem:
+            h.status->click(StatusItem::Click::right);
+            QVERIFY(h.status->menu);
+            h.status->menu->actions().at(0)->trigger();
+            break;
+        case Presenter::mainMenuItem:
+            item(h.menu(0), u"Open History"_s)->trigger();
+            break;
+        }
+        QVERIFY(h.window()->isVisible());
+    }
+
+    void statusMenuFollowsRecordingState_data()
+    {
+        QTest::addColumn<bool>("paused");
+        QTest::addColumn<QString>("menu");
+        QTest::addColumn<QString>("afterToggle");
+
+        QTest::newRow("recording")
+            << false << u"Open History | Pause Recording | - | Settings… (off) | - | Quit Clipwell"_s
+            << u"Resume Recording"_s;
+        QTest::newRow("paused")
+            << true << u"Open History | Resume Recording | - | Settings… (off) | - | Quit Clipwell"_s
+            << u"Pause Recording"_s;
+    }
+
+    void statusMenuFollowsRecordingState()
+    {
+        QFETCH(bool, paused);
+        QFETCH(QString, menu);
+        QFETCH(QString, afterToggle);
+        Harness h(paused);
+        QVERIFY(h.startAndLoad());
+
+        h.status->click(StatusItem::Click::right);
+        QVERIFY(h.status->menu);
+        QCOMPARE(describe(h.status->menu.get()), menu);
+        h.status->menu->actions().at(1)->trigger();
+        QCOMPARE(h.model->recordingPaused(), !paused);
+        QCOMPARE(h.preferences.boolValue(Preferences::Key::recordingPaused), !paused);
+        QCOMPARE(h.pasteboard.observing(), paused);
+
+        h.status->click(StatusItem::Click::right);
+        QCOMPARE(h.status->menu->actions().at(1)->text(), afterToggle);
+    }
+
+    void quitFlow_data()
+    {
+        QTest::addColumn<QuitState>("state");
+        QTest::addColumn<AppCoordinator::QuitChoice>("choice");
+        QTest::addColumn<bool>("alerted");
+        QTest::addColumn<bool>("terminated");
+        QTest::addColumn<QString>("archive");
+
+        const auto back = AppCoordinator::QuitChoice::returnToApp;
+        const auto quit = AppCoordinator::QuitChoice::quitAnyway;
+        QTest::newRow("unsaved copy is written") << QuitState::ready << back << false << true << u"latest"_s;
+        QTest::newRow("loading writes nothing")
+            << QuitState::loading << back << false << true << u"archived"_s;
+        QTest::newRow("recovery writes nothing")
+            << QuitState::recovery << back << false << true << u"unreadable"_s;
+        QTest::newRow("unwritable, return") << QuitState::unwritable << back << true << false << QString();
+        QTest::newRow("unwritable, quit anyway")
+            << QuitState::unwritable << quit << true << true << QString();
+    }
+
+    void quitFlow()
+    {
+        QFETCH(QuitState, state);
+        QFETCH(bool, terminated);
+        QFETCH(AppCoordinator::QuitChoice, choice);
+        QFETCH(bool, alerted);
+        QFETCH(QString, archive);
+        Harness h;
+        h.choice = choice;
+        if (state == QuitState::loading) {
+            // Never started, so still loading when the quit comes.
+            QVERIFY(!HistoryRepository::write(h.directory, {makeEntry(u"archived"_s, 10)}));
+        } else {
+            if (state == QuitState::recovery) {
+                QVERIFY(QDir().mkpath(h.directory));
+                QFile damaged(h.directory + u"/history.plist"_s);
+                QVERIFY(damaged.open(QIODevice::WriteOnly));
+                damaged.write("damaged");
+            }
+            QVERIFY(h.startAndLoad());
+            if (state == QuitState::unwritable)
+                QVERIFY(h.copyUnwritable());
+            else
+                h.copyText(u"latest"_s);
+        }
+
+        QCOMPARE(h.coordinator->requestQuit(), terminated);
+        QCOMPARE(h.alerts.size(), alerted ? 1 : 0);
+        if (!h.alerts.isEmpty())
+            QVERIFY2(h.alerts.first().contains(u"a file is in the way"_s), qPrintable(h.alerts.first()));
+        QCOMPARE(h.terminations, terminated ? 1 : 0);
+        QCOMPARE(archiveState(h.directory), archive);
+        // Returning keeps everything running, so a later quit tries again.
+        QCOMPARE(h.status.isNull(), terminated);
+        if (!terminated) {
+            QCOMPARE(titles(h.model->entries()), u"latest"_s);
+            QVERIFY(h.pasteboard.observing());
+            QVERIFY(!h.coordinator->requestQuit());
+            QCOMPARE(h.alerts.size(), 2);
+        }
+    }
+
+    // A logout or shutdown never waits on the alert: the second termination signal quits.
+    void terminationSignalsDuringTheAlert_data()
+    {
+        QTest::addColumn<bool>("signalAsks");
+        QTest::addColumn<int>("signalsDuringAlert");
+        QTest::addColumn<bool>("terminated");
+
+        QTest::newRow("one signal asks") << true << 0 << false;
+        QTest::newRow("second signal quits") << true << 1 << true;
+        QTest::newRow("quit item, one signal") << false << 1 << false;
+        QTest::newRow("quit item, two signals") << false << 2 << true;
+    }
+
+    void terminationSignalsDuringTheAlert()
+    {
+        QFETCH(bool, signalAsks);
+        QFETCH(int, signalsDuringAlert);
+        QFETCH(bool, terminated);
+        Harness h;
+        QVERIFY(h.startAndLoad());
+        QVERIFY(h.copyUnwritable());
+        h.duringAlert = [&] {
+            for (int i = 0; i < signalsDuringAlert; ++i)
+                h.coordinator->terminationSignalReceived();
+        };
+
+        if (signalAsks)
+            h.coordinator->terminationSignalReceived();
+        else
+            QCOMPARE(h.coordinator->requestQuit(), terminated);
+        QCOMPARE(h.alerts.size(), 1);
+        QCOMPARE(h.dismissals, terminated ? 1 : 0);
+        QCOMPARE(h.terminations, terminated ? 1 : 0);
+        QCOMPARE(h.status.isNull(), terminated);
+        if (!terminated) {
+            // The count starts again with the next quit.
+            h.duringAlert = nullptr;
+            h.coordinator->terminationSignalReceived();
+            QCOMPARE(h.alerts.size(), 2);
+            QCOMPARE(h.terminations, 0);
+        }
+    }
+
+    // The real signals and the real alert: the second signal arrives inside the alert's modal loop.
+    void secondSignalClosesTheOpenAlert_data()
+    {
+        QTest::addColumn<bool>("bothPending");
+        QTest::newRow("raised while the alert is open") << false;
+        QTest::newRow("both raised before it opens") << true;
+    }
+
+    void secondSignalClosesTheOpenAlert()
+    {
+        QFETCH(bool, bothPending);
+        Harness h(false, true);
+        QVERIFY(h.startAndLoad());
+        QVERIFY(h.copyUnwritable());
+        TerminationSignals terminationSignals;
+        QVERIFY(terminationSignals.isActive());
+        connect(&terminationSignals, &TerminationSignals::received, h.coordinator.get(),
+                &AppCoordinator::terminationSignalReceived);
+        AlertWatch alert;
+        if (!bothPending)
+            alert.onShown = [] { ::raise(SIGTERM); };
+        qApp->installEventFilter(&alert);
+        // Rather than hang, a failing build closes the alerts itself.
+        bool closedByTest = false;
+        QTimer watchdog;
+        connect(&watchdog, &QTimer::timeout, this, [&] {
+            if (auto* open = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+                closedByTest = true;
+                open->done(QDialog::Rejected);
+            }
+        });
+        watchdog.start(10000);
+
+        ::raise(SIGTERM);
+        if (bothPending)
+            ::raise(SIGTERM);
+        QTRY_VERIFY_WITH_TIMEOUT(h.terminations == 1 || closedByTest, 30000);
+        QVERIFY(alert.shown);
+        QVERIFY(!closedByTest);
+        QVERIFY(h.status.isNull());
+    }
+
+    void stopTearsDownInOrder()
+    {
+        Harness h;
+        QVERIFY(h.startAndLoad());
+        QVERIFY(h.pasteboard.observing());
+        bool monitorStoppedFirst = false;
+        h.status->onRemoved = [&] { monitorStoppedFirst = !h.pasteboard.observing(); };
+        const QPointer<QMenuBar> bar = h.menuBar();
+
+        h.coordinator->stop();
+        QVERIFY(h.status.isNull());
+        QVERIFY(monitorStoppedFirst);
+        QVERIFY(!h.coordinator->statusItem());
+        h.localization.select(AppLanguage::simplifiedChinese);
+        QCOMPARE(h.menuBar(), bar.data());
+        QCOMPARE(h.terminations, 0);
+    }
+
+    // Edit items act on whatever field has the focus, like the first responder.
+    void editItemsActOnTheFocusedField_data()
+    {
+        QTest::addColumn<QStringList>("items");
+        QTest::addColumn<QString>("text");
+
+        QTest::newRow("cut") << QStringList{u"Select All"_s, u"Cut"_s} << QString();
+        QTest::newRow("undo") << QStringList{u"Select All"_s, u"Cut"_s, u"Undo"_s} << u"hello"_s;
+        QTest::newRow("copy and paste")
+            << QStringList{u"Select All"_s, u"Copy"_s, u"Paste"_s, u"Paste"_s} << u"hellohello"_s;
+    }
+
+    void editItemsActOnTheFocusedField()
+    {
+        QFETCH(QStringList, items);
+        QFETCH(QString, text);
+        Harness h;
+        std::unique_ptr<QMenuBar> bar(MainMenu::build(h.localization, {}));
+        QWidget window;
+        auto* field = new QLineEdit(u"hello"_s, &window);
+        (new QVBoxLayout(&window))->addWidget(field);
+        window.show();
+        QApplication::setActiveWindow(&window);
+        QVERIFY(QTest::qWaitForWindowActive(&window));
+        field->setFocus();
+        QTRY_COMPARE(QApplication::focusWidget(), field);
+
+        QMenu* edit = bar->actions().at(1)->menu();
+        for (const QString& name : items)
+            item(edit, name)->trigger();
+        QCOMPARE(field->text(), text);
+    }
+};
+
+QTEST_MAIN(TestAppCoordinator)
+#include "tst_appcoordinator.moc"
