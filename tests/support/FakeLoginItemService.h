@@ -16,28 +16,16 @@ public:
     QStringList calls;
 
     Status status() const override { return currentStatus; }
-
-    std::optional<AppError> registerItem() override
-    {
-        calls.append(QStringLiteral("register"));
-        return finishCall(registerFailure);
-    }
-
-    std::optional<AppError> unregisterItem() override
-    {
-        calls.append(QStringLiteral("unregister"));
-        return finishCall(unregisterFailure);
-    }
-
+    std::optional<AppError> registerItem() override { return call("register", registerFailure); }
+    std::optional<AppError> unregisterItem() override { return call("unregister", unregisterFailure); }
     void openSystemSettingsLoginItems() override { calls.append(QStringLiteral("openSettings")); }
 
 private:
-    std::optional<AppError> finishCall(const QString& failure)
+    std::optional<AppError> call(const char* name, const QString& failure)
     {
+        calls.append(QLatin1StringView(name));
         if (statusAfterCall)
             currentStatus = *statusAfterCall;
-        if (failure.isEmpty())
-            return std::nullopt;
-        return AppError::fixed(failure);
+        return failure.isEmpty() ? std::nullopt : std::optional<AppError>(AppError::fixed(failure));
     }
 };

@@ -24,16 +24,13 @@ public:
 
     std::optional<QString> applicationURL(const QString& bundleIdentifier) const override
     {
-        if (const auto found = installedByIdentifier.constFind(bundleIdentifier);
-            found != installedByIdentifier.cend())
-            return *found;
-        return std::nullopt;
+        const auto found = installedByIdentifier.constFind(bundleIdentifier);
+        return found == installedByIdentifier.cend() ? std::nullopt : std::optional<QString>(*found);
     }
 
     QList<RunningApplication> runningApplications() const override
     {
-        ++runningApplicationScans;
-        return running;
+        return ++runningApplicationScans, running;
     }
 
     QStringList installedApplicationURLs(const QString& name) const override
