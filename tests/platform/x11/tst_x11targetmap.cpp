@@ -15,22 +15,14 @@ using namespace PasteboardType;
 
 namespace {
 
-QList<QByteArray> split(const char* targets)
-{
-    return QByteArray(targets).split(' ');
-}
-
-QByteArray utf16(const QString& text)
-{
+const auto split = [](const char* targets) { return QByteArray(targets).split(' '); };
+const auto utf16 = [](const QString& text) {
     return QByteArray(reinterpret_cast<const char*>(text.utf16()), text.size() * 2);
-}
-
+};
 // Text goes under every target it is read from.
-Targets textAs(const QByteArray& text)
-{
-    return {{"text/plain;charset=utf-8", text}, {"UTF8_STRING", text}, {"text/plain", text}};
-}
-
+const auto textAs = [](const QByteArray& text) {
+    return Targets{{"text/plain;charset=utf-8", text}, {"UTF8_STRING", text}, {"text/plain", text}};
+};
 const Items oneURL{{{url}, {{url, "https://example.com"}}}};
 
 } // namespace

@@ -100,10 +100,8 @@ private Q_SLOTS:
 
         const auto app = [this](const QString& name, const QString& id, qint64 pid,
                                 const QString& file = {}) {
-            RunningApplication application{name, id, pid, true};
-            if (!file.isEmpty())
-                application.bundleURL = desktopFile(file);
-            return OptionalApp(application);
+            return OptionalApp(
+                {name, id, pid, true, file.isEmpty() ? std::nullopt : std::optional(desktopFile(file))});
         };
         const QByteArray editor("editor\0ExampleEditor\0", 21);
         QTest::newRow("StartupWMClass names the entry")
