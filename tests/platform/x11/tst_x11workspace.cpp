@@ -141,11 +141,11 @@ private Q_SLOTS:
     void runningApplications()
     {
         const QByteArray editor("editor\0ExampleEditor\0", 21), tool("tool\0Tool\0", 10);
-        const QByteArray helper("helper\0Helper\0", 14), calc("calc\0Calc\0", 10), none;
+        const QByteArray helper("helper\0Helper\0", 14), calc("calc\0Calc\0", 10);
         QList<xcb_window_t> windows;
         windows << makeWindow(editor, 102, true) << makeWindow(editor, 100) << makeWindow(helper, 103)
                 << makeWindow(editor, 101) << makeWindow(tool, 104) << makeWindow(tool, 104)
-                << makeWindow(none, 0) << makeWindow(calc, 105);
+                << makeWindow({}, 0) << makeWindow(tool, 107, true) << makeWindow(calc, 105);
         xcb_destroy_window(m_connection, windows.last());
         set(m_root, "_NET_CLIENT_LIST", XCB_ATOM_WINDOW, windows);
         QLocale::setDefault(QLocale(u"en_US"_s));
@@ -154,6 +154,7 @@ private Q_SLOTS:
             {u"Example Editor"_s, u"org.example.Editor"_s, 102, true, desktopFile(u"org.example.Editor"_s)},
             {u"Example Editor"_s, u"helper"_s, 103, false, desktopFile(u"helper"_s)},
             {u"Tool"_s, u"Tool"_s, 104, true, std::nullopt},
+            {u"Tool"_s, u"Tool"_s, 107, false, std::nullopt},
         };
         QCOMPARE(workspace().runningApplications(), expected);
         for (const xcb_window_t window : windows.first(windows.size() - 1))
