@@ -113,7 +113,6 @@ private Q_SLOTS:
         QTest::newRow("not found anywhere")
             << none << u"Alpha"_s << Installed() << Running() << ByName() << none << 1 << 1;
     }
-
     void applicationURL()
     {
         QFETCH(std::optional<QString>, bundleIdentifier);
@@ -143,7 +142,6 @@ private Q_SLOTS:
         QTest::newRow("an application without an icon is asked once") << u"org.plain"_s << false << 1;
         QTest::newRow("unresolved: no icon to load") << u"org.unknown"_s << false << 0;
     }
-
     void icon()
     {
         QFETCH(QString, identifier);
@@ -169,7 +167,6 @@ private Q_SLOTS:
         QTest::newRow("128 kept") << 128 << false;
         QTest::newRow("the 129th pushes one out") << 129 << true;
     }
-
     void iconsCachedPerApplication()
     {
         QFETCH(int, applications);
@@ -196,7 +193,6 @@ private Q_SLOTS:
         QTest::newRow("no cache installed: the kind symbol")
             << std::optional<QString>(u"org.painted"_s) << false << false;
     }
-
     void view()
     {
         QFETCH(std::optional<QString>, bundleIdentifier);

@@ -1,67 +1,34 @@
-#include "app/AppModel.h"
 #include "l10n/Localization.h"
-#include "app/Preferences.h"
-#include "support/EntryBuilder.h"
-#include "support/FakePasteboard.h"
-#include "support/FakeWorkspace.h"
-#include "support/ManualDelayTimer.h"
-#include "ui/history/ClearHistoryDialog.h"
+#include "support/UiHarness.h"
 #include "ui/common/ClipboardEmptyState.h"
 #include "ui/common/HistoryButton.h"
+#include "ui/history/ClearHistoryDialog.h"
 #include "ui/history/HistoryFilterMenu.h"
 #include "ui/history/HistoryListView.h"
 #include "ui/history/HistorySearchField.h"
 #include "ui/history/HistorySidebar.h"
 
-#include <QFile>
 #include <QLabel>
 #include <QLineEdit>
 #include <QStandardPaths>
-#include <QTemporaryDir>
-#include <QTest>
 
 using namespace Qt::StringLiterals;
 
 namespace {
 
-enum class Archive { entries, empty, damaged };
-
-struct Harness {
-    QTemporaryDir root;
-    Preferences preferences{root.filePath(u"Clipwell.conf"_s)};
-    FakePasteboard pasteboard;
-    FakeWorkspace workspace;
-    std::unique_ptr<AppModel> model;
-    ManualDelayTimer* loadingDelay = nullptr;
+struct Harness : ModelHome {
+    ManualDelayTimer* loadingDelay = new ManualDelayTimer;
     std::unique_ptr<HistorySidebar> sidebar;
     int settingsOpened = 0;
 
-    explicit Harness(const QList<ClipboardEntry>& entries, Archive archive = Archive::entries)
+    explicit Harness(const QList<ClipboardEntry>& entries, const QByteArray& archive = {})
+        : ModelHome(entries, archive)
     {
-        const QString directory = root.filePath(u"history"_s);
-        if (archive == Archive::entries)
-            HistoryRepository::write(directory, entries);
-        if (archive == Archive::damaged) {
-            QDir().mkpath(directory);
-            QFile file(directory + u"/history.plist"_s);
-            file.open(QIODevice::WriteOnly);
-            file.write("not an archive");
-        }
-        model = std::make_unique<AppModel>(pasteboard, workspace, preferences, directory,
-                                           std::make_unique<ManualDelayTimer>());
-        auto delay = std::make_unique<ManualDelayTimer>();
-        loadingDelay = delay.get();
         sidebar = std::make_unique<HistorySidebar>(
-            *model, [this] { ++settingsOpened; }, nullptr, std::move(delay),
+            *model, [this] { ++settingsOpened; }, nullptr, std::unique_ptr<DelayTimer>(loadingDelay),
             std::make_unique<ManualDelayTimer>());
         sidebar->resize(420, 700);
         sidebar->show();
-    }
-
-    bool load()
-    {
-        model->start();
-        return QTest::qWaitFor([this] { return !model->isLoading(); }, 10000);
     }
 };
 
@@ -88,32 +55,31 @@ private Q_SLOTS:
     void listAreaStates_data()
     {
         QTest::addColumn<int>("count");
-        QTest::addColumn<Archive>("archive");
+        QTest::addColumn<QByteArray>("archive");
         QTest::addColumn<QString>("query");
         QTest::addColumn<HistorySidebar::ListState>("state");
         QTest::addColumn<QString>("message");
         QTest::addColumn<QString>("countText");
 
-        QTest::newRow("empty history") << 0 << Archive::empty << QString() << HistorySidebar::ListState::empty
+        QTest::newRow("empty history") << 0 << QByteArray() << QString() << HistorySidebar::ListState::empty
                                        << L10n::text(L10n::Key::historyEmpty) << u"0 items"_s;
-        QTest::newRow("one entry") << 1 << Archive::entries << QString() << HistorySidebar::ListState::list
+        QTest::newRow("one entry") << 1 << QByteArray() << QString() << HistorySidebar::ListState::list
                                    << QString() << u"1 item"_s;
-        QTest::newRow("several entries") << 3 << Archive::entries << QString()
-                                         << HistorySidebar::ListState::list << QString() << u"3 items"_s;
-        QTest::newRow("query matches one") << 3 << Archive::entries << u"entry 2"_s
+        QTest::newRow("several entries")
+            << 3 << QByteArray() << QString() << HistorySidebar::ListState::list << QString() << u"3 items"_s;
+        QTest::newRow("query matches one") << 3 << QByteArray() << u"entry 2"_s
                                            << HistorySidebar::ListState::list << QString() << u"1 item"_s;
         QTest::newRow("query matches none")
-            << 3 << Archive::entries << u"zebra"_s << HistorySidebar::ListState::empty
+            << 3 << QByteArray() << u"zebra"_s << HistorySidebar::ListState::empty
             << L10n::text(L10n::Key::noMatches) << u"0 items"_s;
         QTest::newRow("unreadable archive")
-            << 0 << Archive::damaged << QString() << HistorySidebar::ListState::unavailable
+            << 0 << QByteArray("not an archive") << QString() << HistorySidebar::ListState::unavailable
             << L10n::text(L10n::Key::historyUnavailable) << u"0 items"_s;
     }
-
     void listAreaStates()
     {
         QFETCH(int, count);
-        QFETCH(Archive, archive);
+        QFETCH(QByteArray, archive);
         QFETCH(QString, query);
         QFETCH(HistorySidebar::ListState, state);
         QFETCH(QString, message);
@@ -152,26 +118,6 @@ private Q_SLOTS:
         QCOMPARE(slow.sidebar->listState(), HistorySidebar::ListState::list);
     }
 
-    void theFirstFocusWaitsForTheHistory_data()
-    {
-        QTest::addColumn<int>("count");
-        QTest::addColumn<bool>("listFocused");
-        QTest::newRow("entries: the list") << 2 << true;
-        QTest::newRow("empty: the search field") << 0 << false;
-    }
-
-    void theFirstFocusWaitsForTheHistory()
-    {
-        QFETCH(int, count);
-        QFETCH(bool, listFocused);
-        Harness h(entries(count), count ? Archive::entries : Archive::empty);
-        h.sidebar->activateWindow();
-        QVERIFY(QTest::qWaitForWindowActive(h.sidebar.get()));
-        QVERIFY(h.load());
-        QTRY_COMPARE(h.sidebar->listView()->hasFocus(), listFocused);
-        QCOMPARE(h.sidebar->searchField()->isInputFocused(), !listFocused);
-    }
-
     void clearingAsksFirst_data()
     {
         QTest::addColumn<int>("answer");
@@ -180,7 +126,6 @@ private Q_SLOTS:
         QTest::newRow("Return on the default keeps it") << int(Qt::Key_Return) << 3;
         QTest::newRow("Clear History clears it") << 0 << 0;
     }
-
     void clearingAsksFirst()
     {
         QFETCH(int, answer);
@@ -192,15 +137,6 @@ private Q_SLOTS:
         ClearHistoryDialog* dialog = h.sidebar->clearConfirmation();
         QVERIFY(dialog);
         QVERIFY(QTest::qWaitForWindowExposed(dialog));
-        const Qt::WindowFlags flags = dialog->windowFlags();
-        QCOMPARE(flags & Qt::WindowType_Mask, Qt::Dialog);
-        QVERIFY(flags.testFlag(Qt::CustomizeWindowHint));
-        QVERIFY(!flags.testAnyFlags(Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint));
-        QCOMPARE(dialog->minimumSize(), dialog->maximumSize());
-        QCOMPARE(dialog->questionLabel()->text(), L10n::text(L10n::Key::clearConfirmation));
-        QCOMPARE(dialog->explanationLabel()->text(), L10n::text(L10n::Key::clearExplanation));
-        QCOMPARE(dialog->clearButton()->text(), L10n::text(L10n::Key::clearHistory));
-        QCOMPARE(dialog->clearButton()->kind(), HistoryButtonStyle::Kind::destructive);
         QCOMPARE(dialog->focusWidget(), dialog->cancelButton());
 
         if (answer)
@@ -211,40 +147,47 @@ private Q_SLOTS:
         QCOMPARE(h.model->entries().size(), remaining);
     }
 
-    // The field and the list read as one column: Down enters the list, Up on its first row leaves it.
-    void arrowsCrossBetweenFieldAndList_data()
+    // The first focus waits for the history: the list if it has rows, else the field. Then the field
+    // and the list read as one column: Down enters the list, Up on its first row leaves it.
+    void focusAndArrows_data()
     {
+        QTest::addColumn<int>("count");
         QTest::addColumn<int>("selected");
-        QTest::addColumn<bool>("fromField");
+        QTest::addColumn<QString>("from");
         QTest::addColumn<int>("key");
         QTest::addColumn<bool>("listFocused");
         QTest::addColumn<int>("selectedAfter");
-        QTest::newRow("Down enters at the selection") << 1 << true << int(Qt::Key_Down) << true << 1;
+        QTest::newRow("first focus: the list") << 2 << 0 << QString() << 0 << true << 0;
+        QTest::newRow("first focus, empty: the field") << 0 << -1 << QString() << 0 << false << -1;
+        QTest::newRow("Down enters at the selection")
+            << 3 << 1 << u"field"_s << int(Qt::Key_Down) << true << 1;
         QTest::newRow("Down without a selection picks the first row")
-            << -1 << true << int(Qt::Key_Down) << true << 0;
-        QTest::newRow("Up on the first row leaves") << 0 << false << int(Qt::Key_Up) << false << 0;
-        QTest::newRow("Up further down moves up") << 2 << false << int(Qt::Key_Up) << true << 1;
+            << 3 << -1 << u"field"_s << int(Qt::Key_Down) << true << 0;
+        QTest::newRow("Up on the first row leaves") << 3 << 0 << u"list"_s << int(Qt::Key_Up) << false << 0;
+        QTest::newRow("Up further down moves up") << 3 << 2 << u"list"_s << int(Qt::Key_Up) << true << 1;
     }
-
-    void arrowsCrossBetweenFieldAndList()
+    void focusAndArrows()
     {
+        QFETCH(int, count);
         QFETCH(int, selected);
-        QFETCH(bool, fromField);
+        QFETCH(QString, from);
         QFETCH(int, key);
         QFETCH(bool, listFocused);
         QFETCH(int, selectedAfter);
-        Harness h(entries(3));
+        Harness h(entries(count));
         h.sidebar->activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(h.sidebar.get()));
         QVERIFY(h.load());
-        h.model->setSelection(selected < 0 ? QUuid() : h.model->entries().at(selected).id);
-        QWidget* from =
-            fromField ? h.sidebar->searchField()->lineEdit() : static_cast<QWidget*>(h.sidebar->listView());
-        from->setFocus();
-        QTest::keyClick(from, Qt::Key(key));
-        QCOMPARE(h.sidebar->listView()->hasFocus(), listFocused);
+        QWidget* list = h.sidebar->listView();
+        if (key) {
+            h.model->setSelection(selected < 0 ? QUuid() : h.model->entries().at(selected).id);
+            QWidget* widget = from == u"field" ? h.sidebar->searchField()->lineEdit() : list;
+            widget->setFocus();
+            QTest::keyClick(widget, Qt::Key(key));
+        }
+        QTRY_COMPARE(list->hasFocus(), listFocused);
         QCOMPARE(h.sidebar->searchField()->isInputFocused(), !listFocused);
-        QCOMPARE(h.model->selection(), h.model->entries().at(selectedAfter).id);
+        QCOMPARE(h.model->selection(), selectedAfter < 0 ? QUuid() : h.model->entries().at(selectedAfter).id);
     }
 
     void searchAndFilterFollowTheModelBothWays()

@@ -28,7 +28,9 @@ class TestSidebarControls : public QObject {
 private Q_SLOTS:
     void initTestCase() { AppLocalization::shared().select(AppLanguage::english); }
 
-    void clearButtonFollowsText_data()
+    // The clear button shows while there is text, set or typed; Escape empties the field, or passes on
+    // when it is empty.
+    void clearButtonAndEscape_data()
     {
         QTest::addColumn<QString>("text");
         QTest::addColumn<bool>("visible");
@@ -36,8 +38,7 @@ private Q_SLOTS:
         QTest::newRow("letter") << u"a"_s << true;
         QTest::newRow("only a space") << u" "_s << true;
     }
-
-    void clearButtonFollowsText()
+    void clearButtonAndEscape()
     {
         QFETCH(QString, text);
         QFETCH(bool, visible);
@@ -48,6 +49,11 @@ private Q_SLOTS:
         field.setText({});
         QTest::keyClicks(field.lineEdit(), text);
         QCOMPARE(field.clearButton()->isVisibleTo(&field), visible);
+        QKeyEvent escape(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
+        QCoreApplication::sendEvent(field.lineEdit(), &escape);
+        QCOMPARE(field.text(), QString());
+        QCOMPARE(escape.isAccepted(), visible);
+        QVERIFY(!field.clearButton()->isVisibleTo(&field));
     }
 
     void clearButtonEmptiesAndKeepsTypingFocus()
@@ -67,26 +73,6 @@ private Q_SLOTS:
         QCOMPARE(changes.count(), 1);
         QVERIFY(field->isInputFocused());
         QVERIFY(!field->clearButton()->isVisible());
-    }
-
-    void escapeInTheInput_data()
-    {
-        QTest::addColumn<QString>("text");
-        QTest::addColumn<bool>("handled");
-        QTest::newRow("with text empties it") << u"query"_s << true;
-        QTest::newRow("empty passes it on") << QString() << false;
-    }
-
-    void escapeInTheInput()
-    {
-        QFETCH(QString, text);
-        QFETCH(bool, handled);
-        HistorySearchField field;
-        field.setText(text);
-        QKeyEvent escape(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
-        QCoreApplication::sendEvent(field.lineEdit(), &escape);
-        QCOMPARE(field.text(), QString());
-        QCOMPARE(escape.isAccepted(), handled);
     }
 
     void settingTheSameTextKeepsTheCursor()
@@ -124,7 +110,6 @@ private Q_SLOTS:
         QTest::newRow("image, return") << 2 << u"return"_s << 3;
         QTest::newRow("file, click") << 3 << u"click"_s << 4;
     }
-
     void openingHighlightsTheSelection()
     {
         QFETCH(int, selection);
@@ -144,26 +129,32 @@ private Q_SLOTS:
         QCOMPARE(menu.optionList()->highlightedIndex(), highlighted);
     }
 
-    void keysInTheOptionList_data()
+    // In the open list, link selected (row 2): keys, a click or hover on a row, or a row out of range.
+    void optionList_data()
     {
         QTest::addColumn<int>("start");
-        QTest::addColumn<int>("key");
+        QTest::addColumn<QString>("action");
         QTest::addColumn<int>("highlighted");
         QTest::addColumn<int>("selection");
         QTest::addColumn<bool>("open");
-        QTest::newRow("down") << 0 << int(Qt::Key_Down) << 1 << 1 << true;
-        QTest::newRow("down on the last") << 4 << int(Qt::Key_Down) << 4 << 1 << true;
-        QTest::newRow("up") << 3 << int(Qt::Key_Up) << 2 << 1 << true;
-        QTest::newRow("up on the first") << 0 << int(Qt::Key_Up) << 0 << 1 << true;
-        QTest::newRow("return selects") << 0 << int(Qt::Key_Return) << 0 << -1 << false;
-        QTest::newRow("space selects") << 4 << int(Qt::Key_Space) << 4 << 3 << false;
-        QTest::newRow("escape closes") << 3 << int(Qt::Key_Escape) << 3 << 1 << false;
+        QTest::newRow("down") << 0 << u"Down"_s << 1 << 1 << true;
+        QTest::newRow("down on the last") << 4 << u"Down"_s << 4 << 1 << true;
+        QTest::newRow("up") << 3 << u"Up"_s << 2 << 1 << true;
+        QTest::newRow("up on the first") << 0 << u"Up"_s << 0 << 1 << true;
+        QTest::newRow("return selects") << 0 << u"Return"_s << 0 << -1 << false;
+        QTest::newRow("space selects") << 4 << u"Space"_s << 4 << 3 << false;
+        QTest::newRow("escape closes") << 3 << u"Escape"_s << 3 << 1 << false;
+        QTest::newRow("click all") << 0 << u"click 0"_s << 0 << -1 << false;
+        QTest::newRow("click the selected one") << 0 << u"click 2"_s << 2 << 1 << false;
+        QTest::newRow("click file") << 0 << u"click 4"_s << 4 << 3 << false;
+        QTest::newRow("hover") << 0 << u"hover 3"_s << 3 << 1 << true;
+        QTest::newRow("select before the first") << 0 << u"select -1"_s << 0 << 1 << true;
+        QTest::newRow("select after the last") << 0 << u"select 5"_s << 0 << 1 << true;
     }
-
-    void keysInTheOptionList()
+    void optionList()
     {
         QFETCH(int, start);
-        QFETCH(int, key);
+        QFETCH(QString, action);
         QFETCH(int, highlighted);
         QFETCH(int, selection);
         QFETCH(bool, open);
@@ -172,68 +163,30 @@ private Q_SLOTS:
         menu.setSelection(ClipboardKind::link);
         menu.present();
         menu.setHighlightedIndex(start);
-        QTest::keyClick(menu.optionList(), Qt::Key(key));
-        QCOMPARE(menu.highlightedIndex(), highlighted);
+        QSignalSpy changes(&menu, &HistoryFilterMenu::selectionChanged);
+        const QStringList words = action.split(u' ');
+        const int row = words.value(1).toInt();
+        if (words[0] == u"click") {
+            QTest::mouseClick(menu.optionList()->optionButton(row), Qt::LeftButton);
+        } else if (words[0] == u"hover") {
+            QTest::mouseMove(menu.optionList()->optionButton(row),
+                             menu.optionList()->optionButton(row)->rect().center());
+        } else if (words[0] == u"select") {
+            menu.selectOption(row);
+        } else {
+            const QMap<QString, Qt::Key> keys{{u"Down"_s, Qt::Key_Down},
+                                              {u"Up"_s, Qt::Key_Up},
+                                              {u"Return"_s, Qt::Key_Return},
+                                              {u"Space"_s, Qt::Key_Space},
+                                              {u"Escape"_s, Qt::Key_Escape}};
+            QTest::keyClick(menu.optionList(), keys.value(action));
+        }
+        if (words[0] != u"click")
+            QCOMPARE(menu.highlightedIndex(), highlighted);
         QCOMPARE(menu.selection(), kindAt(selection));
+        QCOMPARE(changes.count(), selection == 1 ? 0 : 1);
         QCOMPARE(menu.isPresented(), open);
         QCOMPARE(menu.optionList()->isVisible(), open);
-    }
-
-    void clickingAnOptionSelectsAndCloses_data()
-    {
-        QTest::addColumn<int>("index");
-        QTest::addColumn<int>("changes");
-        QTest::newRow("all") << 0 << 1;
-        QTest::newRow("the selected one") << 2 << 0;
-        QTest::newRow("file") << 4 << 1;
-    }
-
-    void clickingAnOptionSelectsAndCloses()
-    {
-        QFETCH(int, index);
-        QFETCH(int, changes);
-        HistoryFilterMenu menu;
-        menu.show();
-        menu.setSelection(ClipboardKind::link);
-        QSignalSpy spy(&menu, &HistoryFilterMenu::selectionChanged);
-        menu.present();
-        QTest::mouseClick(menu.optionList()->optionButton(index), Qt::LeftButton);
-        QCOMPARE(menu.selection(), menu.options().at(index));
-        QCOMPARE(spy.count(), changes);
-        QVERIFY(!menu.isPresented());
-        QVERIFY(!menu.optionList()->isVisible());
-    }
-
-    void hoverMovesTheHighlight()
-    {
-        HistoryFilterMenu menu;
-        menu.show();
-        menu.present();
-        QAbstractButton* row = menu.optionList()->optionButton(3);
-        QTest::mouseMove(row, row->rect().center());
-        QCOMPARE(menu.highlightedIndex(), 3);
-        QVERIFY(menu.isPresented());
-    }
-
-    void selectOptionOutsideTheOptionsDoesNothing_data()
-    {
-        QTest::addColumn<int>("index");
-        QTest::newRow("before") << -1;
-        QTest::newRow("after") << 5;
-    }
-
-    void selectOptionOutsideTheOptionsDoesNothing()
-    {
-        QFETCH(int, index);
-        HistoryFilterMenu menu;
-        menu.show();
-        menu.setSelection(ClipboardKind::image);
-        menu.present();
-        QSignalSpy spy(&menu, &HistoryFilterMenu::selectionChanged);
-        menu.selectOption(index);
-        QCOMPARE(menu.selection(), ClipboardKind::image);
-        QCOMPARE(spy.count(), 0);
-        QVERIFY(menu.isPresented());
     }
 
     void labelsFollowSelectionAndLanguage_data()
@@ -244,7 +197,6 @@ private Q_SLOTS:
         QTest::newRow("link") << 1 << u"Link"_s;
         QTest::newRow("file") << 3 << u"File"_s;
     }
-
     void labelsFollowSelectionAndLanguage()
     {
         QFETCH(int, selection);
