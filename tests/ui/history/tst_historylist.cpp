@@ -249,12 +249,12 @@ private Q_SLOTS:
     }
 
     // After each step the rows are the filtered entries with their current values, reached without a
-    // reset, and every row a view holds on to still shows its entry: the model announced its moves.
+    // reset in the fewest removals, and every row a view holds on to still shows its entry.
     void rowsFollowTheModelInPlace_data()
     {
         QTest::addColumn<QStringList>("steps");
-        QTest::newRow("queries narrow and widen")
-            << QStringList{u"query al"_s, u"query a"_s, u"query beta"_s, u"query t"_s, u"query"_s};
+        QTest::newRow("queries narrow and widen") << QStringList{u"query al"_s, u"query a"_s, u"query beta"_s,
+                                                                 u"query t"_s,  u"query"_s,   u"query two"_s};
         QTest::newRow("copy again moves to the top") << QStringList{u"copy 4"_s, u"copy 5"_s, u"copy 1"_s};
         QTest::newRow("filter then delete") << QStringList{u"filter"_s, u"delete 2"_s, u"delete 0"_s};
     }
@@ -269,7 +269,7 @@ private Q_SLOTS:
         Harness h(entries);
         QAbstractItemModelTester tester(&h.list(), QAbstractItemModelTester::FailureReportingMode::QtTest);
         QSignalSpy resets(&h.list(), &QAbstractItemModel::modelReset);
-
+        QSignalSpy removals(&h.list(), &QAbstractItemModel::rowsRemoved);
         for (const QString& step : std::as_const(steps)) {
             QList<std::pair<QPersistentModelIndex, QUuid>> held;
             for (int row = 0; row < h.list().rowCount(); ++row)
@@ -286,10 +286,16 @@ private Q_SLOTS:
                 h.model->deleteEntry(h.model->entries()[argument].id);
 
             QCOMPARE(h.rows(), h.model->filteredEntries());
-            for (const auto& [index, id] : std::as_const(held)) {
+            // Each run of removed rows goes in one step.
+            int removedRuns = 0;
+            for (qsizetype row = 0; row < held.size(); ++row) {
+                const auto& [index, id] = held[row];
                 QCOMPARE(index.isValid(), h.list().indexOf(id).isValid());
                 QVERIFY(!index.isValid() || h.list().entry(index.row()).id == id);
+                removedRuns += !index.isValid() && (row == 0 || held[row - 1].first.isValid());
             }
+            QCOMPARE(removals.size(), removedRuns);
+            removals.clear();
         }
         QCOMPARE(resets.size(), 0);
     }
