@@ -1,15 +1,19 @@
 #include "l10n/Localization.h"
 #include "support/UiHarness.h"
+#include "ui/common/AppTheme.h"
 #include "ui/common/ClipboardEmptyState.h"
+#include "ui/common/HistoryAppearance.h"
 #include "ui/common/HistoryButton.h"
 #include "ui/history/ClearHistoryDialog.h"
 #include "ui/history/HistoryFilterMenu.h"
+#include "ui/history/HistoryFilterOptionList.h"
 #include "ui/history/HistoryListView.h"
 #include "ui/history/HistorySearchField.h"
 #include "ui/history/HistorySidebar.h"
 
 #include <QLabel>
 #include <QLineEdit>
+#include <QSignalSpy>
 #include <QStandardPaths>
 
 using namespace Qt::StringLiterals;
@@ -38,6 +42,12 @@ QList<ClipboardEntry> entries(int count)
     for (int index = 0; index < count; ++index)
         list.append(makeEntry(u"entry %1"_s.arg(index), 100 - index));
     return list;
+}
+
+// -1 stands for "all kinds" in the tables.
+std::optional<ClipboardKind> kindAt(int index)
+{
+    return index < 0 ? std::nullopt : std::optional(ClipboardKinds::allCases[size_t(index)]);
 }
 
 } // namespace
@@ -210,7 +220,7 @@ private Q_SLOTS:
         QVERIFY(!h.model->selection().isNull());
     }
 
-    void headerAndPausedNotice()
+    void headerPausedNoticeAndLanguage()
     {
         Harness h(entries(1));
         QVERIFY(h.load());
@@ -225,14 +235,183 @@ private Q_SLOTS:
         QVERIFY(h.sidebar->pausedNotice()->isVisible());
         QCOMPARE(h.sidebar->pausedNotice()->text(), L10n::text(L10n::Key::recordingPaused));
 
+        const QString placeholder = h.sidebar->searchField()->lineEdit()->placeholderText();
         AppLocalization::shared().select(AppLanguage::simplifiedChinese);
         QCOMPARE(h.sidebar->pausedNotice()->text(), L10n::text(L10n::Key::recordingPaused));
+        QVERIFY(h.sidebar->searchField()->lineEdit()->placeholderText() != placeholder);
+        HistoryFilterMenu* menu = h.sidebar->filterMenu();
+        QCOMPARE(menu->text(), L10n::text(L10n::Key::allTypes));
+        QCOMPARE(menu->optionList()->optionButton(0)->text(), menu->text());
+        QVERIFY(menu->accessibleName().contains(menu->text()));
         QCOMPARE(h.sidebar->clearButton()->toolTip(), L10n::text(L10n::Key::clearHistory));
         QCOMPARE(h.sidebar->listView()->accessibleName(), L10n::text(L10n::Key::allHistory));
         QVERIFY(h.sidebar->countLabel()->text() != u"1 item"_s);
         AppLocalization::shared().select(AppLanguage::english);
         h.model->setRecordingPaused(false);
         QVERIFY(!h.sidebar->pausedNotice()->isVisible());
+    }
+    // The clear button shows while there is text, set or typed; Escape empties the field, or passes on
+    // when it is empty.
+    void clearButtonAndEscape_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<bool>("visible");
+        QTest::newRow("empty") << QString() << false;
+        QTest::newRow("letter") << u"a"_s << true;
+        QTest::newRow("only a space") << u" "_s << true;
+    }
+    void clearButtonAndEscape()
+    {
+        QFETCH(QString, text);
+        QFETCH(bool, visible);
+        HistorySearchField field;
+        field.setText(u"before"_s);
+        field.setText(text);
+        QCOMPARE(field.clearButton()->isVisibleTo(&field), visible);
+        field.setText({});
+        QTest::keyClicks(field.lineEdit(), text);
+        QCOMPARE(field.clearButton()->isVisibleTo(&field), visible);
+        QKeyEvent escape(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
+        QCoreApplication::sendEvent(field.lineEdit(), &escape);
+        QCOMPARE(field.text(), QString());
+        QCOMPARE(escape.isAccepted(), visible);
+        QVERIFY(!field.clearButton()->isVisibleTo(&field));
+    }
+
+    void clearButtonEmptiesAndKeepsTypingFocus()
+    {
+        QWidget window;
+        auto* elsewhere = new QLineEdit(&window);
+        auto* field = new HistorySearchField(&window);
+        field->move(0, 40);
+        window.show();
+        QVERIFY(QTest::qWaitForWindowActive(&window));
+        field->setText(u"query"_s);
+        elsewhere->setFocus();
+        QVERIFY(!field->isInputFocused());
+        QSignalSpy changes(field, &HistorySearchField::textChanged);
+        QTest::mouseClick(field->clearButton(), Qt::LeftButton);
+        QCOMPARE(field->text(), QString());
+        QCOMPARE(changes.count(), 1);
+        QVERIFY(field->isInputFocused());
+        QVERIFY(!field->clearButton()->isVisible());
+    }
+
+    void settingTheSameTextKeepsTheCursor()
+    {
+        HistorySearchField field;
+        field.setText(u"hello"_s);
+        field.lineEdit()->setCursorPosition(2);
+        QSignalSpy changes(&field, &HistorySearchField::textChanged);
+        field.setText(u"hello"_s);
+        QCOMPARE(field.lineEdit()->cursorPosition(), 2);
+        QCOMPARE(changes.count(), 0);
+    }
+
+    void placeholderFollowsTheTheme()
+    {
+        AppThemes::apply(AppTheme::light);
+        HistorySearchField field;
+        const QColor light = field.lineEdit()->palette().color(QPalette::PlaceholderText);
+        AppThemes::apply(AppTheme::dark);
+        const QColor dark = field.lineEdit()->palette().color(QPalette::PlaceholderText);
+        AppThemes::apply(AppTheme::system);
+        QCOMPARE(light,
+                 HistoryAppearance::resolve(HistoryAppearance::Colour::secondary, AppThemes::lightPalette()));
+        QCOMPARE(dark,
+                 HistoryAppearance::resolve(HistoryAppearance::Colour::secondary, AppThemes::darkPalette()));
+    }
+
+    void openingHighlightsTheSelection_data()
+    {
+        QTest::addColumn<int>("selection");
+        QTest::addColumn<QString>("how");
+        QTest::addColumn<int>("highlighted");
+        QTest::newRow("all, click") << -1 << u"click"_s << 0;
+        QTest::newRow("text, space") << 0 << u"space"_s << 1;
+        QTest::newRow("image, return") << 2 << u"return"_s << 3;
+        QTest::newRow("file, click") << 3 << u"click"_s << 4;
+    }
+    void openingHighlightsTheSelection()
+    {
+        QFETCH(int, selection);
+        QFETCH(QString, how);
+        QFETCH(int, highlighted);
+        HistoryFilterMenu menu;
+        menu.show();
+        menu.setSelection(kindAt(selection));
+        menu.setHighlightedIndex(2);
+        if (how == "click"_L1)
+            QTest::mouseClick(&menu, Qt::LeftButton);
+        else
+            QTest::keyClick(&menu, how == "space"_L1 ? Qt::Key_Space : Qt::Key_Return);
+        QVERIFY(menu.isPresented());
+        QVERIFY(menu.optionList()->isVisible());
+        QCOMPARE(menu.highlightedIndex(), highlighted);
+        QCOMPARE(menu.optionList()->highlightedIndex(), highlighted);
+        // The control shows and announces the selected option.
+        QCOMPARE(menu.text(), menu.optionList()->optionButton(highlighted)->text());
+        QVERIFY(menu.accessibleName().contains(menu.text()));
+    }
+
+    // In the open list, link selected (row 2): keys, a click or hover on a row, or a row out of range.
+    void optionList_data()
+    {
+        QTest::addColumn<int>("start");
+        QTest::addColumn<QString>("action");
+        QTest::addColumn<int>("highlighted");
+        QTest::addColumn<int>("selection");
+        QTest::addColumn<bool>("open");
+        QTest::newRow("down") << 0 << u"Down"_s << 1 << 1 << true;
+        QTest::newRow("down on the last") << 4 << u"Down"_s << 4 << 1 << true;
+        QTest::newRow("up") << 3 << u"Up"_s << 2 << 1 << true;
+        QTest::newRow("up on the first") << 0 << u"Up"_s << 0 << 1 << true;
+        QTest::newRow("return selects") << 0 << u"Return"_s << 0 << -1 << false;
+        QTest::newRow("space selects") << 4 << u"Space"_s << 4 << 3 << false;
+        QTest::newRow("escape closes") << 3 << u"Escape"_s << 3 << 1 << false;
+        QTest::newRow("click all") << 0 << u"click 0"_s << 0 << -1 << false;
+        QTest::newRow("click the selected one") << 0 << u"click 2"_s << 2 << 1 << false;
+        QTest::newRow("click file") << 0 << u"click 4"_s << 4 << 3 << false;
+        QTest::newRow("hover") << 0 << u"hover 3"_s << 3 << 1 << true;
+        QTest::newRow("select before the first") << 0 << u"select -1"_s << 0 << 1 << true;
+        QTest::newRow("select after the last") << 0 << u"select 5"_s << 0 << 1 << true;
+    }
+    void optionList()
+    {
+        QFETCH(int, start);
+        QFETCH(QString, action);
+        QFETCH(int, highlighted);
+        QFETCH(int, selection);
+        QFETCH(bool, open);
+        HistoryFilterMenu menu;
+        menu.show();
+        menu.setSelection(ClipboardKind::link);
+        menu.present();
+        menu.setHighlightedIndex(start);
+        QSignalSpy changes(&menu, &HistoryFilterMenu::selectionChanged);
+        const QStringList words = action.split(u' ');
+        const int row = words.value(1).toInt();
+        if (words[0] == u"click") {
+            QTest::mouseClick(menu.optionList()->optionButton(row), Qt::LeftButton);
+        } else if (words[0] == u"hover") {
+            QTest::mouseMove(menu.optionList()->optionButton(row),
+                             menu.optionList()->optionButton(row)->rect().center());
+        } else if (words[0] == u"select") {
+            menu.selectOption(row);
+        } else {
+            const QMap<QString, Qt::Key> keys{{u"Down"_s, Qt::Key_Down},
+                                              {u"Up"_s, Qt::Key_Up},
+                                              {u"Return"_s, Qt::Key_Return},
+                                              {u"Space"_s, Qt::Key_Space},
+                                              {u"Escape"_s, Qt::Key_Escape}};
+            QTest::keyClick(menu.optionList(), keys.value(action));
+        }
+        if (words[0] != u"click")
+            QCOMPARE(menu.highlightedIndex(), highlighted);
+        QCOMPARE(menu.selection(), kindAt(selection));
+        QCOMPARE(changes.count(), selection == 1 ? 0 : 1);
+        QCOMPARE(menu.isPresented(), open);
+        QCOMPARE(menu.optionList()->isVisible(), open);
     }
 };
 
