@@ -22,10 +22,6 @@ using Kind = HistoryButtonStyle::Kind;
 
 using namespace Qt::StringLiterals;
 
-Q_DECLARE_METATYPE(AppTheme)
-Q_DECLARE_METATYPE(Kind)
-Q_DECLARE_METATYPE(std::optional<ClipboardKind>)
-
 namespace {
 
 // Stands in for the desktop switching its colour scheme, as after a platform theme change.
@@ -295,7 +291,7 @@ private Q_SLOTS:
         }
     }
 
-    // Symbol, spacing and label side by side between the paddings.
+    // Symbol, spacing and label side by side between the paddings, at least as tall as the kind.
     void sizeHint()
     {
         HistoryButton button(Kind::action, QStringLiteral("Copy again"));
@@ -303,6 +299,7 @@ private Q_SLOTS:
         button.setSymbolSize(24);
         QCOMPARE(button.sizeHint().width(),
                  24 + 6 + button.fontMetrics().horizontalAdvance(button.text()) + 2 * 16);
+        QCOMPARE(button.sizeHint().height(), 42);
     }
 
     void keyboard_data()

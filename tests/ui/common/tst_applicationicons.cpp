@@ -10,9 +10,6 @@
 
 using namespace Qt::StringLiterals;
 
-Q_DECLARE_METATYPE(std::optional<QString>)
-Q_DECLARE_METATYPE(QList<RunningApplication>)
-
 namespace {
 
 using Installed = QHash<QString, QString>;

@@ -20,8 +20,6 @@
 
 using namespace Qt::StringLiterals;
 
-Q_DECLARE_METATYPE(ClipboardEntry)
-
 namespace {
 
 ClipboardEntry linkEntry(const QString& address)

@@ -14,9 +14,6 @@
 
 using namespace Qt::StringLiterals;
 
-Q_DECLARE_METATYPE(ClipboardEntry)
-Q_DECLARE_METATYPE(ClipboardKind)
-
 namespace {
 
 constexpr double base = 700000000;
