@@ -163,9 +163,10 @@ private Q_SLOTS:
         if (!platformChangesLater)
             simulatePlatformScheme(platformDark);
         AppThemes::apply(theme);
-        if (platformChangesLater)
+        if (platformChangesLater) {
             simulatePlatformScheme(platformDark);
-        QCoreApplication::processEvents();
+            QCoreApplication::processEvents();
+        }
 
         QCOMPARE(AppThemes::isDark(), dark);
         QCOMPARE(AppThemes::isDark(child->palette()), dark);
