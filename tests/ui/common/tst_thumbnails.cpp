@@ -1,25 +1,22 @@
 #include "l10n/Localization.h"
 #include "models/PasteboardType.h"
 #include "support/EncodedImage.h"
-#include "support/EntryBuilder.h"
+#include "support/UiHarness.h"
 #include "ui/common/HistoryImagePreview.h"
 #include "ui/common/HistoryThumbnailCache.h"
 
 #include <QAccessible>
-#include <QBuffer>
 #include <QEventLoop>
-#include <QImageWriter>
 #include <QSemaphore>
 #include <QSignalSpy>
 #include <QStandardPaths>
 #include <QTest>
+#include <QThread>
 #include <QTimer>
 #include <atomic>
 #include <memory>
 
 using namespace Qt::StringLiterals;
-
-Q_DECLARE_METATYPE(std::optional<int>)
 
 namespace {
 
@@ -30,22 +27,11 @@ QByteArray picture(QSize size, const char* format, QImageIOHandler::Transformati
     return encodedImage(image, format, transformation);
 }
 
-ClipboardEntry imageEntry(const QList<QList<PasteboardRepresentation>>& items)
-{
-    ClipboardEntry entry = makeEntry(u"image"_s, 10);
-    entry.kind = ClipboardKind::image;
-    entry.plainText.reset();
-    entry.items.clear();
-    for (const QList<PasteboardRepresentation>& representations : items)
-        entry.items.append(PasteboardItemSnapshot{representations});
-    entry.fingerprint = ClipboardEntry::fingerprintOf(entry.items);
-    return entry;
-}
-
 // A decoder the test controls: it counts its calls and, when gated, waits for the test to let each
 // decode finish. Its thumbnails are plain bitmaps as large as the data says ("WxH").
 struct ScriptedDecoder {
     std::atomic<int> calls = 0;
+    std::atomic<bool> onGuiThread = false;
     bool gated = false;
     QSemaphore started;
     QSemaphore release;
@@ -54,16 +40,11 @@ struct ScriptedDecoder {
     {
         return [this](const QByteArray& data) -> std::optional<HistoryThumbnail> {
             ++calls;
+            onGuiThread = onGuiThread || QThread::currentThread() == qApp->thread();
             started.release();
             if (gated)
                 release.acquire();
-            const QList<QByteArray> parts = data.split('x');
-            if (parts.size() != 2)
-                return std::nullopt;
-            const QSize size(parts[0].toInt(), parts[1].toInt());
-            QImage image(size, QImage::Format_ARGB32);
-            image.fill(Qt::blue);
-            return HistoryThumbnail{image, size};
+            return sizedThumbnail(data);
         };
     }
 };
@@ -120,11 +101,9 @@ private Q_SLOTS:
             << picture({2000, 1000}, "jpeg", QImageIOHandler::TransformationRotate90) << QSize(480, 960)
             << QSize(1000, 2000);
         QTest::newRow("not an image") << QByteArray("hello, world") << QSize() << QSize();
-        QTest::newRow("empty") << QByteArray() << QSize() << QSize();
         QTest::newRow("PNG header without pixels")
             << picture({50, 50}, "png").first(33) << QSize() << QSize();
     }
-
     void decode()
     {
         QFETCH(QByteArray, data);
@@ -138,52 +117,44 @@ private Q_SLOTS:
         QCOMPARE(thumbnail->pixelSize, pixelSize);
     }
 
+    // Requests for one key share a decode made off the GUI thread; successes are kept, failures not.
     void joinedRequests_data()
     {
         QTest::addColumn<QStringList>("keys");
+        QTest::addColumn<QByteArray>("data");
         QTest::addColumn<int>("decodes");
-        QTest::newRow("one key decodes once") << QStringList{u"a"_s, u"a"_s, u"a"_s} << 1;
-        QTest::newRow("different keys each decode") << QStringList{u"a"_s, u"b"_s} << 2;
+        QTest::addColumn<int>("decodesAfterALateRequest");
+        QTest::newRow("one key decodes once")
+            << QStringList{u"a"_s, u"a"_s, u"a"_s} << sized(40, 30) << 1 << 1;
+        QTest::newRow("different keys each decode") << QStringList{u"a"_s, u"b"_s} << sized(40, 30) << 2 << 2;
+        QTest::newRow("a failure is not kept") << QStringList{u"bad"_s} << QByteArray("garbage") << 1 << 2;
     }
-
     void joinedRequests()
     {
         QFETCH(QStringList, keys);
+        QFETCH(QByteArray, data);
         QFETCH(int, decodes);
+        QFETCH(int, decodesAfterALateRequest);
         ScriptedDecoder script;
         script.gated = true;
         HistoryThumbnailCache cache(script.decoder());
         std::vector<std::unique_ptr<Receiver>> receivers;
         for (const QString& key : std::as_const(keys)) {
             receivers.push_back(std::make_unique<Receiver>());
-            cache.request(key, sized(40, 30), receivers.back()->context.get(),
-                          receivers.back()->completion());
+            cache.request(key, data, receivers.back()->context.get(), receivers.back()->completion());
         }
-        script.release.release(int(keys.size()));
+        script.release.release(int(keys.size()) + 1);
         for (const auto& receiver : receivers) {
             QTRY_COMPARE(receiver->deliveries, 1);
-            QCOMPARE(receiver->last->pixelSize, QSize(40, 30));
+            QCOMPARE(receiver->last.has_value(), data != "garbage");
         }
         QCOMPARE(script.calls.load(), decodes);
+        QVERIFY(!script.onGuiThread);
 
-        // Afterwards a cached key is answered at once, without the worker.
         Receiver late;
-        cache.request(keys.first(), sized(40, 30), late.context.get(), late.completion());
-        QCOMPARE(late.deliveries, 1);
-        QCOMPARE(script.calls.load(), decodes);
-    }
-
-    void failuresAreNotCached()
-    {
-        ScriptedDecoder script;
-        HistoryThumbnailCache cache(script.decoder());
-        for (int attempt = 1; attempt <= 2; ++attempt) {
-            Receiver receiver;
-            cache.request(u"bad"_s, "garbage", receiver.context.get(), receiver.completion());
-            QTRY_COMPARE(receiver.deliveries, 1);
-            QVERIFY(!receiver.last);
-            QCOMPARE(script.calls.load(), attempt);
-        }
+        cache.request(keys.first(), data, late.context.get(), late.completion());
+        QTRY_COMPARE(late.deliveries, 1);
+        QCOMPARE(script.calls.load(), decodesAfterALateRequest);
     }
 
     void limits_data()
@@ -203,7 +174,6 @@ private Q_SLOTS:
         QTest::newRow("over 32 MiB evicts the oldest") << 1024 << 9 << false << u"k0"_s << true;
         QTest::newRow("one too costly is not kept") << 3000 << 1 << false << u"k0"_s << true;
     }
-
     void limits()
     {
         QFETCH(int, side);
@@ -248,7 +218,6 @@ private Q_SLOTS:
         QTest::newRow("gone before its turn: never decoded") << true << false << 1;
         QTest::newRow("a joined view still gets it") << true << true << 2;
     }
-
     void droppedRequests()
     {
         QFETCH(bool, beforeItsTurn);
@@ -285,103 +254,74 @@ private Q_SLOTS:
         QCOMPARE(script.calls.load(), decodes);
     }
 
-    void previewStates_data()
+    // The preview loads at 4:3, then shows the first item's image (PNG before TIFF) in its shape, held
+    // between 64 and 280 high unless its height is fixed, and names what it shows.
+    void previews_data()
     {
         QTest::addColumn<ClipboardEntry>("entry");
+        QTest::addColumn<std::optional<int>>("fixedHeight");
         QTest::addColumn<HistoryImagePreview::State>("state");
-        QTest::addColumn<QString>("accessibleName");
-
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<int>("height");
         using R = PasteboardRepresentation;
-        const QString failed = u"Image that could not be shown"_s;
-        QTest::newRow("PNG") << imageEntry({{R{PasteboardType::png, picture({1200, 900}, "png")}}})
-                             << HistoryImagePreview::State::thumbnail << u"1,200 × 900 pixels"_s;
-        QTest::newRow("TIFF only") << imageEntry({{R{PasteboardType::tiff, picture({640, 480}, "tiff")}}})
-                                   << HistoryImagePreview::State::thumbnail << u"640 × 480 pixels"_s;
+        const auto png = [](int width, int height) {
+            return R{PasteboardType::png, picture({width, height}, "png")};
+        };
+        const auto tiff = [](int width, int height) {
+            return R{PasteboardType::tiff, picture({width, height}, "tiff")};
+        };
+        const std::optional<int> none;
+        const auto shown = HistoryImagePreview::State::thumbnail, failed = HistoryImagePreview::State::failed;
+        const QString unshown = u"Image that could not be shown"_s;
+        QTest::newRow("PNG") << imageEntry({{png(1200, 900)}}) << none << shown << u"1,200 × 900 pixels"_s
+                             << 225;
+        QTest::newRow("TIFF only") << imageEntry({{tiff(800, 200)}}) << none << shown << u"800 × 200 pixels"_s
+                                   << 75;
         QTest::newRow("PNG preferred within an item")
-            << imageEntry({{R{PasteboardType::tiff, picture({30, 20}, "tiff")},
-                            R{PasteboardType::png, picture({60, 40}, "png")}}})
-            << HistoryImagePreview::State::thumbnail << u"60 × 40 pixels"_s;
+            << imageEntry({{tiff(30, 20), png(60, 40)}}) << none << shown << u"60 × 40 pixels"_s << 200;
         QTest::newRow("first item with an image wins")
-            << imageEntry({{R{PasteboardType::plainText, "x"}},
-                           {R{PasteboardType::tiff, picture({30, 20}, "tiff")}},
-                           {R{PasteboardType::png, picture({60, 40}, "png")}}})
-            << HistoryImagePreview::State::thumbnail << u"30 × 20 pixels"_s;
-        QTest::newRow("undecodable") << imageEntry({{R{PasteboardType::png, "not a png"}}})
-                                     << HistoryImagePreview::State::failed << failed;
-        QTest::newRow("no image data")
-            << makeEntry(u"text"_s, 1) << HistoryImagePreview::State::failed << failed;
+            << imageEntry({{R{PasteboardType::plainText, "x"}}, {tiff(30, 20)}, {png(60, 40)}}) << none
+            << shown << u"30 × 20 pixels"_s << 200;
+        QTest::newRow("at most 280") << imageEntry({{png(100, 100)}}) << none << shown
+                                     << u"100 × 100 pixels"_s << 280;
+        QTest::newRow("at least 64") << imageEntry({{png(1000, 100)}}) << none << shown
+                                     << u"1,000 × 100 pixels"_s << 64;
+        QTest::newRow("fixed height wins")
+            << imageEntry({{png(100, 100)}}) << std::optional(52) << shown << u"100 × 100 pixels"_s << 52;
+        QTest::newRow("undecodable") << imageEntry("not a png") << none << failed << unshown << 225;
+        QTest::newRow("no image data") << makeEntry(u"text"_s, 1) << none << failed << unshown << 225;
     }
-
-    void previewStates()
+    void previews()
     {
         QFETCH(ClipboardEntry, entry);
-        QFETCH(HistoryImagePreview::State, state);
-        QFETCH(QString, accessibleName);
-        HistoryThumbnailCache cache;
-        HistoryImagePreview preview(entry, std::nullopt, nullptr, &cache);
-        QTRY_COMPARE(preview.state(), state);
-        QCOMPARE(preview.accessibleName(), accessibleName);
-        QAccessibleInterface* accessible = QAccessible::queryAccessibleInterface(&preview);
-        QCOMPARE(accessible->childCount(), 0);
-        QCOMPARE(accessible->role(), QAccessible::Graphic);
-    }
-
-    void loadingState()
-    {
-        ScriptedDecoder script;
-        script.gated = true;
-        HistoryThumbnailCache cache(script.decoder());
-        HistoryImagePreview preview(imageEntry({{{PasteboardType::png, sized(80, 20)}}}), std::nullopt,
-                                    nullptr, &cache);
-        QCOMPARE(preview.state(), HistoryImagePreview::State::loading);
-        QCOMPARE(preview.accessibleName(), u"Loading image"_s);
-        script.release.release();
-        QTRY_COMPARE(preview.state(), HistoryImagePreview::State::thumbnail);
-        QCOMPARE(preview.accessibleName(), u"80 × 20 pixels"_s);
-    }
-
-    void layout_data()
-    {
-        QTest::addColumn<QByteArray>("image");
-        QTest::addColumn<std::optional<int>>("fixedHeight");
-        QTest::addColumn<int>("width");
-        QTest::addColumn<int>("height");
-        const std::optional<int> none;
-        QTest::newRow("4:3 while loading") << QByteArray() << none << 300 << 225;
-        QTest::newRow("the image's shape") << sized(200, 100) << none << 400 << 200;
-        QTest::newRow("at most 280") << sized(100, 100) << none << 400 << 280;
-        QTest::newRow("at least 64") << sized(1000, 100) << none << 400 << 64;
-        QTest::newRow("fixed height wins") << sized(100, 100) << std::optional<int>(52) << 400 << 52;
-    }
-
-    void layout()
-    {
-        QFETCH(QByteArray, image);
         QFETCH(std::optional<int>, fixedHeight);
-        QFETCH(int, width);
+        QFETCH(HistoryImagePreview::State, state);
+        QFETCH(QString, name);
         QFETCH(int, height);
-        ScriptedDecoder script;
-        script.gated = image.isEmpty();
-        HistoryThumbnailCache cache(script.decoder());
-        HistoryImagePreview preview(imageEntry({{{PasteboardType::png, image.isEmpty() ? "0x0" : image}}}),
-                                    fixedHeight, nullptr, &cache);
-        if (!image.isEmpty())
-            QTRY_COMPARE(preview.state(), HistoryImagePreview::State::thumbnail);
+        HistoryThumbnailCache cache;
+        HistoryImagePreview preview(entry, fixedHeight, nullptr, &cache);
+        if (preview.state() == HistoryImagePreview::State::loading) {
+            QCOMPARE(preview.accessibleName(), u"Loading image"_s);
+            QVERIFY(fixedHeight || preview.heightForWidth(300) == 225);
+        }
+        QTRY_COMPARE(preview.state(), state);
+        QCOMPARE(preview.accessibleName(), name);
         if (fixedHeight) {
             QVERIFY(!preview.hasHeightForWidth());
             QCOMPARE(preview.minimumHeight(), height);
             QCOMPARE(preview.maximumHeight(), height);
         } else {
-            QCOMPARE(preview.heightForWidth(width), height);
+            QCOMPARE(preview.heightForWidth(300), height);
         }
-        script.release.release();
+        QAccessibleInterface* accessible = QAccessible::queryAccessibleInterface(&preview);
+        QCOMPARE(accessible->childCount(), 0);
+        QCOMPARE(accessible->role(), QAccessible::Graphic);
     }
 
     void thumbnailDrawnWithinPadding()
     {
         HistoryThumbnailCache cache;
-        HistoryImagePreview preview(imageEntry({{{PasteboardType::png, picture({400, 100}, "png")}}}),
-                                    std::nullopt, nullptr, &cache);
+        HistoryImagePreview preview(imageEntry(picture({400, 100}, "png")), std::nullopt, nullptr, &cache);
         QTRY_COMPARE(preview.state(), HistoryImagePreview::State::thumbnail);
         preview.resize(200, preview.heightForWidth(200));
         const QImage shot = preview.grab().toImage();
@@ -396,11 +336,10 @@ private Q_SLOTS:
         ScriptedDecoder script;
         script.gated = true;
         HistoryThumbnailCache cache(script.decoder());
-        HistoryImagePreview preview(imageEntry({{{PasteboardType::png, sized(300, 100)}}}), std::nullopt,
-                                    nullptr, &cache);
+        HistoryImagePreview preview(imageEntry(sized(300, 100)), std::nullopt, nullptr, &cache);
         QVERIFY(script.started.tryAcquire(1, 5000));
         QSignalSpy changes(&preview, &HistoryImagePreview::stateChanged);
-        preview.setEntry(imageEntry({{{PasteboardType::png, sized(100, 200)}}}));
+        preview.setEntry(imageEntry(sized(100, 200)));
         QCOMPARE(preview.state(), HistoryImagePreview::State::loading);
         script.release.release(2);
         QTRY_COMPARE(preview.state(), HistoryImagePreview::State::thumbnail);

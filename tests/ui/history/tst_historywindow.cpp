@@ -1,10 +1,5 @@
-#include "app/AppModel.h"
-#include "app/Preferences.h"
 #include "l10n/Localization.h"
-#include "support/EntryBuilder.h"
-#include "support/FakePasteboard.h"
-#include "support/FakeWorkspace.h"
-#include "support/ManualDelayTimer.h"
+#include "support/UiHarness.h"
 #include "ui/common/HistoryButton.h"
 #include "ui/detail/DetailView.h"
 #include "ui/history/HistoryHeading.h"
@@ -21,35 +16,22 @@
 #include <QScreen>
 #include <QStandardPaths>
 #include <QStyleHints>
-#include <QTemporaryDir>
-#include <QTest>
 
 using namespace Qt::StringLiterals;
-
-Q_DECLARE_METATYPE(std::optional<double>)
-Q_DECLARE_METATYPE(ClipboardEntry)
 
 namespace {
 
 const Preferences::Key widthKey = Preferences::Key::historySidebarWidth;
 
-struct Harness {
-    QTemporaryDir root;
-    Preferences preferences{root.filePath(u"Clipwell.conf"_s)};
-    FakePasteboard pasteboard;
-    FakeWorkspace workspace;
-    std::unique_ptr<AppModel> model;
+struct Harness : ModelHome {
     std::unique_ptr<MainWindowController> controller;
 
     explicit Harness(std::optional<double> storedWidth = std::nullopt,
                      const QList<ClipboardEntry>& entries = {})
+        : ModelHome(entries)
     {
         if (storedWidth)
             preferences.setDouble(widthKey, *storedWidth);
-        if (!entries.isEmpty())
-            HistoryRepository::write(root.filePath(u"history"_s), entries);
-        model = std::make_unique<AppModel>(pasteboard, workspace, preferences, root.filePath(u"history"_s),
-                                           std::make_unique<ManualDelayTimer>());
         rebuild();
     }
 
@@ -62,12 +44,6 @@ struct Harness {
     QMainWindow* window() const { return controller->window(); }
     HistorySplitController* split() const { return controller->splitController(); }
     HistorySidebar* sidebar() const { return qobject_cast<HistorySidebar*>(split()->sidebar()); }
-
-    bool load()
-    {
-        model->start();
-        return QTest::qWaitFor([this] { return !model->isLoading(); }, 10000);
-    }
 
     // Drags the divider by dx as a user would.
     void dragDivider(int dx) const
@@ -104,6 +80,7 @@ private Q_SLOTS:
         QTest::newRow("in range") << std::optional<double>(333.4) << 333;
     }
 
+    // The divider can be grabbed within 6 px of its line on the sidebar's side, 5 on the detail's.
     void storedWidthIsClampedAndNotRewrittenByTheFirstLayout()
     {
         QFETCH(std::optional<double>, stored);
@@ -115,47 +92,35 @@ private Q_SLOTS:
         QCOMPARE(h.split()->sidebarWidth(), expected);
         QCOMPARE(h.preferences.contains(Preferences::keyName(widthKey)), stored.has_value());
         QCOMPARE(h.preferences.doubleValue(widthKey), stored.value_or(0));
+        for (const auto& [offset, grabs] :
+             {std::pair(0, true), {-6, true}, {5, true}, {-7, false}, {6, false}})
+            QCOMPARE(h.split()->childAt(expected + offset, 300) == h.split()->divider(), grabs);
     }
 
-    void onlyChangesWhileVisibleAreSaved()
+    // Closing hides the same window with its state; only widths the user sets while it shows are saved.
+    void closingKeepsTheWindowAndOnlyVisibleChangesAreSaved()
     {
         Harness h(500);
         h.window()->resize(1100, 700);
         h.controller->present();
+        h.model->setQuery(u"a"_s);
+        QPointer<QMainWindow> window = h.window();
+        QVERIFY(!window->close());
+        QVERIFY(window && window->isHidden());
+        h.controller->present();
+        QCOMPARE(h.window(), window.data());
+        QCOMPARE(h.model->query(), u"a"_s);
         QCOMPARE(h.split()->sidebarWidth(), 500);
 
         // Narrowed while hidden, the sidebar gives way, but the user's width stays stored.
-        h.window()->close();
-        h.window()->resize(760, 600);
+        window->close();
+        window->resize(760, 600);
         h.controller->present();
         QCOMPARE(h.split()->sidebarWidth(), 760 - 1 - 360);
         QCOMPARE(h.preferences.doubleValue(widthKey), 500.0);
-
         h.dragDivider(-60);
         QCOMPARE(h.split()->sidebarWidth(), 339);
         QCOMPARE(h.preferences.doubleValue(widthKey), 339.0);
-    }
-
-    void dividerIsGrabbedAroundItsLine_data()
-    {
-        QTest::addColumn<int>("offset");
-        QTest::addColumn<bool>("grabs");
-        QTest::newRow("on the line") << 0 << true;
-        QTest::newRow("6 into the sidebar") << -6 << true;
-        QTest::newRow("5 into the detail") << 5 << true;
-        QTest::newRow("7 into the sidebar") << -7 << false;
-        QTest::newRow("6 into the detail") << 6 << false;
-    }
-
-    void dividerIsGrabbedAroundItsLine()
-    {
-        QFETCH(int, offset);
-        QFETCH(bool, grabs);
-        Harness h;
-        h.window()->resize(1100, 700);
-        h.controller->present();
-        const int line = h.split()->sidebarWidth();
-        QCOMPARE(h.split()->childAt(line + offset, 300) == h.split()->divider(), grabs);
     }
 
     void storedWidthIsAppliedOnceThereIsRoomAndOnlyOnce()
@@ -176,37 +141,6 @@ private Q_SLOTS:
         QCOMPARE(split.sidebarWidth(), 450);
     }
 
-    void firstFrameFitsTheScreenAndKeepsItsMinimum()
-    {
-        const QRect available = QGuiApplication::primaryScreen()->availableGeometry();
-        if (available.width() >= 1080 || available.height() >= 810)
-            QSKIP("needs a screen smaller than the default frame (offscreen gives 800x600)");
-        Harness h;
-        QCOMPARE(h.window()->size(), available.size());
-        QVERIFY(available.contains(h.window()->frameGeometry()));
-        h.controller->present();
-        h.window()->resize(300, 200);
-        QCOMPARE(h.window()->size(), QSize(760, 520));
-    }
-
-    void closingHidesTheSameWindowWithItsState()
-    {
-        Harness h;
-        h.controller->present();
-        h.model->setQuery(u"a"_s);
-        h.dragDivider(-40);
-        const int width = h.split()->sidebarWidth();
-        QPointer<QMainWindow> window = h.window();
-
-        QVERIFY(!window->close());
-        QVERIFY(window && window->isHidden());
-        h.controller->present();
-        QVERIFY(window->isVisible());
-        QCOMPARE(h.window(), window.data());
-        QCOMPARE(h.model->query(), u"a"_s);
-        QCOMPARE(h.split()->sidebarWidth(), width);
-    }
-
     void headingFitsTheNarrowestSidebar_data()
     {
         QTest::addColumn<AppLanguage>("language");
@@ -214,7 +148,6 @@ private Q_SLOTS:
         QTest::newRow("Simplified Chinese") << AppLanguage::simplifiedChinese;
         QTest::newRow("Traditional Chinese") << AppLanguage::traditionalChinese;
     }
-
     void headingFitsTheNarrowestSidebar()
     {
         QFETCH(AppLanguage, language);
@@ -236,17 +169,12 @@ private Q_SLOTS:
     {
         QTest::addColumn<ClipboardEntry>("shown");
         QTest::newRow("text") << makeEntry(u"hello"_s, 100);
-        ClipboardEntry files = makeEntry(u"files"_s, 100);
-        files.kind = ClipboardKind::file;
-        files.plainText.reset();
-        files.items = {{{{PasteboardType::fileURL, "file:///tmp/report.pdf"}}}};
-        QTest::newRow("files") << refreshed(files);
+        QTest::newRow("files") << fileEntry({u"/tmp/report.pdf"_s});
     }
-
     void everyTabStopShowsItsFocus()
     {
         QFETCH(ClipboardEntry, shown);
-        Harness h(std::nullopt, {shown, makeEntry(u"world"_s, 90)});
+        Harness h(std::nullopt, {shown, makeEntry(u"world"_s, 1)});
         QVERIFY(h.load());
         // A steady text cursor, so a grab never falls between two blinks.
         QGuiApplication::styleHints()->setCursorFlashTime(0);
@@ -271,15 +199,22 @@ private Q_SLOTS:
         QVERIFY2(unmarked.isEmpty(), qPrintable(unmarked.join(u", ")));
     }
 
-    void frameIsRestoredFromPreferences()
+    // The first frame fits a screen smaller than the default one (offscreen gives 800x600) and keeps
+    // its minimum; a frame the user sets is restored.
+    void frame()
     {
+        const QRect available = QGuiApplication::primaryScreen()->availableGeometry();
         Harness h;
+        QVERIFY(available.width() >= 1080 || available.height() >= 810 ||
+                h.window()->size() == available.size());
+        QVERIFY(available.contains(h.window()->frameGeometry()));
         h.controller->present();
+        h.window()->resize(300, 200);
+        QCOMPARE(h.window()->size(), QSize(760, 520));
+
         const QRect frame(12, 24, 770, 530);
         h.window()->setGeometry(frame);
         h.window()->hide();
-        QVERIFY(!h.preferences.bytesValue(u"Clipwell.HistoryWindow.v2"_s).isEmpty());
-
         h.rebuild();
         QCOMPARE(h.window()->geometry(), frame);
         h.controller->present();
