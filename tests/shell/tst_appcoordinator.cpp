@@ -419,20 +419,8 @@ private Q_SLOTS:
     }
 
     // Edit items act on whatever field has the focus, like the first responder.
-    void editItemsActOnTheFocusedField_data()
-    {
-        QTest::addColumn<QStringList>("items");
-        QTest::addColumn<QString>("text");
-        QTest::newRow("cut") << QStringList{u"Select All"_s, u"Cut"_s} << QString();
-        QTest::newRow("undo") << QStringList{u"Select All"_s, u"Cut"_s, u"Undo"_s} << u"hello"_s;
-        QTest::newRow("copy and paste")
-            << QStringList{u"Select All"_s, u"Copy"_s, u"Paste"_s, u"Paste"_s} << u"hellohello"_s;
-    }
-
     void editItemsActOnTheFocusedField()
     {
-        QFETCH(QStringList, items);
-        QFETCH(QString, text);
         AppLocalization localization({}, [] { return QStringList{u"en"_s}; });
         std::unique_ptr<QMenuBar> bar(MainMenu::build(localization, {}));
         QWidget window;
@@ -443,9 +431,14 @@ private Q_SLOTS:
         QVERIFY(QTest::qWaitForWindowActive(&window));
         field->setFocus();
         QTRY_COMPARE(QApplication::focusWidget(), field);
-        for (const QString& name : items)
-            item(bar->actions().at(1)->menu(), name)->trigger();
-        QCOMPARE(field->text(), text);
+        const auto trigger = [&](const QStringList& names) {
+            for (const QString& name : names)
+                item(bar->actions().at(1)->menu(), name)->trigger();
+            return field->text();
+        };
+        QCOMPARE(trigger({u"Select All"_s, u"Cut"_s}), QString());
+        QCOMPARE(trigger({u"Undo"_s}), u"hello"_s);
+        QCOMPARE(trigger({u"Select All"_s, u"Copy"_s, u"Paste"_s, u"Paste"_s}), u"hellohello"_s);
     }
 };
 
