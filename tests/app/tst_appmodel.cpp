@@ -329,6 +329,7 @@ private Q_SLOTS:
         QVERIFY(!h.pasteboard.observing());
         QVERIFY(h.preferences.boolValue(Preferences::Key::recordingPaused));
         h.copyText(u"copied while paused"_s);
+        h.pasteboard.setText(u"copied while paused, not yet seen"_s);
         h.model->setRecordingPaused(false);
         QVERIFY(h.pasteboard.observing());
         QVERIFY(h.model->entries().isEmpty());
