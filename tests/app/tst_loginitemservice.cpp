@@ -189,7 +189,6 @@ private Q_SLOTS:
             << Status::notRegistered << true << none << enabled << u"register"_s << true << QString();
         QTest::newRow("not registered, off")
             << Status::notRegistered << false << none << same << none << false << earlier;
-        QTest::newRow("enabled, on") << Status::enabled << true << none << same << none << true << earlier;
         QTest::newRow("enabled, off")
             << Status::enabled << false << none << unregistered << u"unregister"_s << false << QString();
         QTest::newRow("requires approval, on counts as registered")
@@ -198,8 +197,6 @@ private Q_SLOTS:
                                                 << u"unregister"_s << false << QString();
         QTest::newRow("not found, on")
             << Status::notFound << true << none << enabled << u"register"_s << true << QString();
-        QTest::newRow("not found, off")
-            << Status::notFound << false << none << same << none << false << earlier;
         QTest::newRow("register fails") << Status::notRegistered << true << u"disk full"_s << same
                                         << u"register"_s << false << u"disk full"_s;
         QTest::newRow("register fails yet reads enabled")
