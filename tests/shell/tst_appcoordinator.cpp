@@ -337,8 +337,8 @@ private Q_SLOTS:
         if (!terminated) {
             // Returning keeps everything running, and the count starts again with the next quit.
             QVERIFY(h.pasteboard.observing());
-            h.duringAlert = nullptr;
-            h.coordinator->terminationSignalReceived();
+            h.duringAlert = [&] { h.coordinator->terminationSignalReceived(); };
+            QVERIFY(!h.coordinator->requestQuit());
             QCOMPARE(h.alerts.size(), 2);
             QCOMPARE(h.terminations, 0);
         }
