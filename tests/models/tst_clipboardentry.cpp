@@ -15,7 +15,8 @@ Q_DECLARE_METATYPE(ClipboardKind)
 Q_DECLARE_METATYPE(Items)
 Q_DECLARE_METATYPE(OptionalString)
 
-// Readable kinds in failure messages; found by QCOMPARE through argument-dependent lookup.
+// Readable kinds in failure messages; found by QCOMPARE through
+// argument-dependent lookup.
 char* toString(const ClipboardKind& kind)
 {
     return QTest::toString(ClipboardKinds::rawValue(kind));
@@ -23,7 +24,8 @@ char* toString(const ClipboardKind& kind)
 
 namespace {
 
-// The digest of the one-item "abc" plain-text capture, taken from an independent SHA-256.
+// The digest of the one-item "abc" plain-text capture, taken from an
+// independent SHA-256.
 constexpr QLatin1StringView abcFingerprint{
     "34796529110749c26d97d3775668c1f745be7d57f0f0808878091158df558b30"};
 
@@ -150,7 +152,8 @@ private Q_SLOTS:
         textRow("spaces are a line", u"   \nsecond"_s, u"   "_s);
         textRow("only newlines", u"\n\r\n\u2029"_s, QString());
         textRow("161 characters cut", u"a"_s.repeated(161), u"a"_s.repeated(160));
-        // Counted in user-perceived characters, so lines longer in code units are kept whole.
+        // Counted in user-perceived characters, so lines longer in code units are
+        // kept whole.
         const QString family = u"\U0001F468\u200D\U0001F469\u200D\U0001F467\u200D\U0001F466"_s;
         const QString flag = u"\U0001F1EB\U0001F1F7"_s;
         textRow("161 emoji families cut", family.repeated(161), family.repeated(160));
@@ -171,7 +174,8 @@ private Q_SLOTS:
         QCOMPARE(result.title, title);
     }
 
-    // Known digests fix the hash exactly: its framing, the order of items and of representations.
+    // Known digests fix the hash exactly: its framing, the order of items and of
+    // representations.
     void knownFingerprints_data()
     {
         QTest::addColumn<Items>("items");
@@ -180,11 +184,13 @@ private Q_SLOTS:
         QTest::newRow("one plain-text item") << Items{textItem(u"abc"_s)} << QString(abcFingerprint);
         QTest::newRow("no items") << Items{}
                                   << u"e3b0c44298fc1c149afbf4c8996fb92427ae41e4649b934ca495991b7852b855"_s;
-        // U+FF21 sorts before U+1F600 by scalar value but after it by UTF-16 code unit.
+        // U+FF21 sorts before U+1F600 by scalar value but after it by UTF-16 code
+        // unit.
         QTest::newRow("types sorted by scalar value")
             << Items{item({rep(u"\U0001F600"_s, "x"), rep(u"\uFF21"_s, "y")})}
             << u"90f1baea64671adf4f69f426931253ac22c4b7e5f1bb253fe0496e08c46f2d5b"_s;
-        // e + U+0301 composes to U+00E9 and so sorts after f; its bytes are fed as given.
+        // e + U+0301 composes to U+00E9 and so sorts after f; its bytes are fed as
+        // given.
         QTest::newRow("types compared composed")
             << Items{item({rep(u"e\u0301"_s, "x"), rep(u"f"_s, "y")})}
             << u"1f1d02e3f454cc4dcb1128da4f774f3937e4db09bf018acdd20a679a2a17af94"_s;
@@ -232,50 +238,28 @@ private Q_SLOTS:
                  key);
     }
 
-    void fileURLs_data()
-    {
-        QTest::addColumn<Items>("items");
-        QTest::addColumn<QList<QUrl>>("urls");
-
-        QTest::newRow("other schemes, invalid UTF-8 and other types skipped")
-            << files({"file:///tmp/b.txt", "https://example.com/a.txt", "file:///tmp/\xc3"}) +
-                   Items{textItem(u"file:///c"_s)} + files({"file:///a"})
-            << QList<QUrl>{QUrl(u"file:///tmp/b.txt"_s), QUrl(u"file:///a"_s)};
-        QTest::newRow("only an item's first file URL counts")
-            << Items{item({rep(PasteboardType::fileURL, "https://example.com/"),
-                           rep(PasteboardType::fileURL, "file:///tmp/x")})}
-            << QList<QUrl>{};
-    }
-
+    // The first file URL of each item, when it decodes and has the file scheme.
     void fileURLs()
     {
-        QFETCH(Items, items);
-        QFETCH(QList<QUrl>, urls);
-        QCOMPARE(entry(ClipboardKind::file, std::nullopt, items).fileURLs(), urls);
-    }
-
-    void linkURL_data()
-    {
-        QTest::addColumn<ClipboardKind>("kind");
-        QTest::addColumn<OptionalString>("plainText");
-        QTest::addColumn<QUrl>("url"); // empty for none
-
-        QTest::newRow("link with whitespace around")
-            << ClipboardKind::link << OptionalString(u" \nhttps://example.com/a?b=c \n"_s)
-            << QUrl(u"https://example.com/a?b=c"_s);
-        QTest::newRow("text kind holding a link")
-            << ClipboardKind::text << OptionalString(u"https://example.com"_s) << QUrl();
-        QTest::newRow("link without plain text") << ClipboardKind::link << OptionalString() << QUrl();
-        QTest::newRow("link whose text is no longer a link")
-            << ClipboardKind::link << OptionalString(u"ftp://example.com/file"_s) << QUrl();
+        const auto urls = [](const Items& items) { return entry(ClipboardKind::file, {}, items).fileURLs(); };
+        QCOMPARE(urls(files({"file:///tmp/b.txt", "https://example.com/a.txt", "file:///tmp/\xc3"}) +
+                      Items{textItem(u"file:///c"_s)} + files({"file:///a"})),
+                 (QList<QUrl>{QUrl(u"file:///tmp/b.txt"_s), QUrl(u"file:///a"_s)}));
+        QCOMPARE(urls({item({rep(PasteboardType::fileURL, "https://example.com/"),
+                             rep(PasteboardType::fileURL, "file:///tmp/x")})}),
+                 QList<QUrl>());
     }
 
     void linkURL()
     {
-        QFETCH(ClipboardKind, kind);
-        QFETCH(OptionalString, plainText);
-        QFETCH(QUrl, url);
-        QCOMPARE(entry(kind, plainText).linkURL().value_or(QUrl()), url);
+        const auto url = [](ClipboardKind kind, const OptionalString& text) {
+            return entry(kind, text).linkURL().value_or(QUrl());
+        };
+        QCOMPARE(url(ClipboardKind::link, u" \nhttps://example.com/a?b=c \n"_s),
+                 QUrl(u"https://example.com/a?b=c"_s));
+        QCOMPARE(url(ClipboardKind::text, u"https://example.com"_s), QUrl());
+        QCOMPARE(url(ClipboardKind::link, std::nullopt), QUrl());
+        QCOMPARE(url(ClipboardKind::link, u"ftp://example.com/file"_s), QUrl());
     }
 
     void snapshotData()
@@ -324,22 +308,17 @@ private Q_SLOTS:
         QCOMPARE(entry.displayTitle(), title);
     }
 
-    void displaySourceName_data()
-    {
-        QTest::addColumn<QString>("sourceName");
-        QTest::addColumn<QString>("shown");
-        QTest::newRow("empty") << QString() << L10n::text(L10n::Key::otherApp);
-        QTest::newRow("placeholder of older histories") << u"其他应用"_s << L10n::text(L10n::Key::otherApp);
-        QTest::newRow("a single space is a name") << u" "_s << u" "_s;
-    }
-
     void displaySourceName()
     {
-        QFETCH(QString, sourceName);
-        QFETCH(QString, shown);
-        ClipboardEntry e;
-        e.sourceName = sourceName;
-        QCOMPARE(e.displaySourceName(), shown);
+        const auto shown = [](const QString& name) {
+            ClipboardEntry e;
+            e.sourceName = name;
+            return e.displaySourceName();
+        };
+        QCOMPARE(shown(QString()), L10n::text(L10n::Key::otherApp));
+        QCOMPARE(shown(u"其他应用"_s),
+                 L10n::text(L10n::Key::otherApp)); // what older histories stored
+        QCOMPARE(shown(u" "_s), u" "_s);
     }
 
     void textsFollowTheLanguage()

@@ -22,7 +22,6 @@ Q_DECLARE_METATYPE(ClipboardKind)
 Q_DECLARE_METATYPE(FakeItems)
 Q_DECLARE_METATYPE(Items)
 Q_DECLARE_METATYPE(OptionalString)
-Q_DECLARE_METATYPE(OptionalApplication)
 Q_DECLARE_METATYPE(OptionalError)
 
 namespace {
@@ -212,6 +211,7 @@ private Q_SLOTS:
         const ClipboardEntry& entry = h.captured.first();
         QVERIFY(entry.plainText == plainText);
         QVERIFY(entry.kind == kind);
+        QCOMPARE(entry.title, ClipboardEntry::classify(entry.items, plainText).title);
 
         // Snapshots follow the pasteboard: items in order, each item's types in its own order, those
         // listed but not provided left out.
@@ -257,46 +257,32 @@ private Q_SLOTS:
         QCOMPARE(h.texts(), u"new"_s);
     }
 
-    void sourceApplication_data()
+    // Named after the application in front, when there is one; each copy an entry of its own.
+    void capturedEntryNamesItsSource()
     {
-        QTest::addColumn<OptionalApplication>("frontmost");
-        QTest::addColumn<QString>("sourceName");
-        QTest::addColumn<OptionalString>("bundleIdentifier");
-
-        const OptionalString editor(u"org.example.editor.desktop"_s);
-        QTest::newRow("no frontmost application") << OptionalApplication() << QString() << OptionalString();
-        QTest::newRow("named application with an id")
-            << OptionalApplication(RunningApplication{u"Editor"_s, editor, 42}) << u"Editor"_s << editor;
-        QTest::newRow("application without a name")
-            << OptionalApplication(RunningApplication{std::nullopt, editor, 7}) << QString() << editor;
-        QTest::newRow("application without an id")
-            << OptionalApplication(RunningApplication{u"Terminal"_s, std::nullopt, 9}) << u"Terminal"_s
-            << OptionalString();
-    }
-
-    // The same text copied twice: two entries, one key.
-    void sourceApplication()
-    {
-        QFETCH(OptionalApplication, frontmost);
-        QFETCH(QString, sourceName);
-        QFETCH(OptionalString, bundleIdentifier);
         Harness h;
-        h.workspace.frontmost = frontmost;
+        const OptionalString editor(u"org.example.editor.desktop"_s);
+        const QList<OptionalApplication> applications{
+            RunningApplication{u"Editor"_s, editor, 42}, RunningApplication{std::nullopt, editor, 7},
+            RunningApplication{u"Terminal"_s, std::nullopt, 9}, std::nullopt};
+        const QStringList names{u"Editor"_s, QString(), u"Terminal"_s, QString()};
+        const QList<OptionalString> bundles{editor, editor, std::nullopt, std::nullopt};
         const Timestamp before = Timestamp::now();
-        for (int copy = 0; copy < 2; ++copy) {
+        for (const OptionalApplication& application : applications) {
+            h.workspace.frontmost = application;
             h.pasteboard.setText(u"copied"_s);
             h.monitor.poll();
         }
-        const Timestamp after = Timestamp::now();
-        QCOMPARE(h.captured.size(), 2);
+        QCOMPARE(h.captured.size(), 4);
         QVERIFY(h.captured[0].id != h.captured[1].id && !h.captured[0].id.isNull());
-        for (const ClipboardEntry& entry : h.captured) {
-            QCOMPARE(entry.sourceName, sourceName);
-            QVERIFY(entry.sourceBundleIdentifier == bundleIdentifier);
+        for (qsizetype i = 0; i < 4; ++i) {
+            const ClipboardEntry& entry = h.captured[i];
+            QCOMPARE(entry.sourceName, names[i]);
+            QVERIFY(entry.sourceBundleIdentifier == bundles[i]);
             QCOMPARE(entry.deduplicationKey,
-                     ClipboardEntry::makeDeduplicationKey(sourceName, bundleIdentifier, entry.fingerprint));
-            QVERIFY(entry.capturedAt == entry.lastCopiedAt);
-            QVERIFY(before <= entry.capturedAt && entry.capturedAt <= after);
+                     ClipboardEntry::makeDeduplicationKey(names[i], bundles[i], entry.fingerprint));
+            QVERIFY(entry.capturedAt == entry.lastCopiedAt && before <= entry.capturedAt);
+            QVERIFY(entry.capturedAt <= Timestamp::now());
         }
     }
 
