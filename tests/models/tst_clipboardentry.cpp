@@ -238,6 +238,14 @@ private Q_SLOTS:
                  key);
     }
 
+    void byteCount()
+    {
+        const Items items{
+            item({rep(PasteboardType::plainText, "abc"), rep(PasteboardType::html, "<p>abc</p>")}),
+            item({rep(PasteboardType::rtf, {}), rep(PasteboardType::png, QByteArray(1000, 'x'))})};
+        QCOMPARE(entry(ClipboardKind::image, {}, items).byteCount(), 3 + 10 + 1000);
+    }
+
     // The first file URL of each item, when it decodes and has the file scheme.
     void fileURLs()
     {

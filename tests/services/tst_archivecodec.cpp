@@ -376,7 +376,7 @@ private Q_SLOTS:
         plistlib("kind in upper case", u"entries/0/kind"_s, u"TEXT"_s, u"=Unknown clipboard kind: TEXT"_s);
         for (const QString& id :
              {u"{6F1C2A3B-4D5E-4F60-8A7B-000000000000}"_s, u"6F1C2A3B-4D5E-4F60-8A7B-00000000000G"_s,
-              u"6F1C2A3B-4D5E-4F608-A7B-000000000000"_s})
+              u"6F1C2A3B04D5E-4F60-8A7B-000000000000"_s})
             QTest::addRow("id %s", qPrintable(id)) << m_plistlib.write(sampleWith(u"entries/0/id"_s, id))
                                                    << u"entries[0].id: \"%1\" is not a UUID"_s.arg(id);
 
