@@ -456,17 +456,14 @@ private Q_SLOTS:
         QTest::addColumn<QString>("binaryPath");
         QTest::addColumn<QByteArray>("exec");
         QTest::addColumn<bool>("overHiddenEntry");
-        QTest::newRow("plain") << binary << QByteArray("Exec=\"/usr/bin/clipwell\"") << false;
-        QTest::newRow("over a hidden entry") << binary << QByteArray("Exec=\"/usr/bin/clipwell\"") << true;
-        QTest::newRow("space") << u"/opt/My Apps/clipwell"_s << QByteArray("Exec=\"/opt/My Apps/clipwell\"")
-                               << false;
+        QTest::newRow("plain") << binary << QByteArray("/usr/bin/clipwell") << false;
+        QTest::newRow("over a hidden entry") << binary << QByteArray("/usr/bin/clipwell") << true;
+        QTest::newRow("space") << u"/opt/My Apps/clipwell"_s << QByteArray("/opt/My Apps/clipwell") << false;
         QTest::newRow("quote, dollar, backtick")
-            << u"/tmp/a\"b$c`d"_s << QByteArray("Exec=\"/tmp/a\\\\\"b\\\\$c\\\\`d\"") << false;
-        QTest::newRow("backslash") << u"/tmp/a\\b"_s << QByteArray("Exec=\"/tmp/a\\\\\\\\b\"") << false;
-        QTest::newRow("percent") << u"/tmp/100%/clipwell"_s << QByteArray("Exec=\"/tmp/100%%/clipwell\"")
-                                 << false;
-        QTest::newRow("non-ASCII") << u"/home/李/clipwell"_s << QByteArray("Exec=\"/home/李/clipwell\"")
-                                   << false;
+            << u"/tmp/a\"b$c`d"_s << QByteArray("/tmp/a\\\\\"b\\\\$c\\\\`d") << false;
+        QTest::newRow("backslash") << u"/tmp/a\\b"_s << QByteArray("/tmp/a\\\\\\\\b") << false;
+        QTest::newRow("percent") << u"/tmp/100%/clipwell"_s << QByteArray("/tmp/100%%/clipwell") << false;
+        QTest::newRow("non-ASCII") << u"/home/李/clipwell"_s << QByteArray("/home/李/clipwell") << false;
     }
 
     void registerWritesEntry()
@@ -483,7 +480,7 @@ private Q_SLOTS:
         QCOMPARE(service.entryPath(), config.filePath(u"autostart/clipwell.desktop"_s));
         const QByteArray entry = contents(service.entryPath());
         QVERIFY(entry.startsWith("[Desktop Entry]\n") && entry.contains("\nType=Application\n"));
-        QVERIFY2(entry.contains('\n' + exec + '\n'), entry.constData());
+        QVERIFY2(entry.contains("\nExec=\"" + exec + "\"\n"), entry.constData());
         QCOMPARE(service.status(), Status::enabled);
 
         QVERIFY(!service.unregisterItem());
