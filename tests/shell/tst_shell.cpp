@@ -3,24 +3,34 @@
 #include "l10n/Localization.h"
 #include "shell/AppCoordinator.h"
 #include "shell/MainMenu.h"
+#include "shell/SingleInstance.h"
 #include "shell/TerminationSignals.h"
 #include "support/FakePasteboard.h"
 #include "support/FakeWorkspace.h"
 #include "support/ManualDelayTimer.h"
 #include "ui/history/MainWindowController.h"
 
+#include <QKeyEvent>
 #include <QLineEdit>
 #include <QMainWindow>
-#include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QPointer>
+#include <QProcess>
+#include <QScopeGuard>
+#include <QSignalSpy>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 #include <QVBoxLayout>
+#include <atomic>
 #include <csignal>
+#include <cstring>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <thread>
+#include <unistd.h>
 
 using namespace Qt::StringLiterals;
 
@@ -64,6 +74,39 @@ QAction* item(QMenu* menu, const QString& text)
             return action;
     }
     return nullptr;
+}
+
+// Counts the events of one kind that reach any object of the application.
+class EventCounter final : public QObject {
+public:
+    explicit EventCounter(std::function<bool(QObject*, QEvent*)> counted) : m_counted(std::move(counted))
+    {
+        qApp->installEventFilter(this);
+    }
+    int count = 0;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        count += m_counted(watched, event) ? 1 : 0;
+        return false;
+    }
+
+private:
+    std::function<bool(QObject*, QEvent*)> m_counted;
+};
+
+// What a crashed instance leaves behind: a socket file nobody listens on.
+bool leaveStaleSocket(const QString& path)
+{
+    const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    const QByteArray name = QFile::encodeName(path);
+    std::memcpy(address.sun_path, name.constData(), static_cast<size_t>(name.size()) + 1);
+    const bool bound = ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
+    ::close(fd);
+    return bound && QFileInfo::exists(path);
 }
 
 // A started coordinator over doubles: a private archive folder, a fake status item, an alert that
@@ -133,22 +176,6 @@ struct Harness {
     QMenu* menu(int index) { return menuBar()->actions().at(index)->menu(); }
 };
 
-// Notices the unsaved-history alert coming up.
-class AlertWatch final : public QObject {
-public:
-    bool shown = false;
-    std::function<void()> onShown;
-
-protected:
-    bool eventFilter(QObject* watched, QEvent* event) override
-    {
-        if (event->type() == QEvent::Show && qobject_cast<QMessageBox*>(watched) &&
-            !std::exchange(shown, true) && onShown)
-            onShown();
-        return QObject::eventFilter(watched, event);
-    }
-};
-
 enum class Presenter { statusLeftClick, reopen, statusMenuItem, mainMenuItem };
 
 } // namespace
@@ -156,51 +183,29 @@ enum class Presenter { statusLeftClick, reopen, statusMenuItem, mainMenuItem };
 Q_DECLARE_METATYPE(Presenter)
 Q_DECLARE_METATYPE(AppCoordinator::QuitChoice)
 
-class TestAppCoordinator : public QObject {
+// The shell on a private X server, without a window manager unless a test starts one.
+class TestShell : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
     void initTestCase() { QStandardPaths::setTestModeEnabled(true); }
 
-    // A language change builds the bar anew.
-    void mainMenu_data()
-    {
-        QTest::addColumn<bool>("chinese");
-        QTest::addColumn<int>("menu");
-        QTest::addColumn<QString>("items");
-
-        QTest::newRow("application")
-            << false << 0
-            << u"Clipwell: About Clipwell | - | Settings… Ctrl+, (off) | Open History "
-               "Ctrl+0 | - | Hide Clipwell Ctrl+H | - | Quit Clipwell Ctrl+Q"_s;
-        QTest::newRow("edit")
-            << false << 1
-            << u"Edit: Undo Ctrl+Z | Cut Ctrl+X | Copy Ctrl+C | Paste Ctrl+V | Select All Ctrl+A"_s;
-        QTest::newRow("window") << false << 2 << u"Window: Minimize Ctrl+M | Close Ctrl+W"_s;
-        QTest::newRow("application in Chinese") << true << 0
-                                                << u"Clipwell: 关于 Clipwell | - | 设置… Ctrl+, (off) | "
-                                                   u"打开历史记录 Ctrl+0 | - | 隐藏 Clipwell Ctrl+H | "
-                                                   "- | 退出 Clipwell Ctrl+Q"_s;
-    }
-
     void mainMenu()
     {
-        QFETCH(bool, chinese);
-        QFETCH(int, menu);
-        QFETCH(QString, items);
         Harness h;
         QCOMPARE(h.status->toolTip, u"Clipwell – clipboard history"_s);
-        const QPointer<QMenuBar> before = h.menuBar();
-        if (chinese) {
-            h.localization.select(AppLanguage::simplifiedChinese);
-            QVERIFY(h.menuBar() != before);
-        }
-        QCOMPARE(h.menuBar()->actions().size(), 3);
-        QCOMPARE(h.menuBar()->actions().at(menu)->text() + u": "_s + describe(h.menu(menu)), items);
+        QStringList menus;
+        for (const QAction* menu : h.menuBar()->actions())
+            menus.append(menu->text() + u": "_s + describe(menu->menu()));
+        QCOMPARE(menus, QStringList({u"Clipwell: About Clipwell | - | Settings… Ctrl+, (off) | Open History "
+                                     "Ctrl+0 | - | Hide Clipwell Ctrl+H | - | Quit Clipwell Ctrl+Q"_s,
+                                     u"Edit: Undo Ctrl+Z | Cut Ctrl+X | Copy Ctrl+C | Paste Ctrl+V | "
+                                     "Select All Ctrl+A"_s,
+                                     u"Window: Minimize Ctrl+M | Close Ctrl+W"_s}));
     }
 
     // The system's languages are read again on a locale change and when Clipwell becomes active; the
-    // tooltip follows.
+    // tooltip and the menu bar follow.
     void systemLanguageIsRefreshed_data()
     {
         QTest::addColumn<bool>("byActivation");
@@ -223,6 +228,7 @@ private Q_SLOTS:
         }
         QCOMPARE(h.localization.languageIdentifier(), u"zh-Hans"_s);
         QCOMPARE(h.status->toolTip, u"Clipwell – 剪贴板历史"_s);
+        QCOMPARE(describe(h.menu(0)).section(u" | "_s, -1), u"退出 Clipwell Ctrl+Q"_s);
     }
 
     void presentsTheHistoryWindow_data()
@@ -241,51 +247,33 @@ private Q_SLOTS:
         QVERIFY(h.window()->isVisible());
         item(h.menu(0), u"Hide Clipwell"_s)->trigger();
         QVERIFY(!h.window()->isVisible());
-        switch (presenter) {
-        case Presenter::statusLeftClick:
-            h.status->click(StatusItem::Click::left);
-            QVERIFY(!h.status->menu);
-            break;
-        case Presenter::reopen:
+        if (presenter == Presenter::reopen)
             h.coordinator->handleReopen();
-            break;
-        case Presenter::statusMenuItem:
-            h.status->click(StatusItem::Click::right);
-            h.status->menu->actions().at(0)->trigger();
-            break;
-        case Presenter::mainMenuItem:
+        else if (presenter == Presenter::mainMenuItem)
             item(h.menu(0), u"Open History"_s)->trigger();
-            break;
-        }
+        else
+            h.status->click(presenter == Presenter::statusLeftClick ? StatusItem::Click::left
+                                                                    : StatusItem::Click::right);
+        if (presenter == Presenter::statusMenuItem)
+            h.status->menu->actions().at(0)->trigger();
+        else if (presenter == Presenter::statusLeftClick)
+            QVERIFY(!h.status->menu);
         QVERIFY(h.window()->isVisible());
     }
 
-    void statusMenuFollowsRecordingState_data()
-    {
-        QTest::addColumn<bool>("paused");
-        QTest::addColumn<QString>("menu");
-        QTest::addColumn<QString>("afterToggle");
-        QTest::newRow("recording")
-            << false << u"Open History | Pause Recording | - | Settings… (off) | - | Quit Clipwell"_s
-            << u"Resume Recording"_s;
-        QTest::newRow("paused")
-            << true << u"Open History | Resume Recording | - | Settings… (off) | - | Quit Clipwell"_s
-            << u"Pause Recording"_s;
-    }
-
+    // Launched paused, as stored.
     void statusMenuFollowsRecordingState()
     {
-        QFETCH(bool, paused);
-        QFETCH(QString, menu);
-        QFETCH(QString, afterToggle);
-        Harness h(paused);
-        h.status->click(StatusItem::Click::right);
-        QCOMPARE(describe(h.status->menu.get()), menu);
+        Harness h(true);
+        const auto menu = [&h] {
+            h.status->click(StatusItem::Click::right);
+            return describe(h.status->menu.get());
+        };
+        QCOMPARE(menu(), u"Open History | Resume Recording | - | Settings… (off) | - | Quit Clipwell"_s);
+        QVERIFY(!h.pasteboard.observing());
         h.status->menu->actions().at(1)->trigger();
-        QCOMPARE(h.model->recordingPaused(), !paused);
-        QCOMPARE(h.pasteboard.observing(), paused);
-        h.status->click(StatusItem::Click::right);
-        QCOMPARE(h.status->menu->actions().at(1)->text(), afterToggle);
+        QVERIFY(!h.model->recordingPaused() && h.pasteboard.observing());
+        QCOMPARE(menu(), u"Open History | Pause Recording | - | Settings… (off) | - | Quit Clipwell"_s);
     }
 
     // Every quit writes the history first and asks when that fails. A logout or shutdown never waits
@@ -300,9 +288,7 @@ private Q_SLOTS:
 
         const auto back = AppCoordinator::QuitChoice::returnToApp;
         QTest::newRow("unsaved copy is written") << true << back << false << 0 << true;
-        QTest::newRow("unwritable, return") << false << back << false << 0 << false;
-        QTest::newRow("unwritable, quit anyway")
-            << false << AppCoordinator::QuitChoice::quitAnyway << false << 0 << true;
+        QTest::newRow("quit anyway") << false << AppCoordinator::QuitChoice::quitAnyway << false << 0 << true;
         QTest::newRow("one signal asks") << false << back << true << 0 << false;
         QTest::newRow("second signal quits") << false << back << true << 1 << true;
         QTest::newRow("quit item, one signal") << false << back << false << 1 << false;
@@ -344,27 +330,19 @@ private Q_SLOTS:
         }
     }
 
-    // The real signals and the real alert: the second signal arrives inside the alert's modal loop.
-    void secondSignalClosesTheOpenAlert_data()
-    {
-        QTest::addColumn<bool>("bothPending");
-        QTest::newRow("raised while the alert is open") << false;
-        QTest::newRow("both raised before it opens") << true;
-    }
-
+    // The real signals and the real alert: both signals are raised before it opens, the second is
+    // read inside its modal loop.
     void secondSignalClosesTheOpenAlert()
     {
-        QFETCH(bool, bothPending);
         Harness h(false, true);
         QVERIFY(h.copy(false));
         TerminationSignals terminationSignals;
         QVERIFY(terminationSignals.isActive());
         connect(&terminationSignals, &TerminationSignals::received, h.coordinator.get(),
                 &AppCoordinator::terminationSignalReceived);
-        AlertWatch alert;
-        if (!bothPending)
-            alert.onShown = [] { ::raise(SIGTERM); };
-        qApp->installEventFilter(&alert);
+        const EventCounter alerts([](QObject* watched, QEvent* event) {
+            return event->type() == QEvent::Show && qobject_cast<QMessageBox*>(watched);
+        });
         // Rather than hang, a failing build closes the alerts itself.
         bool closedByTest = false;
         QTimer watchdog;
@@ -375,12 +353,10 @@ private Q_SLOTS:
             }
         });
         watchdog.start(10000);
-
         ::raise(SIGTERM);
-        if (bothPending)
-            ::raise(SIGTERM);
+        ::raise(SIGTERM);
         QTRY_VERIFY_WITH_TIMEOUT(h.terminations == 1 || closedByTest, 30000);
-        QVERIFY(alert.shown);
+        QCOMPARE(alerts.count, 1);
         QVERIFY(!closedByTest);
         QVERIFY(h.status.isNull());
     }
@@ -422,7 +398,82 @@ private Q_SLOTS:
         QCOMPARE(trigger({u"Undo"_s}), u"hello"_s);
         QCOMPARE(trigger({u"Select All"_s, u"Copy"_s, u"Paste"_s, u"Paste"_s}), u"hellohello"_s);
     }
+
+    void secondLaunchPresentsTheFirst_data()
+    {
+        QTest::addColumn<bool>("staleSocket");
+        QTest::newRow("clean folder") << false;
+        QTest::newRow("socket left by a crash") << true;
+    }
+
+    void secondLaunchPresentsTheFirst()
+    {
+        QFETCH(bool, staleSocket);
+        QTemporaryDir root;
+        SingleInstance first(root.path());
+        if (staleSocket)
+            QVERIFY(leaveStaleSocket(first.socketPath()));
+        QSignalSpy presented(&first, &SingleInstance::presentRequested);
+        QCOMPARE(first.claim(), SingleInstance::Claim::primary);
+        // The later launch blocks until answered, so it runs beside this event loop.
+        std::atomic<int> claim{-1};
+        std::thread launch([&] { claim = static_cast<int>(SingleInstance(root.path()).claim()); });
+        const bool answered = presented.wait(10000);
+        launch.join();
+        QVERIFY(answered);
+        QCOMPARE(presented.size(), 1);
+        QCOMPARE(claim.load(), static_cast<int>(SingleInstance::Claim::secondary));
+    }
+
+    void refusesAFolderOthersCanOpen()
+    {
+        QTemporaryDir root;
+        QVERIFY(QFile::setPermissions(root.path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner |
+                                                       QFileDevice::ExeOwner | QFileDevice::ExeOther));
+        SingleInstance instance(root.path());
+        QCOMPARE(instance.claim(), SingleInstance::Claim::failed);
+        QVERIFY(instance.errorString().contains(root.path()));
+    }
+
+    // Under openbox, keys come from the server and held ones auto-repeat: Ctrl+W still held (or never
+    // released by the tool that typed it) keeps repeating into the window brought back, which stays.
+    void heldCloseShortcutDoesNotCloseAgain()
+    {
+        QProcess windowManager;
+        windowManager.start(u"openbox"_s, {});
+        QVERIFY2(windowManager.waitForStarted(), "openbox is needed");
+        QTRY_VERIFY_WITH_TIMEOUT(windowManagerRuns(), 10000);
+        const auto release = qScopeGuard([] {
+            QProcess::execute(u"xdotool"_s, {u"keyup"_s, u"w"_s, u"ctrl"_s});
+        });
+        Harness h;
+        QVERIFY(QTest::qWaitForWindowActive(h.window()));
+        EventCounter shortcuts([](QObject*, QEvent* event) { return event->type() == QEvent::Shortcut; });
+        EventCounter presses([](QObject* watched, QEvent* event) {
+            return watched->isWindowType() && event->type() == QEvent::KeyPress &&
+                   static_cast<QKeyEvent*>(event)->key() == Qt::Key_W;
+        });
+        QCOMPARE(QProcess::execute(u"xdotool"_s, {u"keydown"_s, u"ctrl+w"_s}), 0);
+        QTRY_VERIFY(!h.window()->isVisible());
+        QCOMPARE(shortcuts.count, 1);
+
+        h.coordinator->handleReopen();
+        QVERIFY(QTest::qWaitForWindowActive(h.window()));
+        shortcuts.count = presses.count = 0;
+        QTRY_VERIFY_WITH_TIMEOUT(presses.count >= 5 || shortcuts.count > 0 || !h.window()->isVisible(),
+                                 20000);
+        QCOMPARE(shortcuts.count, 0);
+        QVERIFY(h.window()->isVisible());
+    }
+
+private:
+    static bool windowManagerRuns()
+    {
+        QProcess xprop;
+        xprop.start(u"xprop"_s, {u"-root"_s, u"_NET_SUPPORTING_WM_CHECK"_s});
+        return xprop.waitForFinished() && xprop.readAllStandardOutput().contains("window id");
+    }
 };
 
-QTEST_MAIN(TestAppCoordinator)
-#include "tst_appcoordinator.moc"
+QTEST_MAIN(TestShell)
+#include "tst_shell.moc"

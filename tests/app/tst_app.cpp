@@ -1,9 +1,11 @@
 #include "app/AppModel.h"
+#include "app/LoginItemService.h"
 #include "app/Preferences.h"
 #include "l10n/Localization.h"
 #include "models/LocalizedSearch.h"
 #include "models/TextRules.h"
 #include "support/EntryBuilder.h"
+#include "support/FakeLoginItemService.h"
 #include "support/FakePasteboard.h"
 #include "support/FakeWorkspace.h"
 #include "support/ManualDelayTimer.h"
@@ -13,10 +15,25 @@
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
+#include <limits>
 
 using namespace Qt::StringLiterals;
 
+using Key = Preferences::Key;
+using Status = LoginItemService::Status;
+Q_DECLARE_METATYPE(LoginItemService::Status)
+
 namespace {
+
+const QString binary = u"/usr/bin/clipwell"_s;
+
+void writeFile(const QString& path, const QByteArray& contents)
+{
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(contents);
+}
 
 QString titles(const QList<ClipboardEntry>& entries)
 {
@@ -38,12 +55,6 @@ QList<QUuid> ids(const QList<ClipboardEntry>& entries)
     for (const ClipboardEntry& entry : entries)
         result.append(entry.id);
     return result;
-}
-
-ClipboardEntry withKind(ClipboardEntry entry, ClipboardKind kind)
-{
-    entry.kind = kind;
-    return entry;
 }
 
 ClipboardEntry withoutText(ClipboardEntry entry, ClipboardKind kind,
@@ -136,10 +147,34 @@ struct Harness {
     }
 };
 
+// Every typed read of the store.
+QString typedReads(const Preferences& preferences)
+{
+    return QStringList{preferences.stringValue(Key::appLanguage).value_or(u"<none>"_s),
+                       preferences.stringValue(Key::appTheme).value_or(u"<none>"_s),
+                       QString::number(preferences.boolValue(Key::recordingPaused)),
+                       QString::number(preferences.boolValue(Key::quickPasteEnabled)),
+                       QString::number(preferences.intValue(Key::accessibilityGuideLaunchPresentationCount)),
+                       QString::number(preferences.doubleValue(Key::historySidebarWidth)),
+                       QString::fromLatin1(preferences.bytesValue(u"geometry"_s).toHex())}
+        .join(u' ');
+}
+
 } // namespace
 
-class TestAppModel : public QObject {
+class TestApp : public QObject {
     Q_OBJECT
+
+    QTemporaryDir m_directory;
+    int m_files = 0;
+
+    QString preferencesFile(const QByteArray& contents = {})
+    {
+        const QString path = m_directory.filePath(u"prefs-%1.conf"_s.arg(++m_files));
+        if (!contents.isEmpty())
+            writeFile(path, "[General]\n" + contents);
+        return path;
+    }
 
 private Q_SLOTS:
     void initTestCase()
@@ -150,8 +185,9 @@ private Q_SLOTS:
 
     void loadSelectsTheFirstEntryEvenWhenHidden()
     {
-        Harness h({makeEntry(u"newest"_s, 20),
-                   withKind(makeEntry(u"https://a.example"_s, 10), ClipboardKind::link)});
+        ClipboardEntry link = makeEntry(u"https://a.example"_s, 10);
+        link.kind = ClipboardKind::link;
+        Harness h({makeEntry(u"newest"_s, 20), link});
         h.model->setFilter(ClipboardKind::link);
         QVERIFY(!h.model->flush()); // nothing is written while loading
         QVERIFY(h.startAndLoad());
@@ -379,7 +415,253 @@ private Q_SLOTS:
         QVERIFY(h.saveTimer->fire());
         QTRY_COMPARE(HistoryRepository::read(h.directory).entries.size(), 2);
     }
+
+    // A null entry: none; "/": a folder where the entry belongs.
+    void status_data()
+    {
+        QTest::addColumn<QByteArray>("entry");
+        QTest::addColumn<Status>("status");
+        QTest::newRow("no entry") << QByteArray() << Status::notRegistered;
+        QTest::newRow("unreadable") << QByteArray("/") << Status::notFound;
+        QTest::newRow("plain entry") << QByteArray("[Desktop Entry]\nExec=clipwell\n") << Status::enabled;
+        QTest::newRow("hidden") << QByteArray("[Desktop Entry]\nHidden=true\n") << Status::notRegistered;
+        QTest::newRow("hidden false") << QByteArray("[Desktop Entry]\nHidden=false\n") << Status::enabled;
+        QTest::newRow("off for GNOME")
+            << QByteArray("[Desktop Entry]\nX-GNOME-Autostart-enabled=false\n") << Status::notRegistered;
+        QTest::newRow("spaces around =")
+            << QByteArray("[Desktop Entry]\nHidden = true\n") << Status::notRegistered;
+        QTest::newRow("hidden only in an action")
+            << QByteArray("[Desktop Entry]\nExec=clipwell\n\n[Desktop Action x]\nHidden=true\n")
+            << Status::enabled;
+        QTest::newRow("commented out") << QByteArray("[Desktop Entry]\n# Hidden=true\n") << Status::enabled;
+    }
+
+    void status()
+    {
+        QFETCH(QByteArray, entry);
+        QFETCH(Status, status);
+        QTemporaryDir config;
+        XdgAutostartLoginItemService service(config.path(), binary);
+        if (entry == "/")
+            QVERIFY(QDir().mkpath(service.entryPath()));
+        else if (!entry.isNull())
+            writeFile(service.entryPath(), entry);
+        QCOMPARE(service.status(), status);
+    }
+
+    // Quote, dollar and backtick are escaped inside the quotes; that backslash is then doubled as
+    // every backslash of a string value.
+    void registerWritesEntry_data()
+    {
+        QTest::addColumn<QString>("binaryPath");
+        QTest::addColumn<QByteArray>("exec");
+        QTest::addColumn<bool>("overHiddenEntry");
+        QTest::newRow("plain") << binary << QByteArray("/usr/bin/clipwell") << false;
+        QTest::newRow("over a hidden entry") << binary << QByteArray("/usr/bin/clipwell") << true;
+        QTest::newRow("space") << u"/opt/My Apps/clipwell"_s << QByteArray("/opt/My Apps/clipwell") << false;
+        QTest::newRow("quote, dollar, backtick")
+            << u"/tmp/a\"b$c`d"_s << QByteArray("/tmp/a\\\\\"b\\\\$c\\\\`d") << false;
+        QTest::newRow("backslash") << u"/tmp/a\\b"_s << QByteArray("/tmp/a\\\\\\\\b") << false;
+        QTest::newRow("percent") << u"/tmp/100%/clipwell"_s << QByteArray("/tmp/100%%/clipwell") << false;
+        QTest::newRow("non-ASCII") << u"/home/李/clipwell"_s << QByteArray("/home/李/clipwell") << false;
+    }
+
+    void registerWritesEntry()
+    {
+        QFETCH(QString, binaryPath);
+        QFETCH(QByteArray, exec);
+        QFETCH(bool, overHiddenEntry);
+        QTemporaryDir config;
+        XdgAutostartLoginItemService service(config.path(), binaryPath);
+        if (overHiddenEntry)
+            writeFile(service.entryPath(), "[Desktop Entry]\nExec=/old/clipwell\nHidden=true\n");
+        const std::optional<AppError> failure = service.registerItem();
+        QVERIFY2(!failure, qPrintable(failure ? failure->localizedDescription() : QString()));
+        QCOMPARE(service.entryPath(), config.filePath(u"autostart/clipwell.desktop"_s));
+        const QByteArray entry = contents(service.entryPath());
+        QVERIFY(entry.startsWith("[Desktop Entry]\n") && entry.contains("\nType=Application\n"));
+        QVERIFY2(entry.contains("\nExec=\"" + exec + "\"\n"), entry.constData());
+        QCOMPARE(service.status(), Status::enabled);
+
+        QVERIFY(!service.unregisterItem());
+        QVERIFY(!QFileInfo::exists(service.entryPath()));
+        QVERIFY(!service.unregisterItem());
+    }
+
+    // CI runs as root, so modes do not stop writes: a file where a folder must be does.
+    void failuresCarryTheFileSystemMessage_data()
+    {
+        QTest::addColumn<QString>("blockedPath");
+        QTest::addColumn<bool>("blockWithFolder");
+        QTest::addColumn<bool>("registering");
+        QTest::newRow("register: file as the autostart folder") << u"autostart"_s << false << true;
+        QTest::newRow("register: folder as the entry") << u"autostart/clipwell.desktop/x"_s << true << true;
+        QTest::newRow("unregister: folder as the entry")
+            << u"autostart/clipwell.desktop/x"_s << true << false;
+    }
+
+    void failuresCarryTheFileSystemMessage()
+    {
+        QFETCH(QString, blockedPath);
+        QFETCH(bool, blockWithFolder);
+        QFETCH(bool, registering);
+        QTemporaryDir root;
+        const QString config = root.filePath(u"config"_s);
+        const QString blocked = QDir(config).filePath(blockedPath);
+        if (blockWithFolder)
+            QVERIFY(QDir().mkpath(blocked));
+        else
+            writeFile(QDir::cleanPath(blocked), "not a folder");
+        XdgAutostartLoginItemService service(config, binary);
+        const std::optional<AppError> failure =
+            registering ? service.registerItem() : service.unregisterItem();
+        QVERIFY(failure && !failure->localizedDescription().trimmed().isEmpty());
+        QVERIFY(service.status() != Status::enabled);
+    }
+
+    void openSettingsOpensTheAutostartFolder()
+    {
+        QTemporaryDir config;
+        XdgAutostartLoginItemService service(config.path(), binary);
+        QList<QUrl> opened;
+        service.openUrl = [&opened](const QUrl& url) {
+            opened.append(url);
+            return true;
+        };
+        service.openSystemSettingsLoginItems();
+        QVERIFY(QFileInfo(service.autostartDirectory()).isDir());
+        QCOMPARE(opened, QList<QUrl>{QUrl::fromLocalFile(service.autostartDirectory())});
+    }
+
+    void initialSwitch()
+    {
+        FakeLoginItemService service;
+        for (const Status status : {Status::notRegistered, Status::requiresApproval, Status::enabled}) {
+            service.currentStatus = status;
+            QCOMPARE(LaunchAtLoginSwitch::initial(service).isOn, status == Status::enabled);
+        }
+    }
+
+    // Every row starts with an earlier message under the switch; failure: of whichever call is made.
+    void settingTheSwitch_data()
+    {
+        QTest::addColumn<Status>("status");
+        QTest::addColumn<bool>("newValue");
+        QTest::addColumn<QString>("failure");
+        QTest::addColumn<std::optional<Status>>("after");
+        QTest::addColumn<QString>("calls");
+        QTest::addColumn<bool>("isOn");
+        QTest::addColumn<QString>("message");
+
+        const std::optional<Status> same;
+        const QString none;
+        const QString earlier = u"earlier"_s;
+        const auto enabled = std::optional(Status::enabled);
+        const auto unregistered = std::optional(Status::notRegistered);
+        QTest::newRow("not registered, on")
+            << Status::notRegistered << true << none << enabled << u"register"_s << true << QString();
+        QTest::newRow("not registered, off")
+            << Status::notRegistered << false << none << same << none << false << earlier;
+        QTest::newRow("enabled, off")
+            << Status::enabled << false << none << unregistered << u"unregister"_s << false << QString();
+        QTest::newRow("requires approval, on counts as registered")
+            << Status::requiresApproval << true << none << same << none << true << earlier;
+        QTest::newRow("register fails") << Status::notRegistered << true << u"disk full"_s << same
+                                        << u"register"_s << false << u"disk full"_s;
+        QTest::newRow("unregister fails, still enabled")
+            << Status::enabled << false << u"busy"_s << same << u"unregister"_s << true << u"busy"_s;
+        QTest::newRow("unregister fails, awaiting approval") << Status::requiresApproval << false << u"busy"_s
+                                                             << same << u"unregister"_s << false << u"busy"_s;
+        QTest::newRow("register awaits approval")
+            << Status::notRegistered << true << none << std::optional(Status::requiresApproval)
+            << u"register openSettings"_s << true << u"key"_s;
+    }
+
+    void settingTheSwitch()
+    {
+        QFETCH(Status, status);
+        QFETCH(bool, newValue);
+        QFETCH(QString, failure);
+        QFETCH(std::optional<Status>, after);
+        QFETCH(QString, calls);
+        QFETCH(bool, isOn);
+        QFETCH(QString, message);
+        FakeLoginItemService service;
+        service.currentStatus = status;
+        service.registerFailure = service.unregisterFailure = failure;
+        service.statusAfterCall = after;
+        LaunchAtLoginSwitch loginSwitch{!newValue, AppMessage{std::nullopt, AppError::fixed(u"earlier"_s)}};
+        loginSwitch.set(newValue, service);
+        QCOMPARE(service.calls.join(u' '), calls);
+        QCOMPARE(loginSwitch.isOn, isOn);
+        if (message == u"key")
+            QCOMPARE(loginSwitch.message->key, std::optional(L10n::Key::loginApproval));
+        else
+            QCOMPARE(loginSwitch.message ? loginSwitch.message->text() : QString(), message);
+    }
+
+    // The INI file keeps no types: a fresh reader gets booleans and numbers back from text. It reads
+    // a copy, as Qt shares one cache per file; the writer stays alive, so each write reaches the file.
+    void readsBackFromTheFile()
+    {
+        const QString path = preferencesFile();
+        Preferences preferences(path);
+        QCOMPARE(typedReads(preferences), u"<none> <none> 0 0 0 0 "_s);
+        preferences.setString(Key::appLanguage, u"zh-Hant"_s);
+        preferences.setString(Key::appTheme, u"dark"_s);
+        preferences.setBool(Key::recordingPaused, true);
+        preferences.setBool(Key::quickPasteEnabled, true);
+        preferences.setInt(Key::accessibilityGuideLaunchPresentationCount, -3);
+        preferences.setDouble(Key::historySidebarWidth, 1.5);
+        preferences.setBytes(u"geometry"_s, QByteArray("\x01\xd9\xd0\xcb", 4));
+        QVERIFY(QFile::copy(path, path + u".copy"_s));
+        QCOMPARE(typedReads(Preferences(path + u".copy"_s)), u"zh-Hant dark 1 1 -3 1.5 01d9d0cb"_s);
+    }
+
+    // What an older version or a hand wrote is read under the same names, and an unknown value stays.
+    void storedUnderTheirNames()
+    {
+        const Preferences preferences(
+            preferencesFile("appLanguage=tlh\nappTheme=sepia\nrecordingPaused=true\nquickPasteEnabled="
+                            "1\naccessibilityGuideLaunchPresentationCount=2\nhistorySidebarWidth=9\n"));
+        QCOMPARE(typedReads(preferences), u"tlh sepia 1 1 2 9 "_s);
+    }
+
+    // Values written by hand or by an older version: anything unusable reads as the zero value.
+    void rawValues_data()
+    {
+        QTest::addColumn<QByteArray>("raw");
+        QTest::addColumn<bool>("boolean");
+        QTest::addColumn<int>("integer");
+        QTest::addColumn<double>("real");
+
+        QTest::newRow("True") << QByteArray("True") << true << 0 << 0.0;
+        QTest::newRow("false") << QByteArray("false") << false << 0 << 0.0;
+        QTest::newRow("1") << QByteArray("1") << true << 1 << 1.0;
+        QTest::newRow("yes") << QByteArray("yes") << false << 0 << 0.0;
+        QTest::newRow("negative fraction") << QByteArray("-1.9") << false << -1 << -1.9;
+        QTest::newRow("exponent") << QByteArray("2.5e2") << false << 250 << 250.0;
+        QTest::newRow("beyond int") << QByteArray("99999999999") << false << std::numeric_limits<int>::max()
+                                    << 99999999999.0;
+        QTest::newRow("below int") << QByteArray("-99999999999") << false << std::numeric_limits<int>::min()
+                                   << -99999999999.0;
+        QTest::newRow("nan") << QByteArray("nan") << false << 0 << 0.0;
+        QTest::newRow("inf") << QByteArray("inf") << false << 0 << 0.0;
+        QTest::newRow("list") << QByteArray("1, 2") << false << 0 << 0.0;
+    }
+
+    void rawValues()
+    {
+        QFETCH(QByteArray, raw);
+        QFETCH(bool, boolean);
+        QFETCH(int, integer);
+        QFETCH(double, real);
+        const Preferences preferences(preferencesFile("value=" + raw + "\n"));
+        QCOMPARE(preferences.boolValue(u"value"_s), boolean);
+        QCOMPARE(preferences.intValue(u"value"_s), integer);
+        QCOMPARE(preferences.doubleValue(u"value"_s), real);
+    }
 };
 
-QTEST_GUILESS_MAIN(TestAppModel)
-#include "tst_appmodel.moc"
+QTEST_GUILESS_MAIN(TestApp)
+#include "tst_app.moc"
