@@ -48,9 +48,8 @@ ClipboardEntry sample(int n = 0, const std::function<void(ClipboardEntry&)>& cha
     return refreshed(entry);
 }
 
-// ---- Python's plistlib as the independent oracle
-
-// One Python process for the whole run: starting one per request would dominate the test's time.
+// Python's plistlib as the independent oracle, one process for the whole run: starting one per request
+// would dominate the test's time.
 class Plistlib {
 public:
     ~Plistlib()
@@ -58,20 +57,17 @@ public:
         m_process.closeWriteChannel();
         m_process.waitForFinished();
     }
-
     QByteArray write(const QJsonObject& value, const QStringList& options = {})
     {
-        const QJsonObject reply = request({{u"command"_s, u"write"_s},
-                                           {u"value"_s, value},
-                                           {u"options"_s, QJsonArray::fromStringList(options)}});
-        return QByteArray::fromBase64(reply[u"file"_s].toString().toLatin1());
+        const QJsonArray list = QJsonArray::fromStringList(options);
+        const QJsonValue file =
+            request({{u"command"_s, u"write"_s}, {u"value"_s, value}, {u"options"_s, list}});
+        return QByteArray::fromBase64(file[u"file"_s].toString().toLatin1());
     }
-
     QJsonObject describe(const QByteArray& file)
     {
-        const QJsonObject reply =
-            request({{u"command"_s, u"describe"_s}, {u"file"_s, QString::fromLatin1(file.toBase64())}});
-        return reply[u"value"_s].toObject();
+        const QString base64 = QString::fromLatin1(file.toBase64());
+        return request({{u"command"_s, u"describe"_s}, {u"file"_s, base64}})[u"value"_s].toObject();
     }
 
 private:
@@ -82,18 +78,13 @@ private:
             m_process.start(QStringLiteral(PYTHON3_EXECUTABLE), {QStringLiteral(PLIST_ORACLE)});
         }
         m_process.write(QJsonDocument(request).toJson(QJsonDocument::Compact) + '\n');
-        while (!m_process.canReadLine()) {
-            if (!m_process.waitForReadyRead(60000)) {
-                qWarning() << "plist_oracle.py does not answer:" << m_process.errorString();
-                return {};
-            }
-        }
+        while (!m_process.canReadLine() && m_process.waitForReadyRead(60000))
+            ;
         const QJsonObject reply = QJsonDocument::fromJson(m_process.readLine()).object();
-        if (reply.contains(u"error"_s))
-            qWarning().noquote() << "plistlib:" << reply[u"error"_s].toString();
+        if (reply.isEmpty() || reply.contains(u"error"_s))
+            qWarning().noquote() << "plistlib:" << reply[u"error"_s].toString() << m_process.errorString();
         return reply;
     }
-
     QProcess m_process;
 };
 
@@ -109,18 +100,8 @@ qint64 microseconds(Timestamp timestamp)
     return std::llround(timestamp.secondsSinceReferenceDate * 1e6);
 }
 
-// What plistlib keeps of a date: whole microseconds.
-Entries atMicroseconds(Entries entries)
-{
-    for (ClipboardEntry& entry : entries) {
-        entry.capturedAt = Timestamp{static_cast<double>(microseconds(entry.capturedAt)) / 1e6};
-        entry.lastCopiedAt = Timestamp{static_cast<double>(microseconds(entry.lastCopiedAt)) / 1e6};
-    }
-    return entries;
-}
-
 // The archive as plist_oracle.py describes property lists.
-QJsonObject describe(const Entries& entries, qint64 version = 1)
+QJsonObject describe(const Entries& entries)
 {
     const auto date = [](Timestamp t) { return QJsonObject{{u"$date"_s, microseconds(t)}}; };
     QJsonArray list;
@@ -150,7 +131,7 @@ QJsonObject describe(const Entries& entries, qint64 version = 1)
             object.insert(u"sourceBundleIdentifier"_s, *entry.sourceBundleIdentifier);
         list.append(object);
     }
-    return QJsonObject{{u"version"_s, version}, {u"entries"_s, list}};
+    return QJsonObject{{u"version"_s, 1}, {u"entries"_s, list}};
 }
 
 // The archive with the value at a path such as "entries/0/kind" replaced, or removed when undefined.
@@ -212,23 +193,19 @@ private Q_SLOTS:
 
         QTest::newRow("no entries") << Entries{};
         QTest::newRow("every field") << Entries{sample()};
-        QTest::newRow("without plain text and bundle identifier") << Entries{sample(0, [](ClipboardEntry& e) {
-            e.plainText.reset();
-            e.sourceBundleIdentifier.reset();
-        })};
+        QTest::newRow("absent and empty fields, empty data") << Entries{
+            sample(0, [](ClipboardEntry& e) { e.plainText.reset(), e.sourceBundleIdentifier.reset(); }),
+            sample(1, [](ClipboardEntry& e) {
+                e.sourceName.clear(), e.title.clear(), e.plainText.emplace();
+                e.sourceBundleIdentifier.emplace();
+                e.items = {item({{PasteboardType::png, QByteArray()}}), item({})};
+            })};
         QTest::newRow("non-ASCII strings") << Entries{sample(0, [](ClipboardEntry& e) {
             e.sourceName = u"Éditeur 文字"_s;
             e.title = u"caf\u00E9 \U0001F600"_s;
             e.plainText = u"caf\u00E9 \U0001F600\u2028\u00FF"_s;
             e.sourceBundleIdentifier = u"org.exämple"_s;
             e.items = {item({{u"public.ÿ"_s, "\xFF\x00"}})};
-        })};
-        QTest::newRow("empty data and empty strings") << Entries{sample(0, [](ClipboardEntry& e) {
-            e.sourceName.clear();
-            e.title.clear();
-            e.plainText = QString();
-            e.sourceBundleIdentifier = QString();
-            e.items = {item({{PasteboardType::png, QByteArray()}}), item({})};
         })};
         QTest::newRow("timestamps kept to the last bit")
             << Entries{sample(0, [](ClipboardEntry& e) { e.capturedAt = Timestamp{1e9 + 0.123456789}; }),
@@ -258,23 +235,14 @@ private Q_SLOTS:
 
         const QByteArray file = ArchiveCodec::encode(entries);
         const auto decoded = ArchiveCodec::decode(file);
-        QVERIFY2(std::holds_alternative<Archive>(decoded), qPrintable(failure(decoded)));
+        QCOMPARE(failure(decoded), QString());
         QCOMPARE(std::get<Archive>(decoded).version, 1);
         QCOMPARE(std::get<Archive>(decoded).entries, entries);
-
-        // Reference and offset widths are the smallest that address every object and offset.
-        const auto smallest = [](quint64 limit) { return limit < 256 ? 1 : limit < 65536 ? 2 : 4; };
-        const auto field = [&](int at) {
-            return qFromBigEndian<quint64>(file.constData() + file.size() - 32 + at);
-        };
-        QCOMPARE(file[file.size() - 26], char(smallest(field(24))));
-        QCOMPARE(file[file.size() - 25], char(smallest(field(8))));
-
         QCOMPARE(m_plistlib.describe(file), describe(entries));
-
+        // Compared as described: plistlib keeps whole microseconds of a date.
         const auto fromPlistlib = ArchiveCodec::decode(m_plistlib.write(describe(entries)));
-        QVERIFY2(std::holds_alternative<Archive>(fromPlistlib), qPrintable(failure(fromPlistlib)));
-        QCOMPARE(std::get<Archive>(fromPlistlib).entries, atMicroseconds(entries));
+        QCOMPARE(failure(fromPlistlib), QString());
+        QCOMPARE(describe(std::get<Archive>(fromPlistlib).entries), describe(entries));
     }
 
     void readsOtherWriters_data()
@@ -282,41 +250,33 @@ private Q_SLOTS:
         QTest::addColumn<QByteArray>("file");
         QTest::addColumn<qint64>("version");
         QTest::addColumn<Entries>("entries");
+        const auto row = [](const char* name, const QByteArray& file, qint64 version,
+                            const Entries& entries) { QTest::newRow(name) << file << version << entries; };
 
-        const Entries two{sample(0), sample(1)};
-        QTest::newRow("plistlib, keys in reverse order")
-            << m_plistlib.write(describe(two), {u"--reverse-keys"_s}) << qint64(1) << two;
-        QTest::newRow("plistlib, 8-byte references and offsets")
-            << m_plistlib.write(describe(two), {u"--wide"_s}) << qint64(1) << two;
-        QTest::newRow("plistlib, equal items shared between entries")
-            << m_plistlib.write(describe(two), {u"--share"_s}) << qint64(1) << two;
-        QTest::newRow("plistlib, kind code")
-            << m_plistlib.write(sampleWith(u"entries/0/kind"_s, u"code"_s)) << qint64(1) << Entries{sample()};
-        QTest::newRow("plistlib, lower-case UUID")
-            << m_plistlib.write(sampleWith(u"entries/0/id"_s, u"6f1c2a3b-4d5e-4f60-8a7b-000000000000"_s))
-            << qint64(1) << Entries{sample()};
-
+        const Entries two{sample(0), sample(1)}, one{sample()};
+        row("keys in reverse order", m_plistlib.write(describe(two), {u"--reverse-keys"_s}), 1, two);
+        row("8-byte references and offsets", m_plistlib.write(describe(two), {u"--wide"_s}), 1, two);
+        row("equal items shared between entries", m_plistlib.write(describe(two), {u"--share"_s}), 1, two);
+        row("kind code", m_plistlib.write(sampleWith(u"entries/0/kind"_s, u"code"_s)), 1, one);
+        row("lower-case UUID",
+            m_plistlib.write(sampleWith(u"entries/0/id"_s, u"6f1c2a3b-4d5e-4f60-8a7b-000000000000"_s)), 1,
+            one);
         QJsonObject extra = sampleWith(u"comment"_s, QJsonArray{true, 1.5, QJsonObject{{u"$date"_s, 0}}});
         extra = patched(extra, u"entries/0/pinned"_s, QJsonObject{{u"$data"_s, u"AAE="_s}});
         extra = patched(extra, u"entries/0/items/0/representations/0/size"_s, 12);
-        QTest::newRow("plistlib, unknown keys") << m_plistlib.write(extra) << qint64(1) << Entries{sample()};
-
-        QTest::newRow("version 300, 2-byte integer")
-            << m_plistlib.write(sampleWith(u"version"_s, 300)) << qint64(300) << Entries{};
-        QTest::newRow("version -1, 8-byte integer")
-            << m_plistlib.write(sampleWith(u"version"_s, -1)) << qint64(-1) << Entries{};
-        QTest::newRow("version 2, entries not decoded")
-            << m_plistlib.write(QJsonObject{{u"version"_s, 2}, {u"entries"_s, u"later"_s}}) << qint64(2)
-            << Entries{};
+        row("unknown keys", m_plistlib.write(extra), 1, one);
+        row("version 300, 2-byte integer", m_plistlib.write(sampleWith(u"version"_s, 300)), 300, {});
+        row("version -1, 8-byte integer", m_plistlib.write(sampleWith(u"version"_s, -1)), -1, {});
+        row("version 2, entries not decoded",
+            m_plistlib.write(QJsonObject{{u"version"_s, 2}, {u"entries"_s, u"later"_s}}), 2, {});
 
         ClipboardEntry bare;
         bare.id = QUuid::fromString(u"6f1c2a3b-4d5e-4f60-8a7b-000000000000"_s);
         bare.capturedAt = bare.lastCopiedAt = Timestamp{1.5};
         bare.deduplicationKey = ClipboardEntry::makeDeduplicationKey({}, {}, {});
-        QTest::newRow("hand-made, one object per index")
-            << corpus("hand-minimal") << qint64(1) << Entries{bare};
-        QTest::newRow("UTF-16 key, 16-byte version, small count in the long form")
-            << corpus("hand-utf16-key-wide-integers") << qint64(1) << Entries{bare};
+        row("hand-made, one object per index", corpus("hand-minimal"), 1, {bare});
+        row("UTF-16 key, 16-byte version, small count in the long form",
+            corpus("hand-utf16-key-wide-integers"), 1, {bare});
     }
 
     void readsOtherWriters()
@@ -324,9 +284,8 @@ private Q_SLOTS:
         QFETCH(QByteArray, file);
         QFETCH(qint64, version);
         QFETCH(Entries, entries);
-
         const auto decoded = ArchiveCodec::decode(file);
-        QVERIFY2(std::holds_alternative<Archive>(decoded), qPrintable(failure(decoded)));
+        QCOMPARE(failure(decoded), QString());
         QCOMPARE(std::get<Archive>(decoded).version, version);
         QCOMPARE(std::get<Archive>(decoded).entries, entries);
     }
@@ -354,8 +313,6 @@ private Q_SLOTS:
 
         plistlib("version missing", u"version"_s, QJsonValue::Undefined,
                  u"=The root object: missing key \"version\""_s);
-        plistlib("version as a string", u"version"_s, u"1"_s,
-                 u"version: expected an integer, found a string"_s);
         plistlib("entries as a dictionary", u"entries"_s, QJsonObject{},
                  u"=entries: expected an array, found a dictionary"_s);
         plistlib("entry as a string", u"entries"_s, QJsonArray{u"x"_s},
@@ -364,15 +321,10 @@ private Q_SLOTS:
                  u"=entries[0]: missing key \"fingerprint\""_s);
         plistlib("lastCopiedAt as a real number", u"entries/0/lastCopiedAt"_s, 700000000.5,
                  u"=entries[0].lastCopiedAt: expected a date, found a real number"_s);
-        plistlib("title as data", u"entries/0/title"_s, QJsonObject{{u"$data"_s, u""_s}},
-                 u"=entries[0].title: expected a string, found data"_s);
         plistlib("plainText as a boolean", u"entries/0/plainText"_s, true,
                  u"=entries[0].plainText: expected a string, found a boolean"_s);
         plistlib("data as a string", u"entries/0/items/0/representations/0/data"_s, u"Hello"_s,
                  u"=entries[0].items[0].representations[0].data: expected data, found a string"_s);
-        plistlib("type as an integer", u"entries/0/items/0/representations/0/type"_s, 3,
-                 u"=entries[0].items[0].representations[0].type: expected a string, found an integer"_s);
-        plistlib("unknown kind", u"entries/0/kind"_s, u"note"_s, u"=Unknown clipboard kind: note"_s);
         plistlib("kind in upper case", u"entries/0/kind"_s, u"TEXT"_s, u"=Unknown clipboard kind: TEXT"_s);
         for (const QString& id :
              {u"{6F1C2A3B-4D5E-4F60-8A7B-000000000000}"_s, u"6F1C2A3B-4D5E-4F60-8A7B-00000000000G"_s,
@@ -384,8 +336,6 @@ private Q_SLOTS:
             u"=entries[0]: a dictionary key is an unknown object (marker 0xff), not a string"_s);
         row("entries contain the root", corpus("hand-entries-contain-root"),
             u"=entries[0]: object 0 contains itself"_s);
-        row("items contain their entry", corpus("hand-items-contain-entry"),
-            u"=entries[0].items[0]: object 5 contains itself"_s);
         row("a representation contains itself", corpus("found-representation-contains-itself"),
             u"representations[0]: object 0 contains itself"_s);
         row("one entry referred to over and over", corpus("hand-entry-repeated"),
@@ -425,7 +375,6 @@ private Q_SLOTS:
         QFETCH(QByteArray, file);
         QFETCH(QString, error);
         QVERIFY(!file.isEmpty() || QTest::currentDataTag() == QByteArray("empty"));
-
         const auto decoded = ArchiveCodec::decode(file);
         QVERIFY2(std::holds_alternative<DecodingError>(decoded), "decoded without an error");
         const QString description = std::get<DecodingError>(decoded).description;
