@@ -115,19 +115,16 @@ private Q_SLOTS:
         row("font table text", "{\\rtf1{\\fonttbl{\\f0\\fnil Arial;}{\\f1 {\\*\\panose 0}Times;}}x}",
             text(u"x"));
         for (const QByteArray& destination :
-             QByteArray("colortbl stylesheet info header footnote pn").split(' '))
+             QByteArray("colortbl stylesheet info header footnote pn pict").split(' '))
             QTest::addRow("skips %s", destination.constData())
                 << rtf("a{\\" + destination + " x{\\b y}\\par\\u65 z}b") << text(u"ab");
 
         const QByteArray deep = QByteArray(100'000, '{') + "deep" + QByteArray(100'000, '}');
         row("truncated in text", "{\\rtf1 Hello \\b wor", text(u"Hello wor"));
-        row("truncated after a paragraph", "{\\rtf1 Hi\\par", text(u"Hi"));
         row("truncated escape", "{\\rtf1 A\\'4", text(u"A"));
         row("trailing backslash", "{\\rtf1 A\\", text(u"A"));
         row("truncated surrogate pair", "{\\rtf1 A\\u-10179", text(u"A\uFFFD"));
         row("bad hex digits", "{\\rtf1 A\\'zzB}", text(u"AzzB"));
-        row("extra closing braces", "{\\rtf1 A}}}B", text(u"A"));
-        row("unclosed groups", "{\\rtf1 {{{A", text(u"A"));
         row("100000 nested groups", "{\\rtf1 a" + deep + "b}", text(u"ab"));
         row("400 nested groups keep their text",
             "{\\rtf1 a" + QByteArray(400, '{') + "kept" + QByteArray(400, '}') + "b}", text(u"akeptb"));
@@ -136,10 +133,7 @@ private Q_SLOTS:
             "{\\rtf1 a" + QByteArray(1000, '{') + "\\*" + QByteArray(1000, '}') + "b}", text(u"ab"));
         row("binary past the end", "{\\rtf1 A\\bin999999 xyz", text(u"A"));
         row("huge binary length", "{\\rtf1 A\\bin99999999999999999999 xyz}", text(u"A"));
-        row("negative binary length", "{\\rtf1 A\\bin-5 B}", text(u"AB"));
-        row("huge font number", "{\\rtf1 \\f99999999999999 A\\f-99999999999 B}", text(u"AB"));
         row("long control word", "{\\rtf1 \\" + QByteArray(100'000, 'x') + " A}", text(u"A"));
-        row("long parameter", "{\\rtf1 \\b" + QByteArray(100'000, '9') + " A}", text(u"A"));
         QByteArray fonts("{\\rtf1{\\fonttbl");
         for (int i = 0; i < 20'000; ++i)
             fonts += "{\\f" + QByteArray::number(i) + "\\fcharset204 F;}";
@@ -174,35 +168,14 @@ private Q_SLOTS:
         QVERIFY(!RtfText::plainText(bytes));
     }
 
-    // Documents written by a word processor, converted from HTML and kept unchanged.
-    void documents_data()
+    // A document a word processor wrote: lists, a table, bold and italic.
+    void document()
     {
-        QTest::addColumn<QString>("file");
-        QTest::addColumn<QString>("expected");
-
-        QTest::newRow("english") << u"english"_s
-                                 << text(u"Shopping list\nBuy bold and italic items, with both.\n"
-                                         u"\u2022\tApples\n\u2022\tPears\n 1.\tFirst step\n 2.\tSecond step\n"
-                                         u"Name\tPrice\nTea\t3.50\nTotal: 3.50");
-        QTest::newRow("german") << u"german"_s
-                                << text(u"Grüße aus München!\nÄpfel, Öl und Übermaß – ganz schön süß.");
-        QTest::newRow("simplified chinese")
-            << u"chinese_simplified"_s << text(u"简体中文：你好，世界。\n剪贴板历史记录");
-        QTest::newRow("traditional chinese")
-            << u"chinese_traditional"_s << text(u"繁體中文：你好，世界。\n剪貼簿歷史記錄");
-        QTest::newRow("emoji") << u"emoji"_s
-                               << text(u"Party \U0001F389 time \U0001F600 and a flag \U0001F1E9\U0001F1EA.");
-        QTest::newRow("hyperlink") << u"hyperlink"_s << text(u"Read the docs first.");
-        QTest::newRow("image") << u"image"_s << text(u"Before the picture  after the picture.");
-    }
-
-    void documents()
-    {
-        QFETCH(QString, file);
-        QFETCH(QString, expected);
-        QFile document(QStringLiteral(RTF_TEST_DATA "/libreoffice_") + file + u".rtf"_s);
-        QVERIFY2(document.open(QIODevice::ReadOnly), qPrintable(document.errorString()));
-        QCOMPARE(RtfText::plainText(document.readAll()).value_or(u"<not RTF>"_s), expected);
+        QFile file(QStringLiteral(RTF_TEST_DATA "/libreoffice_english.rtf"));
+        QVERIFY2(file.open(QIODevice::ReadOnly), qPrintable(file.errorString()));
+        QCOMPARE(RtfText::plainText(file.readAll()).value_or(u"<not RTF>"_s),
+                 text(u"Shopping list\nBuy bold and italic items, with both.\n\u2022\tApples\n\u2022\tPears\n"
+                      u" 1.\tFirst step\n 2.\tSecond step\nName\tPrice\nTea\t3.50\nTotal: 3.50"));
     }
 
     // Random bytes rich in RTF syntax: the sanitizers see every read out of bounds.
