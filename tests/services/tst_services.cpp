@@ -216,7 +216,7 @@ QByteArray bigEndian(quint64 value)
 // ---- The history repository
 
 // Titles of the entries, newest first: the readable shape of a history in failure messages.
-QString titles(const QList<ClipboardEntry>& entries)
+QString titles(const Entries& entries)
 {
     QStringList result;
     for (const ClipboardEntry& entry : entries)
@@ -248,11 +248,11 @@ HistoryRepository::LoadResult load(HistoryRepository& repository)
 }
 
 // Entries from "title@time", newest or oldest first as written; "+N" adds N MiB of data, "=i" takes the
-// id and "~i" the content (so the key, not the id) of the i-th entry.
-QList<ClipboardEntry> build(const QString& spec)
+// id and "~i" the content (so the key, not the id) of the i-th entry, and "!" leaves no data.
+Entries build(const QString& spec)
 {
-    static const QRegularExpression token(u"(\\w+)@(\\d+)(?:\\+(\\d+))?(?:([=~])(\\d+))?"_s);
-    QList<ClipboardEntry> entries;
+    static const QRegularExpression token(u"(\\w+)@(\\d+)(?:\\+(\\d+))?(?:([=~])(\\d+))?(!)?"_s);
+    Entries entries;
     for (const QString& part : spec.split(u' ')) {
         const QRegularExpressionMatch m = token.match(part);
         ClipboardEntry entry = makeEntry(m.captured(1), m.captured(2).toInt(), m.captured(3).toInt() * MiB);
@@ -263,6 +263,8 @@ QList<ClipboardEntry> build(const QString& spec)
             else
                 entry.items = earlier.items;
         }
+        if (m.hasCaptured(6))
+            entry.items.clear();
         entries.append(refreshed(entry));
     }
     return entries;
@@ -292,21 +294,13 @@ struct Harness {
     FakePasteboard pasteboard;
     FakeWorkspace workspace;
     ClipboardMonitor monitor{pasteboard, workspace};
-    QList<ClipboardEntry> captured;
+    Entries captured;
     QList<L10n::Key> notices;
 
     Harness()
     {
         monitor.onCapture = [this](const ClipboardEntry& entry) { captured.append(entry); };
         monitor.onNotice = [this](L10n::Key key) { notices.append(key); };
-    }
-
-    QString texts() const
-    {
-        QStringList texts;
-        for (const ClipboardEntry& entry : captured)
-            texts.append(entry.plainText.value_or(u"-"_s));
-        return texts.join(u'|');
     }
 };
 
@@ -337,69 +331,54 @@ private Q_SLOTS:
         AppLocalization::shared().select(AppLanguage::english);
     }
 
-    void trim_data()
+    // A loaded history trimmed, or its last entry, a new copy, recorded into the others.
+    void trimAndRecording_data()
     {
+        QTest::addColumn<bool>("record");
         QTest::addColumn<QString>("entries");
         QTest::addColumn<QString>("expected");
-        QTest::newRow("oldest first becomes newest first") << u"a@1 b@2"_s << u"b a"_s;
-        QTest::newRow("equal times keep file order") << u"a@5 b@5 c@9"_s << u"c a b"_s;
-        QTest::newRow("same id: the later copy stays") << u"old@1 new@2=0"_s << u"new"_s;
-        QTest::newRow("same key: the later copy stays") << u"old@1 new@2~0"_s << u"new"_s;
-        QTest::newRow("same key and time: the first in the file stays")
-            << u"first@3 second@3~0"_s << u"first"_s;
-        QTest::newRow("over 12 MiB is dropped") << u"big@2+13 small@1"_s << u"small"_s;
-        QTest::newRow("64 MiB in all, a smaller later entry still fits")
-            << u"1@7+11 2@6+11 3@5+11 4@4+11 5@3+11 6@2+11 7@1+1"_s << u"1 2 3 4 5 7"_s;
+        const auto row = [](bool record) {
+            return [=](const char* name, const QString& entries, const QString& expected) {
+                QTest::newRow(name) << record << entries << expected;
+            };
+        };
+        const auto trim = row(false), record = row(true);
+        trim("oldest first becomes newest first", u"a@1 b@2"_s, u"b a"_s);
+        trim("equal times keep file order", u"a@5 b@5 c@9"_s, u"c a b"_s);
+        trim("same id: the later copy stays", u"old@1 new@2=0"_s, u"new"_s);
+        trim("same key: the later copy stays", u"old@1 new@2~0"_s, u"new"_s);
+        trim("same key and time: the first in the file stays", u"first@3 second@3~0"_s, u"first"_s);
+        trim("over 12 MiB is dropped", u"big@2+13 small@1"_s, u"small"_s);
+        trim("without data is dropped", u"a@1 b@2!"_s, u"a"_s);
+        trim("64 MiB in all, a smaller later entry still fits",
+             u"1@7+11 2@6+11 3@5+11 4@4+11 5@3+11 6@2+11 7@1+1"_s, u"1 2 3 4 5 7"_s);
+        record("a new copy goes in front", u"c@30 b@20 a@10 n@40"_s, u"n c b a"_s);
+        record("the clock stepped back", u"c@30 b@20 a@10 n@15"_s, u"c b n a"_s);
+        record("equal time goes before", u"c@30 b@20 a@10 n@20"_s, u"c n b a"_s);
+        record("an oversized copy is not kept", u"c@30 b@20 a@10 n@40+13"_s, u"c b a"_s);
+        record("a copy without data is not kept", u"c@30 b@20 a@10 n@40!"_s, u"c b a"_s);
+        record("a copy again moves the entry it repeats", u"c@30 b@20 a@10 n@40~1"_s, u"b c a"_s);
+        record("a big copy pushes out what no longer fits",
+               u"c@30+11 b@20+11 a@10+11 z@5+11 y@4+11 x@3+1 n@40+11"_s, u"n c b a z x"_s);
+        QString full, kept;
+        for (int i = 200; i > 0; --i)
+            full += u"e%1@%1 "_s.arg(i), kept += i > 1 ? u" e%1"_s.arg(i) : QString();
+        trim("at most 200 entries", full + u"n@999"_s, u"n"_s + kept);
+        record("the 201st entry pushes out the oldest", full + u"n@999"_s, u"n"_s + kept);
     }
 
-    void trim()
+    void trimAndRecording()
     {
+        QFETCH(bool, record);
         QFETCH(QString, entries);
         QFETCH(QString, expected);
-        QCOMPARE(titles(HistoryRepository::trim(build(entries))), expected);
-    }
-
-    // The last entry is the copy recorded into the others.
-    void recording_data()
-    {
-        QTest::addColumn<QString>("entries");
-        QTest::addColumn<QString>("expected");
-        QTest::newRow("a new copy goes in front") << u"c@30 b@20 a@10 n@40"_s << u"n c b a"_s;
-        QTest::newRow("the clock stepped back") << u"c@30 b@20 a@10 n@15"_s << u"c b n a"_s;
-        QTest::newRow("equal time goes before") << u"c@30 b@20 a@10 n@20"_s << u"c n b a"_s;
-        QTest::newRow("an oversized copy is not kept") << u"c@30 b@20 a@10 n@40+13"_s << u"c b a"_s;
-        QTest::newRow("a copy again moves the entry it repeats") << u"c@30 b@20 a@10 n@40~1"_s << u"b c a"_s;
-        QTest::newRow("a big copy pushes out what no longer fits")
-            << u"c@30+11 b@20+11 a@10+11 z@5+11 y@4+11 x@3+1 n@40+11"_s << u"n c b a z x"_s;
-    }
-
-    void recording()
-    {
-        QFETCH(QString, entries);
-        QFETCH(QString, expected);
-        QList<ClipboardEntry> history = build(entries);
-        const ClipboardEntry recorded = history.takeLast();
-        const QList<ClipboardEntry> result = HistoryRepository::recording(recorded, history);
+        Entries history = build(entries);
+        const ClipboardEntry recorded = record ? history.takeLast() : ClipboardEntry();
+        const Entries result =
+            record ? HistoryRepository::recording(recorded, history) : HistoryRepository::trim(history);
         QCOMPARE(titles(result), expected);
-        if (recorded.deduplicationKey == history[1].deduplicationKey)
+        if (record && recorded.deduplicationKey == history[1].deduplicationKey)
             QVERIFY(result.first().id == history[1].id && result.first().capturedAt == history[1].capturedAt);
-    }
-
-    void atMostTwoHundred()
-    {
-        QList<ClipboardEntry> entries;
-        for (int i = 0; i < 200; ++i)
-            entries.append(makeEntry(QString::number(i), 1000 - i));
-        const QList<ClipboardEntry> recorded =
-            HistoryRepository::recording(makeEntry(u"new"_s, 2000), entries);
-        QCOMPARE(recorded.size(), 200);
-        QCOMPARE(recorded.last().title, u"198"_s);
-
-        ClipboardEntry empty = makeEntry(u"empty"_s, 3000);
-        empty.items.clear();
-        const QList<ClipboardEntry> trimmed = HistoryRepository::trim(recorded + QList{empty});
-        QCOMPARE(trimmed.size(), 200);
-        QCOMPARE(trimmed.first().title, u"new"_s);
     }
 
     // Loading runs on the worker; the first save makes every missing folder owner-only.
@@ -411,7 +390,7 @@ private Q_SLOTS:
         QVERIFY(!loaded.error && loaded.entries.isEmpty());
         QVERIFY(!QFileInfo::exists(QFileInfo(directory).path()));
 
-        const QList<ClipboardEntry> entries{makeEntry(u"b"_s, 2), makeEntry(u"a"_s, 1)};
+        const Entries entries{makeEntry(u"b"_s, 2), makeEntry(u"a"_s, 1)};
         int completions = 0;
         r.repository.save(entries, [&](std::optional<HistoryRepository::Error> error) {
             QVERIFY(!error);
@@ -547,7 +526,7 @@ private Q_SLOTS:
     // plain text as UTF-16, three times the 64 MiB of data, and must still be read back.
     void aFullHistoryOfTextIsReadBack()
     {
-        QList<ClipboardEntry> entries;
+        Entries entries;
         for (int i = 0; i < HistoryRepository::maxEntries; ++i) {
             QString text(HistoryRepository::maxTotalBytes / HistoryRepository::maxEntries - 8, u'a');
             text.replace(0, 6, u"é%1"_s.arg(i, 4, 10, QChar(u'0')));
@@ -825,7 +804,7 @@ private Q_SLOTS:
         h.pasteboard.setText(u"new"_s);
         monitor.poll();
         monitor.poll();
-        QCOMPARE(h.texts(), u"new"_s);
+        QCOMPARE(titles(h.captured), u"new"_s);
     }
 
     void nothingIsCaptured_data()
@@ -980,7 +959,7 @@ private Q_SLOTS:
         QVERIFY(changed);
         QVERIFY(h.captured.isEmpty());
         h.monitor.poll();
-        QCOMPARE(h.texts(), u"new"_s);
+        QCOMPARE(titles(h.captured), u"new"_s);
     }
 
     // Named after the application in front, when there is one; each copy an entry of its own.
@@ -1015,12 +994,12 @@ private Q_SLOTS:
         h.pasteboard.setText(u"waiting"_s);
         h.monitor.start();
         QVERIFY(h.monitor.isPolling() && h.pasteboard.observing());
-        QCOMPARE(h.texts(), u"waiting"_s);
+        QCOMPARE(titles(h.captured), u"waiting"_s);
         h.pasteboard.setText(u"reported"_s);
         h.pasteboard.changeHandler();
-        QCOMPARE(h.texts(), u"waiting|reported"_s);
+        QCOMPARE(titles(h.captured), u"waiting reported"_s);
         h.pasteboard.setText(u"polled"_s);
-        QTRY_COMPARE(h.texts(), u"waiting|reported|polled"_s);
+        QTRY_COMPARE(titles(h.captured), u"waiting reported polled"_s);
 
         h.monitor.stop();
         QVERIFY(!h.monitor.isPolling() && !h.pasteboard.observing() && !h.pasteboard.changeHandler);
