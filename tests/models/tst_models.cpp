@@ -129,7 +129,6 @@ private Q_SLOTS:
         QTest::addColumn<OptionalString>("text");
         QTest::addColumn<ClipboardKind>("kind");
         QTest::addColumn<QString>("title");
-
         const QByteArray png("\x89PNG\r\n\x1a\n");
         const auto fileRow = [](const char* name, const Items& items, const QString& title) {
             QTest::newRow(name) << items << OptionalString() << ClipboardKind::file << title;
@@ -177,7 +176,6 @@ private Q_SLOTS:
         QFETCH(OptionalString, text);
         QFETCH(ClipboardKind, kind);
         QFETCH(QString, title);
-
         const ClipboardEntry::Classification result = ClipboardEntry::classify(items, text);
         QCOMPARE(result.kind, kind);
         QCOMPARE(result.title, title);
@@ -188,7 +186,6 @@ private Q_SLOTS:
     {
         QTest::addColumn<Items>("items");
         QTest::addColumn<QString>("digest");
-
         QTest::newRow("one plain-text item") << Items{textItem(u"abc"_s)} << QString(abcFingerprint);
         QTest::newRow("no items") << Items{}
                                   << u"e3b0c44298fc1c149afbf4c8996fb92427ae41e4649b934ca495991b7852b855"_s;
@@ -217,7 +214,6 @@ private Q_SLOTS:
         QTest::addColumn<QString>("sourceName");
         QTest::addColumn<OptionalString>("bundleIdentifier");
         QTest::addColumn<QString>("key");
-
         // Over the "abc" fingerprint, e.g. SHA-256("11:name:Editor" + fingerprint).
         const QString editorKey = u"4f7ee4da4435bd4e535bfbfdf73c500e1946e005cf67caa99a421dba843822b9"_s;
         const QString bundleKey = u"30e22a32b70e62954028d9b1057c3f8c1d295c92fe2a64d294026c34d5009924"_s;
@@ -279,26 +275,25 @@ private Q_SLOTS:
         QTest::addColumn<ClipboardEntry>("entry");
         QTest::addColumn<QString>("title");
         using Kind = ClipboardKind;
+        const auto row = [](const char* name, const ClipboardEntry& entry, const QString& title) {
+            QTest::newRow(name) << entry << title;
+        };
         const auto many = [](const QString& first, int count) {
             return L10n::format(L10n::Key::multipleFiles, first, count);
         };
-
-        QTest::newRow("first line of text") << entry(Kind::text, u"\n  first\nsecond"_s) << u"  first"_s;
-        QTest::newRow("only newlines") << entry(Kind::text, u"\n\n\n"_s) << L10n::text(L10n::Key::kindText);
-        QTest::newRow("no plain text")
-            << entry(Kind::text, std::nullopt) << L10n::text(L10n::Key::richTextTitle);
-        QTest::newRow("image") << entry(Kind::image, u"caption"_s) << L10n::text(L10n::Key::copiedImage);
-        QTest::newRow("one file") << entry(Kind::file, std::nullopt, files({"file:///home/u/notes%201.txt"}))
-                                  << u"notes 1.txt"_s;
-        QTest::newRow("three files") << entry(Kind::file, {},
-                                              files({"file:///a/first.txt", "file:///b", "file:///c/"}))
-                                     << many(u"first.txt"_s, 3);
-        QTest::newRow("files with a bad escape or another scheme not counted")
-            << entry(Kind::file, {},
-                     files({"file:///a/first.txt", "file:///b%zz", "https://c", "file:///d%41"}))
-            << many(u"first.txt"_s, 2);
-        QTest::newRow("a file entry holding a web address")
-            << entry(Kind::file, {}, files({"https://example.com/x.txt"})) << L10n::text(L10n::Key::kindFile);
+        row("first line of text", entry(Kind::text, u"\n  first\nsecond"_s), u"  first"_s);
+        row("only newlines", entry(Kind::text, u"\n\n\n"_s), L10n::text(L10n::Key::kindText));
+        row("no plain text", entry(Kind::text, std::nullopt), L10n::text(L10n::Key::richTextTitle));
+        row("image", entry(Kind::image, u"caption"_s), L10n::text(L10n::Key::copiedImage));
+        row("one file", entry(Kind::file, {}, files({"file:///home/u/notes%201.txt"})), u"notes 1.txt"_s);
+        row("three files", entry(Kind::file, {}, files({"file:///a/first.txt", "file:///b", "file:///c/"})),
+            many(u"first.txt"_s, 3));
+        row("files with a bad escape or another scheme not counted",
+            entry(Kind::file, {},
+                  files({"file:///a/first.txt", "file:///b%zz", "https://c", "file:///d%41"})),
+            many(u"first.txt"_s, 2));
+        row("a file entry holding a web address", entry(Kind::file, {}, files({"https://example.com/x.txt"})),
+            L10n::text(L10n::Key::kindFile));
     }
 
     void displayTitle()
