@@ -276,11 +276,6 @@ FakePasteboard::Item makeItem(const QList<std::pair<QString, QByteArray>>& repre
     return item;
 }
 
-FakePasteboard::Item textItem(const QByteArray& text)
-{
-    return makeItem({{PasteboardType::plainText, text}});
-}
-
 struct Harness {
     FakePasteboard pasteboard;
     FakeWorkspace workspace;
@@ -783,7 +778,8 @@ private Q_SLOTS:
         const auto marked = [](const QString& marker, bool onSecondItem) {
             const FakePasteboard::Item secret =
                 makeItem({{PasteboardType::plainText, "secret"}, {marker, {}}});
-            return onSecondItem ? FakeItems{textItem("ordinary"), secret} : FakeItems{secret};
+            return onSecondItem ? FakeItems{makeItem({{PasteboardType::plainText, "ordinary"}}), secret}
+                                : FakeItems{secret};
         };
         QTest::newRow("concealed on the second item") << marked(PasteboardType::concealed, true) << true;
         QTest::newRow("concealed on the text item") << marked(PasteboardType::concealed, false) << true;
@@ -794,7 +790,8 @@ private Q_SLOTS:
         QTest::newRow("only a private type, large")
             << FakeItems{makeItem({{privateType, QByteArray(13 * MiB, 'z')}})} << true;
         QTest::newRow("second item with only a private type")
-            << FakeItems{textItem("text"), makeItem({{privateType, "x"}})} << false;
+            << FakeItems{makeItem({{PasteboardType::plainText, "text"}}), makeItem({{privateType, "x"}})}
+            << false;
         QTest::newRow("listed type the owner cannot provide")
             << FakeItems{FakePasteboard::Item{{PasteboardType::plainText}, {}}} << false;
         QTest::newRow("empty pasteboard") << FakeItems{} << false;
@@ -831,7 +828,7 @@ private Q_SLOTS:
             << FakeItems{makeItem({{PasteboardType::png, QByteArray(7 * MiB, 'p')},
                                    {PasteboardType::tiff, QByteArray(7 * MiB, 't')},
                                    {PasteboardType::html, "<p>"}}),
-                         textItem("after")}
+                         makeItem({{PasteboardType::plainText, "after"}})}
             << false << 2;
     }
 
