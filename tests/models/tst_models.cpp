@@ -346,6 +346,8 @@ private Q_SLOTS:
         row("unicode", rtf("caf\\u233?\\u-10916?\\u128512?"), text(u"caf\u00E9\uD55C\U0001F600"));
         row("two-byte fallback", rtf("\\uc2\\u20320\\'c4\\'e3x"), text(u"\u4F60x"));
         row("fallback count is scoped", rtf("{\\uc2\\u20320\\'c4\\'e3}\\u22909??"), text(u"\u4F60\u597D?"));
+        row("group start stops the fallback", rtf("\\uc2\\u65{x}y"), text(u"Axy"));
+        row("control word is one fallback character", rtf("\\u20320\\par x"), text(u"\u4F60x"));
         row("surrogate pair", rtf("\\u-10179?\\u-8704?"), text(u"\U0001F600"));
         row("lone surrogate, code point out of range", rtf("\\u-10179?x\\u99999999999?"),
             text(u"\uFFFDx\uFFFD"));
@@ -356,12 +358,18 @@ private Q_SLOTS:
         row("raw 8-bit text", rtf("caf\xe9"), text(u"caf\u00E9"));
         row("document code page", "{\\rtf1\\ansi\\ansicpg1251 \\'cf\\'f0\\'e8\\'e2\\'e5\\'f2}",
             text(u"Привет"));
+        row("mac character set", "{\\rtf1\\mac \\'8a}", text(u"\u00E4"));
+        row("unknown code page", "{\\rtf1\\ansicpg42 \\'80}", text(u"\u20AC"));
         row("utf-8 code page", "{\\rtf1\\ansicpg65001 \\'e4\\'bd\\'a0\xe5\xa5\xbd}", text(u"你好"));
         row("GB2312 font",
             withFonts("{\\f1\\fnil\\fcharset134 SimSun;}", "\\f1 \\'c4\\'e3\\'ba\\'c3\\f0  ok"),
             text(u"你好 ok"));
         row("Big5 font with literal trail bytes",
             withFonts("{\\f1\\fcharset136 MingLiU;}", "\\f1 \\'a7A\\'a6n"), text(u"你好"));
+        row("Shift-JIS font with escaped brace trail",
+            withFonts("{\\f1\\fcharset128 MS Mincho;}", "\\f1 \\'93\\'fa\\'96\\{"), text(u"日本"));
+        row("font code page wins over charset",
+            withFonts("{\\f1\\fcharset204\\cpg1253 Greek;}", "\\f1 \\'e1"), text(u"\u03B1"));
         row("font is scoped to its group", withFonts("{\\f1\\fcharset204 Arial Cyr;}", "{\\f1 \\'cc}\\'cc"),
             text(u"М\u00CC"));
         row("default font", "{\\rtf1\\deff1{\\fonttbl{\\f0 Arial;}{\\f1\\fcharset204 Cyr;}}\\'cc\\'e8\\'f0}",
@@ -390,6 +398,7 @@ private Q_SLOTS:
         row("truncated escape", "{\\rtf1 A\\'4", text(u"A"));
         row("trailing backslash", "{\\rtf1 A\\", text(u"A"));
         row("truncated surrogate pair", "{\\rtf1 A\\u-10179", text(u"A\uFFFD"));
+        row("bad hex digits", "{\\rtf1 A\\'zzB}", text(u"AzzB"));
         row("100000 nested groups", "{\\rtf1 a" + deep + "b}", text(u"ab"));
         row("400 nested groups keep their text",
             "{\\rtf1 a" + QByteArray(400, '{') + "kept" + QByteArray(400, '}') + "b}", text(u"akeptb"));

@@ -474,6 +474,8 @@ private Q_SLOTS:
                                  << u"bplist00"_s;
         QTest::newRow("one byte over the size limit")
             << QByteArray() << limit + 1 << Code::archiveTooLarge << u"has %1 bytes"_s.arg(limit + 1);
+        QTest::newRow("exactly the size limit is read")
+            << QByteArray() << limit << Code::archiveDamaged << u"bplist00"_s;
     }
 
     void unreadableArchives()
@@ -516,23 +518,31 @@ private Q_SLOTS:
         QCOMPARE(HistoryRepository::read(directory).entries.size(), entries.size());
     }
 
-    void impossiblePathsReportTheFileSystemsWord_data()
+    void impossiblePathsAreExplained_data()
     {
         QTest::addColumn<QString>("blocker");
-        QTest::newRow("a file where the folder must be") << u"Clipwell"_s;
-        QTest::newRow("a folder where the history must be") << u"Clipwell/history.plist"_s;
+        QTest::addColumn<QString>("shown"); // empty: the file system's own words
+        QTest::newRow("a file where the folder must be") << u"Clipwell"_s << QString();
+        QTest::newRow("a folder where the history must be") << u"Clipwell/history.plist"_s << QString();
+        // /sys takes no new folders, not even from root.
+        QTest::newRow("a folder the kernel refuses")
+            << u"/sys"_s << L10n::format(L10n::Key::permissionDenied, u"/sys/Clipwell"_s);
     }
 
-    void impossiblePathsReportTheFileSystemsWord()
+    void impossiblePathsAreExplained()
     {
         QFETCH(QString, blocker);
-        const QString directory = freshDirectory(), base = QFileInfo(directory).path();
+        QFETCH(QString, shown);
+        const bool refused = blocker.startsWith(u'/');
+        const QString directory = refused ? blocker + u"/Clipwell"_s : freshDirectory();
+        const QString base = QFileInfo(directory).path();
         const bool folder = blocker.endsWith(u".plist"_s);
-        QVERIFY(QDir().mkpath(folder ? base + u'/' + blocker : base));
-        if (!folder)
+        QVERIFY(refused || QDir().mkpath(folder ? base + u'/' + blocker : base));
+        if (!folder && !refused)
             writeFile(base + u'/' + blocker, "in the way");
         const auto error = HistoryRepository::write(directory, {makeEntry(u"x"_s, 1)});
-        QVERIFY(error && !error->code);
+        QVERIFY(error);
+        QCOMPARE(error->localizedDescription(), shown.isEmpty() ? error->message : shown);
         QVERIFY2(error->message.contains(u"Clipwell"_s) || error->message.contains(base),
                  qPrintable(error->message));
         if (folder)
