@@ -447,7 +447,9 @@ private Q_SLOTS:
             QProcess::execute(u"xdotool"_s, {u"keyup"_s, u"w"_s, u"ctrl"_s});
         });
         Harness h;
-        QVERIFY(QTest::qWaitForWindowActive(h.window()));
+        // Windows of earlier tests on this display may have left the focus where openbox keeps it.
+        h.window()->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(h.window(), 10000));
         EventCounter shortcuts([](QObject*, QEvent* event) { return event->type() == QEvent::Shortcut; });
         EventCounter presses([](QObject* watched, QEvent* event) {
             return watched->isWindowType() && event->type() == QEvent::KeyPress &&
