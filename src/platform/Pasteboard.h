@@ -35,4 +35,7 @@ public:
     virtual void setChangeHandler(std::function<void()> handler) { Q_UNUSED(handler); }
     // Makes the current contents, including a read still in flight, count as already seen.
     virtual void markCurrentContentsSeen() {}
+    // The contents of this change count went into the history. Backends whose clipboard dies with the
+    // application that copied (X11) keep serving exactly these contents then, and nothing else.
+    virtual void noteRecorded(qint64 changeCount) { Q_UNUSED(changeCount); }
 };

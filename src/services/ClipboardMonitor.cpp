@@ -117,6 +117,7 @@ void ClipboardMonitor::poll()
     entry.deduplicationKey = ClipboardEntry::makeDeduplicationKey(
         entry.sourceName, entry.sourceBundleIdentifier, entry.fingerprint);
     onCapture(entry);
+    m_pasteboard.noteRecorded(changeCount);
 }
 
 QString ClipboardMonitor::ClipboardError::localizedDescription() const

@@ -1,6 +1,8 @@
 #include "platform/x11/X11ClipboardReader.h"
 
 #include "models/PasteboardType.h"
+#include "platform/x11/X11SelectionServer.h"
+#include "platform/x11/XcbPointers.h"
 
 #include <QLoggingCategory>
 #include <array>
@@ -21,21 +23,10 @@ using Clock = std::chrono::steady_clock;
 // A real owner lists a few dozen targets; a longer list than this is refused, never cut.
 constexpr qint64 targetsBudget = 1 << 20;
 constexpr int propertyPoolSize = 16;
+// How long quitting waits for another clipboard manager to take what we serve.
+constexpr std::chrono::seconds handOverTimeout{3};
 
-template <typename T> struct Reply {
-    T* value = nullptr;
-    explicit Reply(T* reply) : value(reply) {}
-    ~Reply() { std::free(value); }
-    Reply(const Reply&) = delete;
-    Reply& operator=(const Reply&) = delete;
-    T* operator->() const { return value; }
-    explicit operator bool() const { return value != nullptr; }
-};
-
-struct EventPtr {
-    xcb_generic_event_t* event;
-    ~EventPtr() { std::free(event); }
-};
+template <typename T> using Reply = XcbReply<T>;
 
 xcb_atom_t intern(xcb_connection_t* connection, const char* name)
 {
@@ -50,6 +41,10 @@ struct X11ClipboardReader::Atoms {
     xcb_atom_t clipboard = XCB_ATOM_NONE;
     xcb_atom_t targets = XCB_ATOM_NONE;
     xcb_atom_t incr = XCB_ATOM_NONE;
+    xcb_atom_t clipboardManager = XCB_ATOM_NONE;
+    xcb_atom_t saveTargets = XCB_ATOM_NONE;
+    xcb_atom_t manager = XCB_ATOM_NONE;
+    xcb_atom_t timeProbe = XCB_ATOM_NONE;
     std::array<xcb_atom_t, propertyPoolSize> properties{};
     // The targets that mapping and the excluded-type check look at, by atom.
     QHash<xcb_atom_t, QByteArray> known;
@@ -85,6 +80,10 @@ X11ClipboardReader::X11ClipboardReader(const QByteArray& displayName, Options op
     m_atoms->clipboard = intern(m_connection, "CLIPBOARD");
     m_atoms->targets = intern(m_connection, "TARGETS");
     m_atoms->incr = intern(m_connection, "INCR");
+    m_atoms->clipboardManager = intern(m_connection, "CLIPBOARD_MANAGER");
+    m_atoms->saveTargets = intern(m_connection, "SAVE_TARGETS");
+    m_atoms->manager = intern(m_connection, "MANAGER");
+    m_atoms->timeProbe = intern(m_connection, "CLIPWELL_TIME");
     for (int i = 0; i < propertyPoolSize; ++i)
         m_atoms->properties[static_cast<size_t>(i)] =
             intern(m_connection, QByteArray("CLIPWELL_SELECTION_" + QByteArray::number(i)).constData());
@@ -107,6 +106,7 @@ X11ClipboardReader::X11ClipboardReader(const QByteArray& displayName, Options op
     }
 
     const xcb_screen_t* screen = xcb_setup_roots_iterator(xcb_get_setup(m_connection)).data;
+    m_root = screen->root;
     m_window = xcb_generate_id(m_connection);
     const uint32_t eventMask = XCB_EVENT_MASK_PROPERTY_CHANGE;
     xcb_create_window(m_connection, 0, m_window, screen->root, 0, 0, 1, 1, 0, XCB_WINDOW_CLASS_INPUT_ONLY,
@@ -122,6 +122,9 @@ X11ClipboardReader::X11ClipboardReader(const QByteArray& displayName, Options op
         m_error = QStringLiteral("The connection to the X display failed while setting up.");
         return;
     }
+
+    m_clipboardServer = std::make_unique<X11SelectionServer>(m_connection, m_window, m_atoms->clipboard);
+    m_managerServer = std::make_unique<X11SelectionServer>(m_connection, m_window, m_atoms->clipboardManager);
 
     m_wakeFd = eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
     if (m_wakeFd < 0) {
@@ -170,27 +173,75 @@ void X11ClipboardReader::wake()
 
 void X11ClipboardReader::run()
 {
+    claimManager();
     while (!stopping()) {
-        // Replies read earlier may have queued events inside xcb, where poll() cannot see them.
-        while (xcb_generic_event_t* raw = xcb_poll_for_event(m_connection)) {
-            const EventPtr event{raw};
-            const uint8_t type = event.event->response_type & 0x7f;
-            if (type == m_xfixesEvent + XCB_XFIXES_SELECTION_NOTIFY) {
-                handleOwnerChange(reinterpret_cast<xcb_xfixes_selection_notify_event_t*>(event.event)->owner);
-            } else if (type == XCB_SELECTION_NOTIFY) {
-                // A late answer to a read that was given up: drop what the owner left behind.
-                const auto* notify = reinterpret_cast<xcb_selection_notify_event_t*>(event.event);
-                if (notify->property != XCB_ATOM_NONE)
-                    xcb_delete_property(m_connection, m_window, notify->property);
-            }
+        while (!m_deferred.empty()) {
+            const XcbEvent event = std::move(m_deferred.front());
+            m_deferred.pop_front();
+            dispatch(event);
         }
+        // Replies read earlier may have queued events inside xcb, where poll() cannot see them.
+        while (xcb_generic_event_t* raw = xcb_poll_for_event(m_connection))
+            dispatch(XcbEvent(raw));
+        restoreIfKept();
         xcb_flush(m_connection);
+        if (!m_deferred.empty())
+            continue;
         const quint64 generation = m_ownerGeneration.load();
         if (m_observing && generation > m_readGeneration && generation > m_seenGeneration) {
-            readCurrentContents(generation);
+            const Read read = readContents();
+            if (read.outcome != Read::Outcome::abandoned)
+                publish(generation, read.items);
             continue;
         }
         waitForEvents(Clock::time_point::max());
+    }
+    handOver();
+}
+
+void X11ClipboardReader::handOver()
+{
+    // What we serve dies with our connection; another clipboard manager may keep it, as it keeps Qt's.
+    if (!m_clipboardServer->isServing() || xcb_connection_has_error(m_connection))
+        return;
+    const Reply<xcb_get_selection_owner_reply_t> manager(xcb_get_selection_owner_reply(
+        m_connection, xcb_get_selection_owner(m_connection, m_atoms->clipboardManager), nullptr));
+    if (!manager || manager->owner == XCB_WINDOW_NONE || manager->owner == m_window)
+        return;
+    xcb_convert_selection(m_connection, m_window, m_atoms->clipboardManager, m_atoms->saveTargets,
+                          nextProperty(), XCB_CURRENT_TIME);
+    xcb_flush(m_connection);
+    const Clock::time_point deadline = Clock::now() + handOverTimeout;
+    while (Clock::now() < deadline) {
+        while (xcb_generic_event_t* raw = xcb_poll_for_event(m_connection)) {
+            const XcbEvent event(raw);
+            if (event.type() == XCB_SELECTION_NOTIFY &&
+                event.as<xcb_selection_notify_event_t>()->selection == m_atoms->clipboardManager)
+                return;
+            m_clipboardServer->handle(event.event);
+        }
+        if (!waitForEvents(deadline))
+            break;
+    }
+    qCInfo(lcPasteboard) << "The clipboard manager did not take the clipboard in time.";
+}
+
+void X11ClipboardReader::dispatch(const XcbEvent& event)
+{
+    const uint8_t type = event.type();
+    if (type == m_xfixesEvent + XCB_XFIXES_SELECTION_NOTIFY) {
+        handleSelectionNotify(event.as<xcb_xfixes_selection_notify_event_t>());
+    } else if (type == XCB_SELECTION_NOTIFY) {
+        // A late answer to a read that was given up: drop what the owner left behind.
+        const auto* notify = event.as<xcb_selection_notify_event_t>();
+        if (notify->property != XCB_ATOM_NONE)
+            xcb_delete_property(m_connection, m_window, notify->property);
+    } else if (type == XCB_SELECTION_REQUEST &&
+               event.as<xcb_selection_request_event_t>()->selection == m_atoms->clipboardManager &&
+               event.as<xcb_selection_request_event_t>()->target == m_atoms->saveTargets) {
+        saveTargets(event.as<xcb_selection_request_event_t>());
+    } else if (!m_clipboardServer->handle(event.event)) {
+        m_managerServer->handle(event.event);
     }
 }
 
@@ -218,14 +269,150 @@ bool X11ClipboardReader::waitForEvents(Clock::time_point deadline)
     return ready != 0;
 }
 
-void X11ClipboardReader::handleOwnerChange(quint32 owner)
+void X11ClipboardReader::handleSelectionNotify(const xcb_xfixes_selection_notify_event_t* event)
 {
-    m_owner = owner;
+    const quint64 ended = m_ownerGeneration.load();
+    m_owner = event->owner;
     ++m_ownerGeneration;
-    // Our own write: the GUI side already holds what it wrote.
-    if (m_ownClient.resourceIdMask != 0 && owner != XCB_WINDOW_NONE &&
-        (owner & ~m_ownClient.resourceIdMask) == m_ownClient.resourceIdBase)
+    // Our own write: the GUI side already holds what it wrote, and a restore was recorded before.
+    if (isOwn(event->owner))
         markCurrentContentsSeen();
+    const bool died = event->subtype == XCB_XFIXES_SELECTION_EVENT_SELECTION_WINDOW_DESTROY ||
+                      event->subtype == XCB_XFIXES_SELECTION_EVENT_SELECTION_CLIENT_CLOSE;
+    if (died)
+        m_death = Death{ended, event->timestamp};
+    else
+        m_death.reset();
+}
+
+bool X11ClipboardReader::isOwn(quint32 owner) const
+{
+    if (owner == XCB_WINDOW_NONE)
+        return false;
+    return owner == m_window || (m_ownClient.resourceIdMask != 0 &&
+                                 (owner & ~m_ownClient.resourceIdMask) == m_ownClient.resourceIdBase);
+}
+
+void X11ClipboardReader::keepRecorded(quint64 generation, X11SelectionServer::Targets targets)
+{
+    {
+        const QMutexLocker lock(&m_recordedMutex);
+        m_recorded = Kept{generation, std::move(targets)};
+    }
+    wake();
+}
+
+void X11ClipboardReader::restoreIfKept()
+{
+    if (!m_death)
+        return;
+    X11SelectionServer::Targets targets;
+    if (m_saved.generation == m_death->generation) {
+        targets = m_saved.targets;
+    } else {
+        const QMutexLocker lock(&m_recordedMutex);
+        if (m_recorded.generation != m_death->generation)
+            return;
+        targets = m_recorded.targets;
+    }
+    const Death death = *m_death;
+    m_death.reset();
+    // What we put back is no new copy.
+    markCurrentContentsSeen();
+    // The time of the death, not the current time: a copy made since must not be overwritten, and an
+    // ownership older than the dead owner's would be ignored.
+    if (m_clipboardServer->serve(targets, death.time))
+        qCInfo(lcPasteboard)
+            << "The application that owned the clipboard quit; its copy stays on the clipboard.";
+}
+
+void X11ClipboardReader::claimManager()
+{
+    const Reply<xcb_get_selection_owner_reply_t> owner(xcb_get_selection_owner_reply(
+        m_connection, xcb_get_selection_owner(m_connection, m_atoms->clipboardManager), nullptr));
+    if (!owner || owner->owner != XCB_WINDOW_NONE) {
+        qCInfo(lcPasteboard) << "Another clipboard manager runs; applications hand their clipboard to it.";
+        return;
+    }
+    const std::optional<quint32> time = serverTime();
+    if (!time || !m_managerServer->serve({{"SAVE_TARGETS", QByteArray()}}, *time))
+        return;
+    xcb_client_message_event_t announce{};
+    announce.response_type = XCB_CLIENT_MESSAGE;
+    announce.format = 32;
+    announce.window = m_root;
+    announce.type = m_atoms->manager;
+    announce.data.data32[0] = *time;
+    announce.data.data32[1] = m_atoms->clipboardManager;
+    announce.data.data32[2] = m_window;
+    xcb_send_event(m_connection, 0, m_root, XCB_EVENT_MASK_STRUCTURE_NOTIFY,
+                   reinterpret_cast<const char*>(&announce));
+    xcb_flush(m_connection);
+}
+
+std::optional<quint32> X11ClipboardReader::serverTime()
+{
+    // An empty append changes nothing but stamps a property event with the server's time.
+    xcb_change_property(m_connection, XCB_PROP_MODE_APPEND, m_window, m_atoms->timeProbe, XCB_ATOM_STRING, 8,
+                        0, nullptr);
+    xcb_flush(m_connection);
+    const Clock::time_point deadline = Clock::now() + m_options.answerTimeout;
+    for (;;) {
+        while (xcb_generic_event_t* raw = xcb_poll_for_event(m_connection)) {
+            XcbEvent event(raw);
+            if (event.type() == XCB_PROPERTY_NOTIFY &&
+                event.as<xcb_property_notify_event_t>()->atom == m_atoms->timeProbe)
+                return event.as<xcb_property_notify_event_t>()->time;
+            m_deferred.push_back(std::move(event));
+        }
+        if (stopping() || (!waitForEvents(deadline) && Clock::now() >= deadline))
+            return std::nullopt;
+    }
+}
+
+void X11ClipboardReader::saveTargets(const xcb_selection_request_event_t* request)
+{
+    const xcb_selection_request_event_t answered = *request;
+    bool saved = false;
+    // Nothing is taken while recording is paused: a password manager that quits must keep its secret.
+    const quint64 generation = m_ownerGeneration.load();
+    if (m_observing && m_owner != XCB_WINDOW_NONE && !isOwn(m_owner)) {
+        const Read read = readContents();
+        if (read.outcome != Read::Outcome::abandoned && generation > m_readGeneration &&
+            generation > m_seenGeneration)
+            publish(generation, read.items);
+        if (read.outcome == Read::Outcome::complete && !read.items.isEmpty()) {
+            m_saved = Kept{generation, restoreTargets(read.items)};
+            saved = true;
+        }
+    }
+    xcb_selection_notify_event_t notify{};
+    notify.response_type = XCB_SELECTION_NOTIFY;
+    notify.time = answered.time;
+    notify.requestor = answered.requestor;
+    notify.selection = answered.selection;
+    notify.target = answered.target;
+    notify.property = saved ? answered.property : xcb_atom_t{XCB_ATOM_NONE};
+    xcb_send_event(m_connection, 0, answered.requestor, XCB_EVENT_MASK_NO_EVENT,
+                   reinterpret_cast<const char*>(&notify));
+    xcb_flush(m_connection);
+    qCInfo(lcPasteboard) << (saved ? "Kept the clipboard of an application that is quitting."
+                                   : "Did not keep the clipboard of an application that is quitting.");
+}
+
+X11SelectionServer::Targets X11ClipboardReader::restoreTargets(const QList<X11TargetMap::Item>& items)
+{
+    QList<PasteboardItemSnapshot> snapshots;
+    for (const X11TargetMap::Item& item : items) {
+        PasteboardItemSnapshot snapshot;
+        for (const QString& type : item.types)
+            snapshot.representations.append({type, item.data.value(type)});
+        snapshots.append(snapshot);
+    }
+    // The marker tells every reader, ours included, that this is no new copy.
+    if (!snapshots.isEmpty())
+        snapshots.first().representations.append({PasteboardType::ownMarker, QByteArrayLiteral("1")});
+    return X11TargetMap::writeTargets(snapshots);
 }
 
 quint32 X11ClipboardReader::nextProperty()
@@ -236,16 +423,17 @@ quint32 X11ClipboardReader::nextProperty()
     return m_atoms->properties[m_propertyIndex];
 }
 
-void X11ClipboardReader::readCurrentContents(quint64 generation)
+void X11ClipboardReader::publish(quint64 generation, QList<X11TargetMap::Item> items)
 {
-    const auto publish = [&](QList<X11TargetMap::Item> items) {
-        m_readGeneration = generation;
-        m_publish(Snapshot{generation, std::move(items)});
-    };
-    if (m_owner == XCB_WINDOW_NONE) {
-        publish({});
-        return;
-    }
+    m_readGeneration = generation;
+    m_publish(Snapshot{generation, std::move(items)});
+}
+
+X11ClipboardReader::Read X11ClipboardReader::readContents()
+{
+    using enum Read::Outcome;
+    if (m_owner == XCB_WINDOW_NONE)
+        return {complete, {}};
 
     QByteArray targetsData;
     switch (fetch(m_atoms->targets, targetsData, targetsBudget)) {
@@ -253,17 +441,15 @@ void X11ClipboardReader::readCurrentContents(quint64 generation)
         break;
     case FetchResult::failed:
         qCInfo(lcPasteboard) << "The clipboard owner did not list its formats; the copy is not read.";
-        publish({});
-        return;
+        return {refused, {}};
     case FetchResult::ownerChanged:
     case FetchResult::stopping:
-        return;
+        return {abandoned, {}};
     }
 
     if (targetsData.size() > targetsBudget) {
         qCInfo(lcPasteboard) << "The clipboard owner lists too many formats; the copy is not read.";
-        publish({});
-        return;
+        return {refused, {}};
     }
 
     // Only known targets matter, so no atom name is ever asked for: the whole list is checked.
@@ -279,10 +465,8 @@ void X11ClipboardReader::readCurrentContents(quint64 generation)
         }
     }
     const X11TargetMap::ReadPlan plan = X11TargetMap::plan(names);
-    if (!plan.excludedTypes.isEmpty()) {
-        publish(X11TargetMap::typesOnly(plan));
-        return;
-    }
+    if (!plan.excludedTypes.isEmpty())
+        return {refused, X11TargetMap::typesOnly(plan)};
 
     QHash<QByteArray, QByteArray> fetched;
     qint64 total = 0;
@@ -297,7 +481,7 @@ void X11ClipboardReader::readCurrentContents(quint64 generation)
             continue;
         case FetchResult::ownerChanged:
         case FetchResult::stopping:
-            return;
+            return {abandoned, {}};
         }
         total += data.size();
         if (total > m_options.sizeLimit) {
@@ -314,12 +498,11 @@ void X11ClipboardReader::readCurrentContents(quint64 generation)
                 item.types.append(type);
                 item.data.insert(type, j == i ? data : fetched.value(target));
             }
-            publish({item});
-            return;
+            return {refused, {item}};
         }
         fetched.insert(request.target, data);
     }
-    publish(X11TargetMap::assemble(plan, fetched));
+    return {complete, X11TargetMap::assemble(plan, fetched)};
 }
 
 X11ClipboardReader::FetchResult X11ClipboardReader::fetch(quint32 target, QByteArray& data, qint64 budget)
@@ -334,15 +517,17 @@ X11ClipboardReader::FetchResult X11ClipboardReader::fetch(quint32 target, QByteA
     const Clock::time_point targetDeadline = start + m_options.targetTimeout;
     for (;;) {
         while (xcb_generic_event_t* raw = xcb_poll_for_event(m_connection)) {
-            const EventPtr event{raw};
-            const uint8_t type = event.event->response_type & 0x7f;
+            XcbEvent event(raw);
+            const uint8_t type = event.type();
             if (type == m_xfixesEvent + XCB_XFIXES_SELECTION_NOTIFY) {
-                handleOwnerChange(reinterpret_cast<xcb_xfixes_selection_notify_event_t*>(event.event)->owner);
+                handleSelectionNotify(event.as<xcb_xfixes_selection_notify_event_t>());
                 return FetchResult::ownerChanged;
             }
-            if (type != XCB_SELECTION_NOTIFY)
+            if (type != XCB_SELECTION_NOTIFY) {
+                m_deferred.push_back(std::move(event));
                 continue;
-            const auto* notify = reinterpret_cast<xcb_selection_notify_event_t*>(event.event);
+            }
+            const auto* notify = event.as<xcb_selection_notify_event_t>();
             const bool answer = notify->requestor == m_window && notify->selection == m_atoms->clipboard &&
                                 notify->target == target &&
                                 (notify->property == property || notify->property == XCB_ATOM_NONE);
@@ -376,23 +561,24 @@ X11ClipboardReader::FetchResult X11ClipboardReader::readIncremental(quint32 prop
     Clock::time_point chunkDeadline = std::min(Clock::now() + m_options.answerTimeout, targetDeadline);
     for (;;) {
         while (xcb_generic_event_t* raw = xcb_poll_for_event(m_connection)) {
-            const EventPtr event{raw};
-            const uint8_t type = event.event->response_type & 0x7f;
+            XcbEvent event(raw);
+            const uint8_t type = event.type();
             if (type == m_xfixesEvent + XCB_XFIXES_SELECTION_NOTIFY) {
-                handleOwnerChange(reinterpret_cast<xcb_xfixes_selection_notify_event_t*>(event.event)->owner);
+                handleSelectionNotify(event.as<xcb_xfixes_selection_notify_event_t>());
                 return FetchResult::ownerChanged;
             }
             if (type == XCB_SELECTION_NOTIFY) {
-                const auto* notify = reinterpret_cast<xcb_selection_notify_event_t*>(event.event);
+                const auto* notify = event.as<xcb_selection_notify_event_t>();
                 if (notify->property != XCB_ATOM_NONE && notify->property != property)
                     xcb_delete_property(m_connection, m_window, notify->property);
                 continue;
             }
-            if (type != XCB_PROPERTY_NOTIFY)
+            if (type != XCB_PROPERTY_NOTIFY || event.as<xcb_property_notify_event_t>()->window != m_window) {
+                m_deferred.push_back(std::move(event));
                 continue;
-            const auto* change = reinterpret_cast<xcb_property_notify_event_t*>(event.event);
-            if (change->window != m_window || change->atom != property ||
-                change->state != XCB_PROPERTY_NEW_VALUE)
+            }
+            const auto* change = event.as<xcb_property_notify_event_t>();
+            if (change->atom != property || change->state != XCB_PROPERTY_NEW_VALUE)
                 continue;
             QByteArray chunk;
             quint32 chunkType = XCB_ATOM_NONE;

@@ -1,6 +1,8 @@
 #pragma once
 
+#include "platform/x11/X11SelectionServer.h"
 #include "platform/x11/X11TargetMap.h"
+#include "platform/x11/XcbPointers.h"
 
 #include <QByteArray>
 #include <QHash>
@@ -8,10 +10,14 @@
 #include <QThread>
 #include <atomic>
 #include <chrono>
+#include <deque>
 #include <functional>
 #include <memory>
+#include <optional>
 
 struct xcb_connection_t;
+struct xcb_selection_request_event_t;
+struct xcb_xfixes_selection_notify_event_t;
 
 // Windows of one X client share a resource-id base; this one identifies our own GUI connection,
 // whose ownership of the clipboard is never a change to read.
@@ -21,7 +27,9 @@ struct X11OwnClient {
 };
 
 // Follows the CLIPBOARD selection on a connection and thread of its own and reads each new copy
-// completely, so that a slow or hung owner never holds up the GUI thread.
+// completely, so that a slow or hung owner never holds up the GUI thread. It also keeps the clipboard
+// alive: a recorded copy whose owner quits is served again from the same thread, and as the clipboard
+// manager it takes the contents of applications that ask for them to be saved before quitting.
 class X11ClipboardReader {
 public:
     struct Options {
@@ -57,17 +65,43 @@ public:
     // Every owner change so far, including one being read, no longer counts as new.
     void markCurrentContentsSeen();
     quint64 seenGeneration() const { return m_seenGeneration.load(); }
+    // These targets put the copy read as this generation back if its owner quits. Thread-safe.
+    void keepRecorded(quint64 generation, X11SelectionServer::Targets targets);
+    // The targets that put read items back, marked as our own.
+    static X11SelectionServer::Targets restoreTargets(const QList<X11TargetMap::Item>& items);
     quint64 ownerGeneration() const { return m_ownerGeneration.load(); }
 
 private:
     enum class FetchResult { ok, failed, ownerChanged, stopping };
     struct Atoms;
+    struct Read {
+        // Refused: excluded, over the size limit or unreadable; the items say what the monitor needs.
+        enum class Outcome { complete, refused, abandoned } outcome;
+        QList<X11TargetMap::Item> items;
+    };
+    struct Kept {
+        quint64 generation = 0;
+        X11SelectionServer::Targets targets;
+    };
+    struct Death {
+        // The generation whose owner went away, and the server time it was reported at.
+        quint64 generation = 0;
+        quint32 time = 0;
+    };
 
     void run();
     void wake();
     bool waitForEvents(std::chrono::steady_clock::time_point deadline);
-    void handleOwnerChange(quint32 owner);
-    void readCurrentContents(quint64 generation);
+    void dispatch(const XcbEvent& event);
+    void handleSelectionNotify(const xcb_xfixes_selection_notify_event_t* event);
+    bool isOwn(quint32 owner) const;
+    void restoreIfKept();
+    void claimManager();
+    void handOver();
+    std::optional<quint32> serverTime();
+    void saveTargets(const xcb_selection_request_event_t* request);
+    void publish(quint64 generation, QList<X11TargetMap::Item> items);
+    Read readContents();
     FetchResult fetch(quint32 target, QByteArray& data, qint64 budget);
     FetchResult readIncremental(quint32 property, QByteArray& data, qint64 budget,
                                 std::chrono::steady_clock::time_point targetDeadline);
@@ -80,6 +114,7 @@ private:
     OwnClient m_ownClient;
     xcb_connection_t* m_connection = nullptr;
     quint32 m_window = 0;
+    quint32 m_root = 0;
     quint8 m_xfixesEvent = 0;
     std::unique_ptr<Atoms> m_atoms;
     int m_wakeFd = -1;
@@ -90,7 +125,14 @@ private:
     std::atomic<bool> m_observing{false};
     std::atomic<quint64> m_ownerGeneration{0};
     std::atomic<quint64> m_seenGeneration{0};
+    QMutex m_recordedMutex;
+    Kept m_recorded;
     // Reader thread only.
+    std::unique_ptr<X11SelectionServer> m_clipboardServer;
+    std::unique_ptr<X11SelectionServer> m_managerServer;
+    std::deque<XcbEvent> m_deferred;
+    Kept m_saved;
+    std::optional<Death> m_death;
     quint64 m_readGeneration = 0;
     quint32 m_owner = 0;
     unsigned m_propertyIndex = 0;

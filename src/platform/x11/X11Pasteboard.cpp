@@ -76,6 +76,7 @@ bool X11Pasteboard::write(const QList<PasteboardItemSnapshot>& items)
     m_writtenOverGeneration = m_reader->ownerGeneration();
     ++m_changeCount;
     m_items.clear();
+    m_itemsGeneration = 0;
     for (const PasteboardItemSnapshot& item : items) {
         X11TargetMap::Item written;
         for (const PasteboardRepresentation& representation : item.representations) {
@@ -122,6 +123,12 @@ void X11Pasteboard::markCurrentContentsSeen()
     m_reader->markCurrentContentsSeen();
 }
 
+void X11Pasteboard::noteRecorded(qint64 changeCount)
+{
+    if (changeCount == m_changeCount && m_itemsGeneration != 0 && !m_items.isEmpty())
+        m_reader->keepRecorded(m_itemsGeneration, X11ClipboardReader::restoreTargets(m_items));
+}
+
 void X11Pasteboard::apply(X11ClipboardReader::Snapshot snapshot)
 {
     if (snapshot.generation <= m_writtenOverGeneration)
@@ -131,6 +138,7 @@ void X11Pasteboard::apply(X11ClipboardReader::Snapshot snapshot)
     if (changed)
         ++m_changeCount;
     m_items = std::move(snapshot.items);
+    m_itemsGeneration = snapshot.generation;
     Q_EMIT published();
     if (changed && m_changeHandler)
         m_changeHandler();

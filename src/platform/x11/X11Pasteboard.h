@@ -26,6 +26,7 @@ public:
     bool write(const QList<PasteboardItemSnapshot>& items) override;
     void setObserving(bool observing) override;
     void markCurrentContentsSeen() override;
+    void noteRecorded(qint64 changeCount) override;
     void setChangeHandler(std::function<void()> handler) override { m_changeHandler = std::move(handler); }
 
 Q_SIGNALS:
@@ -38,6 +39,8 @@ private:
     std::unique_ptr<X11ClipboardReader> m_reader;
     qint64 m_changeCount = 0;
     QList<X11TargetMap::Item> m_items;
+    // The reader's generation of m_items; 0 after our own write.
+    quint64 m_itemsGeneration = 0;
     std::function<void()> m_changeHandler;
     // Reads of owner changes up to the last write describe contents that write replaced.
     quint64 m_writtenOverGeneration = 0;
