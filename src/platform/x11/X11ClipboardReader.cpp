@@ -311,10 +311,13 @@ void X11ClipboardReader::restoreIfKept()
         targets = m_saved.targets;
     } else {
         const QMutexLocker lock(&m_recordedMutex);
-        if (m_recorded.generation != m_death->generation)
-            return;
-        targets = m_recorded.targets;
+        if (m_recorded.generation == m_death->generation)
+            targets = m_recorded.targets;
     }
+    // Nothing kept (the contents present at start included): the clipboard stays empty, as it would
+    // without us.
+    if (targets.isEmpty())
+        return;
     const Death death = *m_death;
     m_death.reset();
     // What we put back is no new copy.
@@ -521,6 +524,12 @@ X11ClipboardReader::FetchResult X11ClipboardReader::fetch(quint32 target, QByteA
             const uint8_t type = event.type();
             if (type == m_xfixesEvent + XCB_XFIXES_SELECTION_NOTIFY) {
                 handleSelectionNotify(event.as<xcb_xfixes_selection_notify_event_t>());
+                // An owner that quits right after answering can be reported gone before its answer
+                // arrives; what it wrote is already here.
+                quint32 valueType = XCB_ATOM_NONE;
+                if (m_death && readProperty(property, valueType, data, budget) &&
+                    valueType != XCB_ATOM_NONE && valueType != m_atoms->incr)
+                    return FetchResult::ok;
                 return FetchResult::ownerChanged;
             }
             if (type != XCB_SELECTION_NOTIFY) {

@@ -4,6 +4,7 @@
 #include "support/FakeWorkspace.h"
 
 #include <QGuiApplication>
+#include <QImage>
 #include <QProcess>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -12,6 +13,8 @@
 
 using Items = QList<PasteboardItemSnapshot>;
 Q_DECLARE_METATYPE(Items)
+using Served = QList<std::pair<QString, QByteArray>>;
+Q_DECLARE_METATYPE(Served)
 
 using namespace Qt::StringLiterals;
 using namespace PasteboardType;
@@ -51,14 +54,14 @@ class TestX11Pasteboard : public QObject {
     }
 
     // A test clipboard owner that logs what is asked of it to m_log.
-    bool owner(const QStringList& arguments)
+    QProcess* owner(const QStringList& arguments)
     {
         auto process = std::make_unique<QProcess>();
         process->setProcessChannelMode(QProcess::ForwardedErrorChannel);
         process->start(QStringLiteral(TEST_CLIPBOARD_OWNER), QStringList{u"--log"_s, m_log} + arguments);
         const bool ready = process->waitForReadyRead(10000) && process->readLine().trimmed() == "ready";
         m_owners.push_back(std::move(process));
-        return ready;
+        return ready ? m_owners.back().get() : nullptr;
     }
 
     QStringList requested() const
@@ -239,6 +242,99 @@ private Q_SLOTS:
         // Marked copies are not even read.
         if (items.isEmpty() && !tooLarge)
             QCOMPARE(requested(), QStringList{u"TARGETS"_s});
+    }
+
+    // An owner that quits leaves what was recorded on the clipboard, and nothing that was not.
+    void ownerThatQuits_data()
+    {
+        QTest::addColumn<QStringList>("ownerArguments");
+        QTest::addColumn<QString>("mode");
+        QTest::addColumn<Served>("served");
+        QTest::addColumn<QByteArray>("said");
+        QImage image(4, 3, QImage::Format_RGB32);
+        image.fill(Qt::darkCyan);
+        const QString pngPath = m_files.filePath(u"copied.png"_s);
+        image.save(pngPath);
+        QFile pngFile(pngPath);
+        const QByteArray pngBytes = pngFile.open(QIODevice::ReadOnly) ? pngFile.readAll() : QByteArray();
+        const auto exitAfter = [](const QString& target) { return QStringList{u"--exit-after"_s, target}; };
+        const QStringList secret{u"UTF8_STRING=hunter2"_s, u"x-kde-passwordManagerHint=secret"_s};
+        const QStringList saving{u"--save-on-exit"_s};
+
+        QTest::newRow("text") << QStringList{u"UTF8_STRING=kept 文字"_s} + exitAfter(u"UTF8_STRING"_s)
+                              << u"recording"_s
+                              << Served{{u"UTF8_STRING"_s, "kept 文字"_ba}, {u"text/plain"_s, "kept 文字"_ba}}
+                              << QByteArray();
+        QTest::newRow("html and an image")
+            << QStringList{u"text/html=<b>kept</b>"_s, u"image/png=@"_s + pngPath} + exitAfter(u"image/png"_s)
+            << u"recording"_s << Served{{u"text/html"_s, "<b>kept</b>"}, {u"image/png"_s, pngBytes}}
+            << QByteArray();
+        QTest::newRow("files")
+            << QStringList{u"text/uri-list=file:///tmp/a.txt\r\nfile:///tmp/b%20c.txt\r\n"_s} +
+                   exitAfter(u"text/uri-list"_s)
+            << u"recording"_s
+            << Served{{u"text/uri-list"_s, "file:///tmp/a.txt\r\nfile:///tmp/b%20c.txt\r\n"},
+                      {u"x-special/gnome-copied-files"_s, "copy\nfile:///tmp/a.txt\nfile:///tmp/b%20c.txt"}}
+            << QByteArray();
+        QTest::newRow("marked") << secret + exitAfter(u"TARGETS"_s) << u"recording"_s << Served()
+                                << QByteArray();
+        // The copy recorded before the pause must not come back either.
+        QTest::newRow("paused") << QStringList{u"UTF8_STRING=unrecorded"_s} + exitAfter(u"TARGETS"_s)
+                                << u"paused"_s << Served() << QByteArray();
+        QTest::newRow("saved by the manager")
+            << QStringList{u"UTF8_STRING=saved"_s} + saving + exitAfter(u"UTF8_STRING"_s) << u"observing"_s
+            << Served{{u"UTF8_STRING"_s, "saved"}} << QByteArray("saved");
+        QTest::newRow("marked, refused by the manager")
+            << secret + saving + exitAfter(u"TARGETS"_s) << u"observing"_s << Served()
+            << QByteArray("refused");
+        QTest::newRow("paused, refused by the manager")
+            << QStringList{u"UTF8_STRING=unrecorded"_s} + saving + exitAfter(u"TARGETS"_s) << u"paused"_s
+            << Served() << QByteArray("refused");
+    }
+
+    void ownerThatQuits()
+    {
+        QFETCH(QStringList, ownerArguments);
+        QFETCH(QString, mode);
+        QFETCH(Served, served);
+        QFETCH(QByteArray, said);
+        makeBackend(mode != u"observing"_s);
+        if (mode == u"paused"_s) {
+            QVERIFY(owner({u"UTF8_STRING=recorded before the pause"_s}));
+            QVERIFY(published());
+            m_monitor->stop();
+        } else if (mode == u"observing"_s) {
+            m_pasteboard->setObserving(true);
+        }
+        const qsizetype recorded = m_captures.size();
+        QProcess* quitting = owner(ownerArguments);
+        QVERIFY(quitting);
+        if (mode == u"paused"_s)
+            xclipOut(u"TARGETS"_s);
+        if (mode == u"recording"_s)
+            QVERIFY(published());
+        // Already finished when the event loop of a read above noticed.
+        QTRY_COMPARE_WITH_TIMEOUT(quitting->state(), QProcess::NotRunning, 10000);
+        QCOMPARE(quitting->readAllStandardOutput().trimmed(), said);
+        for (const auto& [target, bytes] : served)
+            QTRY_COMPARE(xclipOut(target), bytes);
+        if (served.isEmpty()) {
+            QTest::qWait(300);
+            QCOMPARE(xclipOut(u"UTF8_STRING"_s), QByteArray());
+        }
+        if (ownerArguments.contains(u"x-kde-passwordManagerHint=secret"_s))
+            QVERIFY(!requested().contains(u"UTF8_STRING"_s));
+        // What is put back is no new copy; the next copy by someone else is.
+        if (mode != u"observing"_s) {
+            m_monitor->poll();
+            QCOMPARE(m_captures.size(), recorded + (mode == u"recording"_s && !served.isEmpty()));
+        }
+        if (mode != u"paused"_s) {
+            m_monitor->start();
+            xclip("next");
+            QVERIFY(published());
+            QCOMPARE(capturedTexts().last(), u"next"_s);
+        }
     }
 
     void writeBack()

@@ -5,6 +5,9 @@
 // --hang answers nothing, not even TARGETS; --hang-target never answers NAME; --log appends every
 // requested target's name; --pad-targets lists N filler targets at that point of TARGETS;
 // --incr-targets sends a TARGETS list longer than one chunk incrementally, as data always is.
+// --exit-after NAME quits once it has answered NAME; --save-on-exit first asks the clipboard manager
+// to save its targets, and prints "saved" or "refused". --manager PATH owns CLIPBOARD_MANAGER instead
+// and appends the UTF8_STRING of every clipboard it is asked to save to PATH.
 
 #include <algorithm>
 #include <array>
@@ -14,6 +17,7 @@
 #include <fstream>
 #include <iterator>
 #include <map>
+#include <optional>
 #include <set>
 #include <string>
 #include <vector>
@@ -28,7 +32,7 @@ struct Target {
 
 xcb_connection_t* c = nullptr;
 xcb_window_t window = XCB_WINDOW_NONE;
-xcb_atom_t clipboardAtom, targetsAtom, incrAtom;
+xcb_atom_t clipboardAtom, targetsAtom, incrAtom, managerAtom, saveAtom;
 std::size_t chunkSize = 256 * 1024;
 
 std::map<xcb_atom_t, Target> targets; // TARGETS included
@@ -38,6 +42,9 @@ std::set<std::string> hangNames;
 bool hangAll = false;
 bool incrTargets = false;
 std::FILE* logFile = nullptr;
+std::string exitAfter;
+bool saveOnExit = false;
+std::FILE* managerLog = nullptr;
 
 // Transfers in flight, by requestor window and property.
 std::map<std::pair<xcb_window_t, xcb_atom_t>, std::pair<const Target*, std::size_t>> transfers;
@@ -79,6 +86,12 @@ void parse(int argc, char** argv)
             listed.insert(listed.end(), std::stoul(value()), intern("x-test/padding"));
         else if (arg == "--incr-targets")
             incrTargets = true;
+        else if (arg == "--exit-after")
+            exitAfter = value();
+        else if (arg == "--save-on-exit")
+            saveOnExit = true;
+        else if (arg == "--manager" && !(managerLog = std::fopen(value().c_str(), "a")))
+            fail("cannot open the manager log");
         else if (!arg.starts_with("--") && eq != std::string::npos && eq > 0) {
             std::string data = arg.substr(eq + 1);
             if (data.starts_with('@')) {
@@ -164,6 +177,36 @@ void answer(const xcb_selection_request_event_t& request)
     xcb_flush(c);
 }
 
+bool handle(const xcb_generic_event_t* event);
+
+// Converts selection to target on our window and waits for the answer, serving requests meanwhile.
+// Returns the property's value, or nothing when refused.
+std::optional<std::string> convert(xcb_atom_t selection, xcb_atom_t target)
+{
+    const xcb_atom_t property = intern("TEST_OWNER_CONVERSION");
+    xcb_convert_selection(c, window, selection, target, property, XCB_CURRENT_TIME);
+    xcb_flush(c);
+    while (xcb_generic_event_t* event = xcb_wait_for_event(c)) {
+        const auto* notify = reinterpret_cast<const xcb_selection_notify_event_t*>(event);
+        if ((event->response_type & 0x7F) != XCB_SELECTION_NOTIFY || notify->selection != selection) {
+            handle(event);
+            std::free(event);
+            continue;
+        }
+        const bool refused = notify->property == XCB_ATOM_NONE;
+        std::free(event);
+        if (refused)
+            return std::nullopt;
+        xcb_get_property_reply_t* reply = xcb_get_property_reply(
+            c, xcb_get_property(c, 1, window, property, XCB_GET_PROPERTY_TYPE_ANY, 0, 1 << 20), nullptr);
+        std::string value(static_cast<const char*>(xcb_get_property_value(reply)),
+                          std::size_t(xcb_get_property_value_length(reply)));
+        std::free(reply);
+        return value;
+    }
+    fail("lost the X connection");
+}
+
 // Returns false once the owner should quit.
 bool handle(const xcb_generic_event_t* event)
 {
@@ -177,8 +220,14 @@ bool handle(const xcb_generic_event_t* event)
         }
         if (hangAll || hangNames.contains(name))
             return true;
+        if (managerLog && request.target == saveAtom) {
+            const std::optional<std::string> text = convert(clipboardAtom, intern("UTF8_STRING"));
+            std::fprintf(managerLog, "%s\n", text.value_or("(refused)").c_str());
+            std::fflush(managerLog);
+            targets[saveAtom] = {XCB_ATOM_ATOM, {}};
+        }
         answer(request);
-        return true;
+        return name != exitAfter;
     }
     case XCB_SELECTION_CLEAR:
         return reinterpret_cast<const xcb_selection_clear_event_t*>(event)->owner != window;
@@ -201,6 +250,8 @@ int main(int argc, char** argv)
     if (xcb_connection_has_error(c))
         fail("cannot connect to the X server");
     clipboardAtom = intern("CLIPBOARD");
+    managerAtom = intern("CLIPBOARD_MANAGER");
+    saveAtom = intern("SAVE_TARGETS");
     incrAtom = intern("INCR");
     listed.push_back(targetsAtom = intern("TARGETS"));
     parse(argc, argv);
@@ -212,13 +263,14 @@ int main(int argc, char** argv)
     window = xcb_generate_id(c);
     xcb_create_window(c, 0, window, xcb_setup_roots_iterator(xcb_get_setup(c)).data->root, 0, 0, 1, 1, 0,
                       XCB_WINDOW_CLASS_INPUT_ONLY, XCB_COPY_FROM_PARENT, 0, nullptr);
-    xcb_set_selection_owner(c, window, clipboardAtom, XCB_CURRENT_TIME);
+    const xcb_atom_t owned = managerLog ? managerAtom : clipboardAtom;
+    xcb_set_selection_owner(c, window, owned, XCB_CURRENT_TIME);
     xcb_get_selection_owner_reply_t* owner =
-        xcb_get_selection_owner_reply(c, xcb_get_selection_owner(c, clipboardAtom), nullptr);
-    const bool owned = owner && owner->owner == window;
+        xcb_get_selection_owner_reply(c, xcb_get_selection_owner(c, owned), nullptr);
+    const bool ours = owner && owner->owner == window;
     std::free(owner);
-    if (!owned)
-        fail("could not acquire CLIPBOARD");
+    if (!ours)
+        fail("could not acquire " + names[owned]);
     std::puts("ready");
     std::fflush(stdout);
     bool owning = true;
@@ -226,6 +278,12 @@ int main(int argc, char** argv)
         owning = handle(event);
         std::free(event);
     }
+    if (saveOnExit) {
+        std::puts(convert(managerAtom, saveAtom) ? "saved" : "refused");
+        std::fflush(stdout);
+    }
+    // A round trip first: the server may drop what a client sent just before it went away.
+    std::free(xcb_get_input_focus_reply(c, xcb_get_input_focus(c), nullptr));
     xcb_disconnect(c);
     return owning ? 1 : 0;
 }
