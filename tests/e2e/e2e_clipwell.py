@@ -7,7 +7,8 @@ Checks the start-up messages without a usable display; starts Clipwell, copies a
 image from other clients and sends SIGTERM a moment after the last one: the archive, read with
 plistlib, holds all three. Started again, Clipwell loads them (later copies are written beside them,
 on SIGHUP and SIGINT); closing its window leaves it running, a second launch brings the window back
-and exits, and a crashed instance does not keep the next one from starting.
+and exits, and a crashed instance does not keep the next one from starting. A copy whose owner quits
+stays on the clipboard, and another clipboard manager gets it when Clipwell quits.
 """
 import os
 import plistlib
@@ -124,6 +125,32 @@ class Session:
             self.owner.wait()
 
 
+def clipboard_text(session):
+    found = subprocess.run(["xclip", "-selection", "clipboard", "-o", "-t", "UTF8_STRING"], env=session.env,
+                           capture_output=True, timeout=20)
+    return found.stdout.decode()
+
+
+def owner_quits(session):
+    session.owner.kill()
+    session.owner.wait()
+    session.owner = None
+
+
+def copy_again(session):
+    """Clicks the detail pane's Copy Again button, at the window's bottom right: has Clipwell copied?"""
+    window = session.visible_windows()[0]
+    geometry = subprocess.run(["xdotool", "getwindowgeometry", "--shell", window], env=session.env,
+                              capture_output=True, text=True, check=True).stdout
+    size = dict(line.split("=") for line in geometry.split())
+    subprocess.run(["xdotool", "windowactivate", "--sync", window, "mousemove", "--window", window,
+                    str(int(size["WIDTH"]) - 100), str(int(size["HEIGHT"]) - 37), "click", "1"],
+                   env=session.env, check=True, timeout=30)
+    targets = subprocess.run(["xclip", "-selection", "clipboard", "-o", "-t", "TARGETS"], env=session.env,
+                             capture_output=True, text=True, timeout=20).stdout
+    return "app.clipwell.internal" in targets.split()
+
+
 def check_display_messages(session):
     cases = [({"DISPLAY": None, "WAYLAND_DISPLAY": "wayland-e2e"}, "Wayland"),
              ({"DISPLAY": ":4711", "WAYLAND_DISPLAY": None}, "cannot open the X display")]
@@ -206,6 +233,44 @@ def main():
             after_crash = session.launch()
             wait_for(lambda: session.visible_windows(), "the history window after a crash")
             session.stop(after_crash, signal.SIGTERM)
+
+            # A copy outlives the application that made it, and is not recorded a second time.
+            keeper = session.launch()
+            wait_for(lambda: session.visible_windows(), "the history window before an owner quits")
+            session.copy("UTF8_STRING", "kept after its owner quit")
+            owner_quits(session)
+            wait_for(lambda: clipboard_text(session) == "kept after its owner quit", "the copy to outlive its owner")
+            # Qt offers its own clipboard to the clipboard manager at quit: that must not be us any more.
+            wait_for(lambda: copy_again(session), "Copy Again")
+            session.stop(keeper, signal.SIGTERM)
+            if "reasonable time" in output_of(keeper):
+                fail("Clipwell waited for itself as the clipboard manager at quit")
+            titles = [title for kind, title in session.archived() if kind != "image"]
+            # Recorded once; the selection at start, copied again, went first.
+            if titles != ["before an interrupt", "kept after its owner quit"] + expected:
+                fail("archive after a restored copy: %r" % titles)
+
+            # With another clipboard manager running, Clipwell hands it what it serves when it quits.
+            manager_log = os.path.join(root, "manager.log")
+            manager = subprocess.Popen([OWNER, "--manager", manager_log], env=session.env, stdout=subprocess.PIPE,
+                                       text=True)
+            if manager.stdout.readline().strip() != "ready":
+                fail("the test clipboard manager did not start")
+            handing = session.launch()
+            wait_for(lambda: session.visible_windows(), "the history window beside another manager")
+            session.copy("UTF8_STRING", "handed over at quit")
+            owner_quits(session)
+            wait_for(lambda: clipboard_text(session) == "handed over at quit", "the copy to outlive its owner")
+            session.stop(handing, signal.SIGTERM)
+            # Its own copy, too, through Qt.
+            again = session.launch()
+            wait_for(lambda: session.visible_windows(), "the history window for a Copy Again")
+            wait_for(lambda: copy_again(session), "Copy Again")
+            session.stop(again, signal.SIGTERM)
+            manager.kill()
+            manager.wait()
+            if open(manager_log).read().split("\n")[:2] != ["handed over at quit"] * 2:
+                fail("the other manager got %r; Clipwell said %r" % (open(manager_log).read(), output_of(again)))
         finally:
             session.close()
             window_manager.terminate()

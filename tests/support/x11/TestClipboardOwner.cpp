@@ -90,9 +90,10 @@ void parse(int argc, char** argv)
             exitAfter = value();
         else if (arg == "--save-on-exit")
             saveOnExit = true;
-        else if (arg == "--manager" && !(managerLog = std::fopen(value().c_str(), "a")))
-            fail("cannot open the manager log");
-        else if (!arg.starts_with("--") && eq != std::string::npos && eq > 0) {
+        else if (arg == "--manager") {
+            if (!(managerLog = std::fopen(value().c_str(), "a")))
+                fail("cannot open the manager log");
+        } else if (!arg.starts_with("--") && eq != std::string::npos && eq > 0) {
             std::string data = arg.substr(eq + 1);
             if (data.starts_with('@')) {
                 std::ifstream file(data.substr(1), std::ios::binary);
