@@ -816,6 +816,7 @@ private Q_SLOTS:
         h.monitor.poll();
         QVERIFY(h.captured.isEmpty());
         QVERIFY(h.notices.isEmpty());
+        QVERIFY(h.pasteboard.recorded.isEmpty());
         if (unread)
             QCOMPARE(h.pasteboard.dataReads(), 0);
     }
@@ -851,6 +852,8 @@ private Q_SLOTS:
         h.pasteboard.setItems(items);
         h.monitor.poll();
         QCOMPARE(h.captured.size(), accepted ? 1 : 0);
+        // Only what was recorded is kept on the clipboard when its owner quits.
+        QCOMPARE(h.pasteboard.recorded.size(), accepted ? 1 : 0);
         QCOMPARE(h.notices, accepted ? QList<L10n::Key>() : QList{L10n::Key::copyTooLarge});
         QCOMPARE(h.pasteboard.dataReads(), reads);
     }
@@ -886,6 +889,7 @@ private Q_SLOTS:
         h.pasteboard.setItems(items);
         h.monitor.poll();
         QCOMPARE(h.captured.size(), 1);
+        QCOMPARE(h.pasteboard.recorded, QList<qint64>{h.pasteboard.changeCount()});
         const ClipboardEntry& entry = h.captured.first();
         QVERIFY(entry.plainText == plainText);
         QVERIFY(entry.kind == kind);

@@ -35,6 +35,8 @@ public:
     // A refused write still clears the pasteboard and moves the change count.
     bool refuseWrites = false;
     QList<QList<PasteboardItemSnapshot>> writes;
+    // The change counts the monitor reported as recorded.
+    QList<qint64> recorded;
     // What the monitor installed to hear of changes as they happen.
     std::function<void()> changeHandler;
 
@@ -42,6 +44,7 @@ public:
     bool observing() const { return m_observing; }
     int markSeenCalls() const { return m_markSeenCalls; }
 
+    void noteRecorded(qint64 changeCount) override { recorded.append(changeCount); }
     qint64 changeCount() const override { return m_changeCount; }
     QList<QStringList> itemTypes() const override
     {
