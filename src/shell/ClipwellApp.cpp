@@ -108,6 +108,8 @@ int run(int argc, char** argv)
     // Before anything is loaded, so that a signal during start-up already quits properly.
     TerminationSignals terminationSignals;
 
+    // Goes before the application object: at its teardown Qt hands its clipboard to the clipboard
+    // manager and waits for it, and that must not be our own pasteboard thread.
     PlatformResult platform = createPlatformServices();
     if (!platform.services) {
         QTextStream(stderr) << platform.error << '\n';
