@@ -1,8 +1,8 @@
 #include "app/AppModel.h"
 
 #include "app/HistorySearch.h"
-#include "l10n/Localization.h"
 #include "app/Preferences.h"
+#include "l10n/Localization.h"
 #include "models/TextRules.h"
 
 #include <QDesktopServices>
@@ -281,6 +281,9 @@ void AppModel::deleteEntry(const QUuid& id)
 {
     if (cancelQuickPaste)
         cancelQuickPaste();
+    // The newest entry is the copy the clipboard may still hold; once deleted, it must not come back.
+    if (!m_entries.isEmpty() && m_entries.first().id == id)
+        m_clipboard->forgetRecorded();
     QList<ClipboardEntry> remaining = m_entries;
     remaining.removeIf([&id](const ClipboardEntry& entry) { return entry.id == id; });
     setEntries(std::move(remaining));
@@ -293,6 +296,7 @@ void AppModel::clearHistory()
     if (cancelQuickPaste)
         cancelQuickPaste();
     setEntries({});
+    m_clipboard->forgetRecorded();
     setSelection(QUuid());
     setNeedsRecovery(false);
     setErrorMessage(std::nullopt);

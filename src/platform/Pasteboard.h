@@ -38,4 +38,6 @@ public:
     // The contents of this change count went into the history. Backends whose clipboard dies with the
     // application that copied (X11) keep serving exactly these contents then, and nothing else.
     virtual void noteRecorded(qint64 changeCount) { Q_UNUSED(changeCount); }
+    // The recorded contents left the history: they are no longer kept.
+    virtual void forgetRecorded() {}
 };

@@ -40,6 +40,11 @@ void ClipboardMonitor::stop()
     m_pasteboard.setObserving(false);
 }
 
+void ClipboardMonitor::forgetRecorded()
+{
+    m_pasteboard.forgetRecorded();
+}
+
 void ClipboardMonitor::markCurrentContentsSeen()
 {
     m_pasteboard.markCurrentContentsSeen();

@@ -30,6 +30,8 @@ public:
     void start();
     void stop();
     void markCurrentContentsSeen();
+    // The last recorded copy left the history: it is not put back when the application that copied quits.
+    void forgetRecorded();
     void poll();
 
     struct ClipboardError {

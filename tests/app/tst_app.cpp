@@ -237,6 +237,7 @@ private Q_SLOTS:
 
         // Clearing is the way out; what is on the clipboard now is not taken for a new copy.
         h.model->clearHistory();
+        QVERIFY(h.pasteboard.recorded.contains(-1));
         QVERIFY(!h.model->needsRecovery() && !h.model->errorMessage());
         QVERIFY(h.pasteboard.observing());
         h.model->clipboard().poll();
@@ -351,6 +352,8 @@ private Q_SLOTS:
         h.model->deleteEntry(h.model->selection());
         QCOMPARE(h.model->selectedEntry()->title, u"a"_s);
         QCOMPARE(cancelled, 2);
+        // Both were the newest when deleted: the clipboard's copy must not come back.
+        QCOMPARE(h.pasteboard.recorded.count(-1), 2);
         QVERIFY(h.saveTimer->isActive());
     }
 

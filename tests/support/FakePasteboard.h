@@ -45,6 +45,7 @@ public:
     int markSeenCalls() const { return m_markSeenCalls; }
 
     void noteRecorded(qint64 changeCount) override { recorded.append(changeCount); }
+    void forgetRecorded() override { recorded.append(-1); }
     qint64 changeCount() const override { return m_changeCount; }
     QList<QStringList> itemTypes() const override
     {

@@ -302,8 +302,16 @@ void X11ClipboardReader::keepRecorded(quint64 generation, X11SelectionServer::Ta
     wake();
 }
 
+void X11ClipboardReader::forgetKept()
+{
+    m_forgetSaved = true;
+    keepRecorded(0, {});
+}
+
 void X11ClipboardReader::restoreIfKept()
 {
+    if (m_forgetSaved.exchange(false))
+        m_saved = Kept();
     if (!m_death)
         return;
     X11SelectionServer::Targets targets;

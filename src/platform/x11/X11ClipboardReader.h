@@ -67,6 +67,8 @@ public:
     quint64 seenGeneration() const { return m_seenGeneration.load(); }
     // These targets put the copy read as this generation back if its owner quits. Thread-safe.
     void keepRecorded(quint64 generation, X11SelectionServer::Targets targets);
+    // Nothing kept so far is put back any more. Thread-safe.
+    void forgetKept();
     // The targets that put read items back, marked as our own.
     static X11SelectionServer::Targets restoreTargets(const QList<X11TargetMap::Item>& items);
     quint64 ownerGeneration() const { return m_ownerGeneration.load(); }
@@ -127,6 +129,7 @@ private:
     std::atomic<quint64> m_seenGeneration{0};
     QMutex m_recordedMutex;
     Kept m_recorded;
+    std::atomic<bool> m_forgetSaved{false};
     // Reader thread only.
     std::unique_ptr<X11SelectionServer> m_clipboardServer;
     std::unique_ptr<X11SelectionServer> m_managerServer;

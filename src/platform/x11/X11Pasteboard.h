@@ -27,6 +27,7 @@ public:
     void setObserving(bool observing) override;
     void markCurrentContentsSeen() override;
     void noteRecorded(qint64 changeCount) override;
+    void forgetRecorded() override { m_reader->forgetKept(); }
     void setChangeHandler(std::function<void()> handler) override { m_changeHandler = std::move(handler); }
 
 Q_SIGNALS:

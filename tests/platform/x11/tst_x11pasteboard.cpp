@@ -278,6 +278,10 @@ private Q_SLOTS:
             << QByteArray();
         QTest::newRow("marked") << secret + exitAfter(u"TARGETS"_s) << u"recording"_s << Served()
                                 << QByteArray();
+        // Deleted from the history while its owner still ran.
+        QTest::newRow("forgotten") << QStringList{u"UTF8_STRING=deleted"_s, u"x-test/quit="_s} +
+                                          exitAfter(u"x-test/quit"_s)
+                                   << u"forgotten"_s << Served() << QByteArray();
         // The copy recorded before the pause must not come back either.
         QTest::newRow("paused") << QStringList{u"UTF8_STRING=unrecorded"_s} + exitAfter(u"TARGETS"_s)
                                 << u"paused"_s << Served() << QByteArray();
@@ -309,10 +313,13 @@ private Q_SLOTS:
         const qsizetype recorded = m_captures.size();
         QProcess* quitting = owner(ownerArguments);
         QVERIFY(quitting);
-        if (mode == u"paused"_s)
-            xclipOut(u"TARGETS"_s);
-        if (mode == u"recording"_s)
+        if (mode == u"recording"_s || mode == u"forgotten"_s)
             QVERIFY(published());
+        if (mode == u"forgotten"_s)
+            m_monitor->forgetRecorded();
+        // Owners that are not read to the end quit when asked for their last target.
+        if (mode == u"paused"_s || mode == u"forgotten"_s)
+            xclipOut(ownerArguments.last());
         // Already finished when the event loop of a read above noticed.
         QTRY_COMPARE_WITH_TIMEOUT(quitting->state(), QProcess::NotRunning, 10000);
         QCOMPARE(quitting->readAllStandardOutput().trimmed(), said);
@@ -327,7 +334,8 @@ private Q_SLOTS:
         // What is put back is no new copy; the next copy by someone else is.
         if (mode != u"observing"_s) {
             m_monitor->poll();
-            QCOMPARE(m_captures.size(), recorded + (mode == u"recording"_s && !served.isEmpty()));
+            const bool captured = mode == u"forgotten"_s || (mode == u"recording"_s && !served.isEmpty());
+            QCOMPARE(m_captures.size(), recorded + captured);
         }
         if (mode != u"paused"_s) {
             m_monitor->start();
