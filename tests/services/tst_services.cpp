@@ -240,11 +240,11 @@ HistoryRepository::LoadResult load(HistoryRepository& repository)
 
 // Entries from "title@time", newest or oldest first as written; "+N" adds N MiB of data, "=i" takes the
 // id and "~i" the content (so the key, not the id) of the i-th entry, and "!" leaves no data.
-Entries build(const QString& spec)
+Entries build(const QString& description)
 {
     static const QRegularExpression token(u"(\\w+)@(\\d+)(?:\\+(\\d+))?(?:([=~])(\\d+))?(!)?"_s);
     Entries entries;
-    for (const QString& part : spec.split(u' ')) {
+    for (const QString& part : description.split(u' ')) {
         const QRegularExpressionMatch m = token.match(part);
         ClipboardEntry entry = makeEntry(m.captured(1), m.captured(2).toInt(), m.captured(3).toInt() * MiB);
         if (m.hasCaptured(4)) {

@@ -397,16 +397,7 @@ void X11ClipboardReader::saveTargets(const xcb_selection_request_event_t* reques
             saved = true;
         }
     }
-    xcb_selection_notify_event_t notify{};
-    notify.response_type = XCB_SELECTION_NOTIFY;
-    notify.time = answered.time;
-    notify.requestor = answered.requestor;
-    notify.selection = answered.selection;
-    notify.target = answered.target;
-    notify.property = saved ? answered.property : xcb_atom_t{XCB_ATOM_NONE};
-    xcb_send_event(m_connection, 0, answered.requestor, XCB_EVENT_MASK_NO_EVENT,
-                   reinterpret_cast<const char*>(&notify));
-    xcb_flush(m_connection);
+    X11SelectionServer::reply(m_connection, answered, saved ? answered.property : xcb_atom_t{XCB_ATOM_NONE});
     qCInfo(lcPasteboard) << (saved ? "Kept the clipboard of an application that is quitting."
                                    : "Did not keep the clipboard of an application that is quitting.");
 }

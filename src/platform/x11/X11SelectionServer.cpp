@@ -3,6 +3,7 @@
 #include "platform/x11/XcbPointers.h"
 
 #include <algorithm>
+#include <array>
 #include <cstring>
 
 namespace {
@@ -70,7 +71,7 @@ bool X11SelectionServer::handle(const xcb_generic_event_t* event)
         const auto* request = reinterpret_cast<const xcb_selection_request_event_t*>(event);
         if (request->owner != m_window || request->selection != m_selection)
             return false;
-        answer(request->requestor, request->selection, request->target, request->property, request->time);
+        answer(*request);
         return true;
     }
     case XCB_SELECTION_CLEAR: {
@@ -104,15 +105,16 @@ bool X11SelectionServer::handle(const xcb_generic_event_t* event)
     }
 }
 
-void X11SelectionServer::answer(quint32 requestor, quint32 selection, quint32 target, quint32 property,
-                                quint32 time)
+void X11SelectionServer::answer(const xcb_selection_request_event_t& request)
 {
+    const quint32 requestor = request.requestor;
+    const quint32 target = request.target;
     // Clients from before ICCCM 2 name no property and expect the target's name to be used.
-    if (property == XCB_ATOM_NONE)
-        property = target;
+    const quint32 property = request.property == XCB_ATOM_NONE ? target : request.property;
     bool answered = false;
-    // A request made before we took the selection was meant for the previous owner.
-    const bool current = m_time != 0 && (time == XCB_CURRENT_TIME || time >= m_time);
+    // A request made before we took the selection was meant for the previous owner. Server time wraps.
+    const bool current =
+        m_time != 0 && (request.time == XCB_CURRENT_TIME || qint32(request.time - m_time) >= 0);
     if (current && target == m_targetsAtom) {
         QList<quint32> atoms{m_targetsAtom, m_timestampAtom};
         atoms.append(m_order);
@@ -141,14 +143,23 @@ void X11SelectionServer::answer(quint32 requestor, quint32 selection, quint32 ta
         answered = true;
     }
 
+    reply(m_connection, request, answered ? property : xcb_atom_t{XCB_ATOM_NONE});
+}
+
+void X11SelectionServer::reply(xcb_connection_t* connection, const xcb_selection_request_event_t& request,
+                               quint32 property)
+{
     xcb_selection_notify_event_t notify{};
     notify.response_type = XCB_SELECTION_NOTIFY;
-    notify.time = time;
-    notify.requestor = requestor;
-    notify.selection = selection;
-    notify.target = target;
-    notify.property = answered ? property : xcb_atom_t{XCB_ATOM_NONE};
-    xcb_send_event(m_connection, 0, requestor, XCB_EVENT_MASK_NO_EVENT,
-                   reinterpret_cast<const char*>(&notify));
-    xcb_flush(m_connection);
+    notify.time = request.time;
+    notify.requestor = request.requestor;
+    notify.selection = request.selection;
+    notify.target = request.target;
+    notify.property = property;
+    // SendEvent always sends 32 bytes, more than this event has.
+    std::array<char, 32> event{};
+    static_assert(sizeof notify <= sizeof event);
+    std::memcpy(event.data(), &notify, sizeof notify);
+    xcb_send_event(connection, 0, request.requestor, XCB_EVENT_MASK_NO_EVENT, event.data());
+    xcb_flush(connection);
 }

@@ -20,6 +20,9 @@ public:
     bool isServing() const { return m_time != 0; }
     // Handles the event if it concerns this selection or one of its transfers.
     bool handle(const xcb_generic_event_t* event);
+    // Tells the requestor its answer is in the property, or that there is none (XCB_ATOM_NONE).
+    static void reply(xcb_connection_t* connection, const xcb_selection_request_event_t& request,
+                      quint32 property);
 
 private:
     struct Transfer {
@@ -30,7 +33,7 @@ private:
         qsizetype offset = 0;
     };
 
-    void answer(quint32 requestor, quint32 selection, quint32 target, quint32 property, quint32 time);
+    void answer(const xcb_selection_request_event_t& request);
     void stop();
     quint32 atom(const QByteArray& name);
 
