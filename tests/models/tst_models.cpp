@@ -1,6 +1,7 @@
 #include "l10n/Localization.h"
 #include "models/ClipboardEntry.h"
 #include "models/PasteboardType.h"
+#include "models/QuickPasteSession.h"
 #include "models/RtfText.h"
 
 #include <QFile>
@@ -92,6 +93,45 @@ private Q_SLOTS:
     {
         QStandardPaths::setTestModeEnabled(true);
         AppLocalization::shared().select(AppLanguage::english);
+    }
+
+    // Steps: "n"/"p" a press of V/Z, "n*"/"p*" a repeat, "-n"/"-p" a release; the selection after each.
+    void quickPasteSession_data()
+    {
+        QTest::addColumn<int>("count");
+        QTest::addColumn<QString>("steps");
+        QTest::addColumn<QString>("selected");
+        QTest::newRow("empty history") << 0 << u"n* n p p*"_s << u"0 0 0 0"_s;
+        QTest::newRow("one entry") << 1 << u"n* p p*"_s << u"0 0 0"_s;
+        QTest::newRow("V held from the start repeats forward, wrapping") << 3 << u"n* n* n*"_s << u"1 2 0"_s;
+        QTest::newRow("a second V press counts only after a release") << 3 << u"n -n n n"_s << u"0 0 1 1"_s;
+        QTest::newRow("Z wraps back to the last and repeats") << 4 << u"p p* p* -p p*"_s << u"3 2 1 1 1"_s;
+        QTest::newRow("a repeat of a released key") << 3 << u"-n n* p*"_s << u"0 0 0"_s;
+    }
+
+    void quickPasteSession()
+    {
+        QFETCH(int, count);
+        QFETCH(QString, steps);
+        QFETCH(QString, selected);
+        QList<ClipboardEntry> history;
+        for (int i = 0; i < count; ++i)
+            history.append(ClipboardEntry{});
+        QuickPasteSession session = QuickPasteSession::over(history);
+        QStringList after;
+        for (const QString& step : steps.split(u' ')) {
+            const auto direction = step.contains(u'n') ? QuickPasteSession::Direction::next
+                                                       : QuickPasteSession::Direction::previous;
+            if (step.startsWith(u'-'))
+                session.heldDirections.remove(direction);
+            else
+                session.triggerDown(direction, step.endsWith(u'*'));
+            after.append(QString::number(session.selectedIndex));
+        }
+        QCOMPARE(after.join(u' '), selected);
+        QCOMPARE(session.candidates.size(), count);
+        QCOMPARE(QuickPasteSession::direction(-1), QuickPasteSession::Direction::previous);
+        QCOMPARE(QuickPasteSession::direction(0), std::nullopt);
     }
 
     void textKind_data()
