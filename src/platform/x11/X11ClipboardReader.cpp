@@ -293,11 +293,11 @@ bool X11ClipboardReader::isOwn(quint32 owner) const
                                  (owner & ~m_ownClient.resourceIdMask) == m_ownClient.resourceIdBase);
 }
 
-void X11ClipboardReader::keepRecorded(quint64 generation, X11SelectionServer::Targets targets)
+void X11ClipboardReader::keepRecorded(quint64 generation, QList<X11TargetMap::Item> items)
 {
     {
         const QMutexLocker lock(&m_recordedMutex);
-        m_recorded = Kept{generation, std::move(targets)};
+        m_recorded = Kept{generation, std::move(items)};
     }
     wake();
 }
@@ -314,18 +314,19 @@ void X11ClipboardReader::restoreIfKept()
         m_saved = Kept();
     if (!m_death)
         return;
-    X11SelectionServer::Targets targets;
+    QList<X11TargetMap::Item> items;
     if (m_saved.generation == m_death->generation) {
-        targets = m_saved.targets;
+        items = m_saved.items;
     } else {
         const QMutexLocker lock(&m_recordedMutex);
         if (m_recorded.generation == m_death->generation)
-            targets = m_recorded.targets;
+            items = m_recorded.items;
     }
     // Nothing kept (the contents present at start included): the clipboard stays empty, as it would
     // without us.
-    if (targets.isEmpty())
+    if (items.isEmpty())
         return;
+    const X11SelectionServer::Targets targets = restoreTargets(items);
     const Death death = *m_death;
     m_death.reset();
     // What we put back is no new copy.
@@ -393,7 +394,7 @@ void X11ClipboardReader::saveTargets(const xcb_selection_request_event_t* reques
             generation > m_seenGeneration)
             publish(generation, read.items);
         if (read.outcome == Read::Outcome::complete && !read.items.isEmpty()) {
-            m_saved = Kept{generation, restoreTargets(read.items)};
+            m_saved = Kept{generation, read.items};
             saved = true;
         }
     }

@@ -65,12 +65,11 @@ public:
     // Every owner change so far, including one being read, no longer counts as new.
     void markCurrentContentsSeen();
     quint64 seenGeneration() const { return m_seenGeneration.load(); }
-    // These targets put the copy read as this generation back if its owner quits. Thread-safe.
-    void keepRecorded(quint64 generation, X11SelectionServer::Targets targets);
+    // The copy read as this generation goes back on the clipboard if its owner quits. Thread-safe;
+    // the items are shared, and turned into targets only when needed, on the reader's thread.
+    void keepRecorded(quint64 generation, QList<X11TargetMap::Item> items);
     // Nothing kept so far is put back any more. Thread-safe.
     void forgetKept();
-    // The targets that put read items back, marked as our own.
-    static X11SelectionServer::Targets restoreTargets(const QList<X11TargetMap::Item>& items);
     quint64 ownerGeneration() const { return m_ownerGeneration.load(); }
 
 private:
@@ -83,7 +82,7 @@ private:
     };
     struct Kept {
         quint64 generation = 0;
-        X11SelectionServer::Targets targets;
+        QList<X11TargetMap::Item> items;
     };
     struct Death {
         // The generation whose owner went away, and the server time it was reported at.
@@ -98,6 +97,8 @@ private:
     void handleSelectionNotify(const xcb_xfixes_selection_notify_event_t* event);
     bool isOwn(quint32 owner) const;
     void restoreIfKept();
+    // The targets that put read items back, marked as our own.
+    static X11SelectionServer::Targets restoreTargets(const QList<X11TargetMap::Item>& items);
     void claimManager();
     void handOver();
     std::optional<quint32> serverTime();

@@ -126,7 +126,7 @@ void X11Pasteboard::markCurrentContentsSeen()
 void X11Pasteboard::noteRecorded(qint64 changeCount)
 {
     if (changeCount == m_changeCount && m_itemsGeneration != 0 && !m_items.isEmpty())
-        m_reader->keepRecorded(m_itemsGeneration, X11ClipboardReader::restoreTargets(m_items));
+        m_reader->keepRecorded(m_itemsGeneration, m_items);
 }
 
 void X11Pasteboard::apply(X11ClipboardReader::Snapshot snapshot)
