@@ -2,8 +2,10 @@
 #include "models/PasteboardType.h"
 #include "services/ArchiveCodec.h"
 #include "services/ClipboardMonitor.h"
+#include "services/GlobalShortcutMonitor.h"
 #include "services/HistoryRepository.h"
 #include "support/EntryBuilder.h"
+#include "support/FakeEventTap.h"
 #include "support/FakePasteboard.h"
 #include "support/FakeWorkspace.h"
 #include "support/ManualDelayTimer.h"
@@ -1032,6 +1034,194 @@ private Q_SLOTS:
         if (error)
             QVERIFY(error->localizedDescription().contains(error->fileName) &&
                     !error->localizedDescription().isEmpty());
+    }
+
+    // Rows speak in short tokens: d/u key down/up of V, Z, E(scape) or K (another key); f flags
+    // changed; L, R, O left, right, other mouse down; S a scroll; then * autorepeat, ! our own
+    // marker, @ inside the popup, and after + the modifiers held: c Super, s Shift, t Control,
+    // o Alt, l Caps Lock.
+    void chord_data()
+    {
+        QTest::addColumn<QString>("events");
+        QTest::addColumn<bool>("canStart");
+        QTest::addColumn<QString>("swallowed");
+        QTest::addColumn<QString>("reported");
+        const auto row = [](const char* name, const char* events, bool canStart, const char* swallowed,
+                            const char* reported) {
+            QTest::newRow(name) << QString::fromLatin1(events) << canStart << QString::fromLatin1(swallowed)
+                                << QString::fromLatin1(reported);
+        };
+        row("tap V twice and Z, release", "dV+cs uV+cs dV+cs uV+cs dZ+cs uZ+cs f+c f", true, "11111100",
+            "start up(1) cycle(1,0) up(1) cycle(-1,0) up(-1) release");
+        row("Caps Lock on still starts", "dV+csl", true, "1", "start");
+        row("Alt held lets V pass", "dV+cso", true, "0", "");
+        row("only Super", "dV+c", true, "0", "");
+        row("refused by the owner", "dV+cs", false, "0", "");
+        row("a repeat never starts", "dV*+cs", true, "0", "");
+        row("Z while idle cancels and passes", "dZ+cs", true, "0", "cancel");
+        row("V held repeats forward", "dV+cs dV*+cs dV*+cs", true, "111", "start cycle(1,1) cycle(1,1)");
+        row("repeats of a swallowed V while idle", "dV+cs f dV*+s dV*", true, "1011", "start release");
+        row("V released after the chord", "dV+cs f uV", true, "101", "start release up(1)");
+        row("Shift first, Super later", "dV+cs f+c f", true, "100", "start release");
+        row("Escape swallowed both ways", "dV+cs dE+cs uE+cs", true, "111", "start cancel");
+        row("another key cancels and passes", "dV+cs dK+cs", true, "10", "start cancel");
+        row("Control cancels", "dV+cs f+cst", true, "10", "start cancel");
+        row("Alt with V cancels", "dV+cs dV+cso", true, "10", "start cancel");
+        row("V without Shift cancels", "dV+cs dV+c", true, "10", "start cancel");
+        row("click inside the popup", "dV+cs L@+cs", true, "10", "start");
+        row("click outside the popup", "dV+cs L+cs", true, "10", "start cancel");
+        row("click inside without the chord", "dV+cs L@+c", true, "10", "start cancel");
+        row("right click", "dV+cs R@+cs", true, "10", "start cancel");
+        row("wheel inside the popup", "dV+cs S@+cs", true, "10", "start");
+        row("wheel inside with only Super", "dV+cs S@+c", true, "11", "start");
+        row("wheel outside", "dV+cs S+cs", true, "10", "start");
+        row("clicks while idle cancel", "L R O", true, "000", "cancel cancel cancel");
+        row("our own keystroke is never counted", "dV!+cs dV!+t uV!", true, "000", "");
+    }
+
+    void chord()
+    {
+        QFETCH(QString, events);
+        QFETCH(bool, canStart);
+        QFETCH(QString, swallowed);
+        QFETCH(QString, reported);
+        FakeEventTap tap;
+        FakeAccessibility accessibility;
+        GlobalShortcutMonitor monitor(tap, accessibility);
+        QStringList log;
+        monitor.canStart = [canStart] { return canStart; };
+        monitor.onStart = [&] { log << u"start"_s; };
+        monitor.onCycle = [&](auto direction, bool repeat) {
+            log << u"cycle(%1,%2)"_s.arg(int(direction)).arg(int(repeat));
+        };
+        monitor.onTriggerUp = [&](auto direction) { log << u"up(%1)"_s.arg(int(direction)); };
+        monitor.onRelease = [&] { log << u"release"_s; };
+        monitor.onCancel = [&] { log << u"cancel"_s; };
+        monitor.start(false);
+        QString results;
+        for (const QString& token : events.split(u' ')) {
+            static const QHash<QChar, TapEvent::Type> types{
+                {u'd', TapEvent::keyDown},        {u'u', TapEvent::keyUp},
+                {u'f', TapEvent::flagsChanged},   {u'L', TapEvent::leftMouseDown},
+                {u'R', TapEvent::rightMouseDown}, {u'O', TapEvent::otherMouseDown},
+                {u'S', TapEvent::scrollWheel}};
+            static const QHash<QChar, quint16> keys{
+                {u'V', TapEvent::keyV}, {u'Z', TapEvent::keyZ}, {u'E', TapEvent::keyEscape}, {u'K', 40}};
+            static const QHash<QChar, quint64> modifiers{{u'c', TapEvent::commandFlag},
+                                                         {u's', TapEvent::shiftFlag},
+                                                         {u't', TapEvent::controlFlag},
+                                                         {u'o', TapEvent::optionFlag},
+                                                         {u'l', TapEvent::capsLockFlag}};
+            // The popup moves in once the chord has started, as the controller places it.
+            if (monitor.active())
+                monitor.setPopupFrame(QRectF(100, 100, 460, 300));
+            TapEvent event;
+            event.type = types.value(token[0]);
+            event.keyCode = token.size() > 1 ? keys.value(token[1]) : 0;
+            event.autorepeat = token.contains(u'*');
+            event.userData = token.contains(u'!') ? TapEvent::pasteEventMarker : 0;
+            event.location = token.contains(u'@') ? QPointF(120, 130) : QPointF(20, 30);
+            event.lineDeltaAxis1 = 1;
+            const qsizetype plus = token.indexOf(u'+');
+            for (qsizetype i = plus + 1; plus >= 0 && i < token.size(); ++i)
+                event.flags |= modifiers.value(token[i]);
+            results += monitor.handle(event) ? u'1' : u'0';
+            QCoreApplication::sendPostedEvents();
+        }
+        QCOMPARE(results, swallowed);
+        QCOMPARE(log.join(u' '), reported);
+    }
+
+    void sideways()
+    {
+        // A scroll in the popup with the chord held arrives upright and without the chord's modifiers.
+        FakeEventTap tap;
+        FakeAccessibility accessibility;
+        GlobalShortcutMonitor monitor(tap, accessibility);
+        monitor.canStart = [] { return true; };
+        monitor.start(false);
+        TapEvent start{.type = TapEvent::keyDown,
+                       .keyCode = TapEvent::keyV,
+                       .flags = TapEvent::commandFlag | TapEvent::shiftFlag};
+        QVERIFY(monitor.handle(start));
+        monitor.setPopupFrame(QRectF(0, 0, 100, 100));
+        TapEvent scroll{.type = TapEvent::scrollWheel, .flags = start.flags | TapEvent::capsLockFlag};
+        scroll.location = QPointF(50, 50);
+        scroll.lineDeltaAxis2 = 3;
+        scroll.pointDeltaAxis2 = 30;
+        scroll.fixedPtDeltaAxis2 = 2.5;
+        QVERIFY(!monitor.handle(scroll));
+        QCOMPARE(scroll.flags, TapEvent::capsLockFlag);
+        QCOMPARE(std::tuple(scroll.lineDeltaAxis1, scroll.pointDeltaAxis1, scroll.fixedPtDeltaAxis1),
+                 std::tuple(qint64(3), qint64(30), 2.5));
+        QCOMPARE(std::tuple(scroll.lineDeltaAxis2, scroll.pointDeltaAxis2, scroll.fixedPtDeltaAxis2),
+                 std::tuple(qint64(0), qint64(0), 0.0));
+    }
+
+    void monitorLifecycle_data()
+    {
+        QTest::addColumn<bool>("trusted");
+        QTest::addColumn<bool>("canInstall");
+        QTest::addColumn<bool>("secure");
+        QTest::addColumn<QString>("ending");
+        QTest::addColumn<QString>("reported");
+        QTest::newRow("stop during a chord voids what was queued")
+            << true << true << false << u"stop"_s << u"ready cancel disabled"_s;
+        QTest::newRow("a row chosen ends the chord silently")
+            << true << true << false << u"finish"_s << u"ready"_s;
+        QTest::newRow("the system turns the tap off")
+            << true << true << false << u"disabled"_s << u"ready start cycle(1,0) cancel"_s;
+        QTest::newRow("secure input") << true << true << true << u""_s << u"ready"_s;
+        QTest::newRow("not trusted") << false << true << false << u""_s
+                                     << u"needsPermission needsPermission"_s;
+        QTest::newRow("no tap") << true << false << false << u""_s << u"failed failed"_s;
+    }
+
+    void monitorLifecycle()
+    {
+        QFETCH(bool, trusted);
+        QFETCH(bool, canInstall);
+        QFETCH(bool, secure);
+        QFETCH(QString, ending);
+        QFETCH(QString, reported);
+        FakeEventTap tap;
+        tap.canInstall = canInstall;
+        tap.secureInput = secure;
+        FakeAccessibility accessibility;
+        accessibility.trusted = trusted;
+        GlobalShortcutMonitor monitor(tap, accessibility);
+        QStringList log;
+        monitor.canStart = [] { return true; };
+        monitor.onStart = [&] { log << u"start"_s; };
+        monitor.onCycle = [&](auto direction, bool) { log << u"cycle(%1,0)"_s.arg(int(direction)); };
+        monitor.onCancel = [&] { log << u"cancel"_s; };
+        const QStringList statuses{u"disabled"_s, u"needsPermission"_s, u"failed"_s, u"ready"_s};
+        monitor.onStatus = [&](QuickPasteStatus status) { log << statuses[int(status)]; };
+        monitor.start(true);
+        monitor.start(true);
+        QCOMPARE(accessibility.trustRequests, trusted ? 0 : 2);
+        if (tap.client) {
+            TapEvent press{.type = TapEvent::keyDown,
+                           .keyCode = TapEvent::keyV,
+                           .flags = TapEvent::commandFlag | TapEvent::shiftFlag};
+            QCOMPARE(tap.client->handle(press), !secure);
+            if (!secure) {
+                TapEvent again = press;
+                QVERIFY(tap.client->handle(again));
+                if (ending == u"stop")
+                    monitor.stop();
+                else if (ending == u"finish")
+                    monitor.finishChord();
+                else {
+                    TapEvent off{.type = TapEvent::tapDisabledByTimeout};
+                    QVERIFY(!tap.client->handle(off));
+                    QCOMPARE(tap.enables, 1);
+                }
+                QVERIFY(!monitor.active());
+            }
+        }
+        QCoreApplication::sendPostedEvents();
+        QCOMPARE(log.join(u' '), reported);
     }
 };
 

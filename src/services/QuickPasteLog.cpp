@@ -1,0 +1,3 @@
+#include "services/QuickPasteLog.h"
+
+Q_LOGGING_CATEGORY(lcQuickPaste, "app.clipwell.mac.QuickPaste", QtInfoMsg)
