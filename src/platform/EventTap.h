@@ -13,6 +13,8 @@ public:
         std::function<bool(TapEvent&)> handle;
         // Whether a chord is in progress; read on the tap's thread after each event.
         std::function<bool()> chordActive;
+        // The tap could not hold on to the chord it was told to start.
+        std::function<void()> cancel;
     };
 
     virtual ~EventTap() = default;

@@ -1,5 +1,8 @@
 #pragma once
 
+#include "platform/Accessibility.h"
+#include "platform/EventTap.h"
+#include "platform/KeystrokePoster.h"
 #include "platform/Pasteboard.h"
 #include "platform/Workspace.h"
 
@@ -10,6 +13,10 @@
 struct PlatformServices {
     std::unique_ptr<Pasteboard> pasteboard;
     std::unique_ptr<Workspace> workspace;
+    // Shared with the keystroke poster and the trust check where the platform needs that.
+    std::shared_ptr<EventTap> eventTap;
+    std::unique_ptr<KeystrokePoster> keystrokePoster;
+    std::unique_ptr<Accessibility> accessibility;
 };
 
 struct PlatformResult {

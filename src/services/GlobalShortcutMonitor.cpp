@@ -1,8 +1,8 @@
 #include "services/GlobalShortcutMonitor.h"
 
+#include "models/QuickPasteLog.h"
 #include "platform/Accessibility.h"
 #include "platform/EventTap.h"
-#include "services/QuickPasteLog.h"
 
 #include <QMetaObject>
 #include <QMutexLocker>
@@ -31,8 +31,8 @@ void GlobalShortcutMonitor::start(bool requestPermission)
             onStatus(QuickPasteStatus::needsPermission);
         return;
     }
-    const bool installed =
-        m_tap.install({[this](TapEvent& event) { return handle(event); }, [this] { return active(); }});
+    const bool installed = m_tap.install({[this](TapEvent& event) { return handle(event); },
+                                          [this] { return active(); }, [this] { cancel(); }});
     if (!installed) {
         if (onStatus)
             onStatus(QuickPasteStatus::failed);

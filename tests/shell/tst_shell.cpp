@@ -8,6 +8,7 @@
 #include "support/FakePasteboard.h"
 #include "support/FakeWorkspace.h"
 #include "support/ManualDelayTimer.h"
+#include "support/x11/WindowManager.h"
 #include "ui/history/MainWindowController.h"
 
 #include <QKeyEvent>
@@ -440,9 +441,7 @@ private Q_SLOTS:
     void heldCloseShortcutDoesNotCloseAgain()
     {
         QProcess windowManager;
-        windowManager.start(u"openbox"_s, {});
-        QVERIFY2(windowManager.waitForStarted(), "openbox is needed");
-        QTRY_VERIFY_WITH_TIMEOUT(windowManagerRuns(), 10000);
+        QVERIFY2(startWindowManager(windowManager), "openbox is needed");
         const auto release = qScopeGuard([] {
             QProcess::execute(u"xdotool"_s, {u"keyup"_s, u"w"_s, u"ctrl"_s});
         });
@@ -473,12 +472,6 @@ private Q_SLOTS:
     }
 
 private:
-    static bool windowManagerRuns()
-    {
-        QProcess xprop;
-        xprop.start(u"xprop"_s, {u"-root"_s, u"_NET_SUPPORTING_WM_CHECK"_s});
-        return xprop.waitForFinished() && xprop.readAllStandardOutput().contains("window id");
-    }
 };
 
 QTEST_MAIN(TestShell)

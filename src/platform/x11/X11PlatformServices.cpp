@@ -1,4 +1,7 @@
 #include "platform/PlatformServices.h"
+#include "platform/x11/X11Accessibility.h"
+#include "platform/x11/X11Input.h"
+#include "platform/x11/X11KeystrokePoster.h"
 #include "platform/x11/X11Pasteboard.h"
 #include "platform/x11/X11Workspace.h"
 
@@ -18,5 +21,11 @@ PlatformResult createPlatformServices()
     PlatformServices services;
     services.pasteboard = std::move(pasteboard);
     services.workspace = std::make_unique<X11Workspace>(x11->connection());
+    // The tap, the keystroke and the trust check share one connection, so that the keystroke is
+    // always typed after the chord's grab was let go.
+    auto input = std::make_shared<X11Input>(qgetenv("DISPLAY"));
+    services.keystrokePoster = std::make_unique<X11KeystrokePoster>(input);
+    services.accessibility = std::make_unique<X11Accessibility>(input);
+    services.eventTap = std::move(input);
     return {std::move(services), QString()};
 }

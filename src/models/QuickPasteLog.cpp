@@ -1,3 +1,3 @@
-#include "services/QuickPasteLog.h"
+#include "models/QuickPasteLog.h"
 
 Q_LOGGING_CATEGORY(lcQuickPaste, "app.clipwell.mac.QuickPaste", QtInfoMsg)

@@ -1,0 +1,180 @@
+#include "platform/x11/X11Accessibility.h"
+#include "platform/x11/X11Input.h"
+#include "platform/x11/X11Keyboard.h"
+#include "platform/x11/X11KeystrokePoster.h"
+#include "services/GlobalShortcutMonitor.h"
+#include "support/x11/WindowManager.h"
+
+#include <QProcess>
+#include <QTest>
+#include <xcb/xcb.h>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+bool xdotool(const QString& arguments)
+{
+    return QProcess::execute(u"xdotool"_s, arguments.split(u' ')) == 0;
+}
+
+} // namespace
+
+// The chord on a real X server: xdotool types through XTEST and the server's grabs like a keyboard.
+class TestX11Input : public QObject {
+    Q_OBJECT
+
+    QProcess m_windowManager;
+    QProcess m_target;
+    std::shared_ptr<X11Input> m_input;
+    std::unique_ptr<X11Accessibility> m_accessibility;
+    std::unique_ptr<GlobalShortcutMonitor> m_monitor;
+    X11Keyboard m_keyboard;
+    QStringList m_log;
+    QString m_received;
+
+    // The non-modifier keys the test application received, as "press v 4" with the state's lock bits
+    // left out, once a key typed after everything else reached it (F12, key code 96 in Xvfb's keymap).
+    QStringList received()
+    {
+        xdotool(u"key F12"_s);
+        const QDeadlineTimer deadline(5000);
+        while (!m_received.contains(u"release 96 "_s) && !deadline.hasExpired()) {
+            m_target.waitForReadyRead(100);
+            m_received += QString::fromLatin1(m_target.readAllStandardOutput());
+        }
+        QStringList keys;
+        for (const QString& line : std::exchange(m_received, QString()).split(u'\n', Qt::SkipEmptyParts)) {
+            const QStringList fields = line.split(u' ');
+            const auto key = xcb_keycode_t(fields.value(1).toUInt());
+            if (m_keyboard.isModifier(key) || key == 96)
+                continue;
+            const QString name = key == m_keyboard.forwardKey  ? u"v"_s
+                                 : key == m_keyboard.escapeKey ? u"Esc"_s
+                                                               : u"k"_s;
+            const uint state = fields.value(2).toUInt() & ~uint(XCB_MOD_MASK_LOCK | m_keyboard.numLockMask);
+            keys << u"%1 %2 %3"_s.arg(fields[0], name).arg(state);
+        }
+        return keys;
+    }
+
+    bool startTarget(const QStringList& arguments = {})
+    {
+        m_target.start(QStringLiteral(TEST_KEY_TARGET), arguments);
+        return m_target.waitForReadyRead(10000) && m_target.readLine().trimmed() == "ready";
+    }
+
+private Q_SLOTS:
+    void initTestCase()
+    {
+        QVERIFY2(startWindowManager(m_windowManager), "openbox is needed");
+        m_input = std::make_shared<X11Input>(qgetenv("DISPLAY"));
+        m_accessibility = std::make_unique<X11Accessibility>(m_input);
+        xcb_connection_t* connection = xcb_connect(nullptr, nullptr);
+        m_keyboard = X11Keyboard::read(connection).value_or(X11Keyboard());
+        xcb_disconnect(connection);
+        QVERIFY(m_keyboard.forwardKey);
+        m_monitor = std::make_unique<GlobalShortcutMonitor>(*m_input, *m_accessibility);
+        m_monitor->canStart = [] { return true; };
+        m_monitor->onStart = [this] { m_log << u"start"_s; };
+        m_monitor->onCycle = [this](auto direction, bool) { m_log << u"cycle(%1)"_s.arg(int(direction)); };
+        m_monitor->onTriggerUp = [this](auto direction) { m_log << u"up(%1)"_s.arg(int(direction)); };
+        m_monitor->onRelease = [this] { m_log << u"release"_s; };
+        m_monitor->onCancel = [this] { m_log << u"cancel"_s; };
+        m_monitor->onStatus = [this](QuickPasteStatus status) { m_log << u"status(%1)"_s.arg(int(status)); };
+        m_monitor->start(false);
+        QCOMPARE(m_log, QStringList{u"status(3)"_s});
+        QVERIFY(startTarget());
+    }
+
+    void cleanupTestCase()
+    {
+        m_monitor.reset();
+        m_target.kill();
+        m_target.waitForFinished();
+        m_windowManager.kill();
+        m_windowManager.waitForFinished();
+    }
+
+    void chord_data()
+    {
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QString>("reported");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("V, V, Z, then let go")
+            << u"keydown super+shift|key v|key v|key z|keyup shift|keyup super"_s
+            << u"start up(1) cycle(1) up(1) cycle(-1) up(-1) release"_s << u""_s;
+        QTest::newRow("Escape reaches nobody") << u"keydown super+shift|key v|key Escape|keyup super+shift"_s
+                                               << u"start up(1) cancel"_s << u""_s;
+        QTest::newRow("another key cancels and is typed")
+            << u"keydown super+shift|key v|key a|keyup super+shift"_s << u"start up(1) cancel"_s
+            << u"press k 65"_s;
+        QTest::newRow("Alt as well passes V on")
+            << u"keydown super+shift+alt|key v|keyup super+shift+alt"_s << u""_s << u"press v 73"_s;
+    }
+
+    void chord()
+    {
+        QFETCH(QString, typed);
+        QFETCH(QString, reported);
+        QFETCH(QString, expected);
+        m_log.clear();
+        for (const QString& step : typed.split(u'|'))
+            QVERIFY(xdotool(step));
+        QTRY_COMPARE(m_log.join(u' '), reported);
+        QCOMPARE(received().filter(u"press"_s).join(u','), expected);
+        QVERIFY(!m_monitor->active());
+    }
+
+    void pasteKeystroke()
+    {
+        X11KeystrokePoster poster(m_input);
+        const std::unique_ptr<KeystrokePoster::Keystroke> keystroke = poster.create();
+        QVERIFY(keystroke);
+        QVERIFY(keystroke->post());
+        QCOMPARE(received(), (QStringList{u"press v 4"_s, u"release v 4"_s}));
+        xcb_connection_t* connection = xcb_connect(nullptr, nullptr);
+        xcb_query_keymap_reply_t* keymap =
+            xcb_query_keymap_reply(connection, xcb_query_keymap(connection), nullptr);
+        QVERIFY(keymap);
+        QCOMPARE(QByteArray(reinterpret_cast<const char*>(keymap->keys), 32), QByteArray(32, 0));
+        free(keymap);
+        xcb_disconnect(connection);
+    }
+
+    void withoutXTestQuickPasteNeedsPermission()
+    {
+        QProcess server;
+        server.start(u"Xvfb"_s,
+                     {u"-displayfd"_s, u"1"_s, u"-extension"_s, u"XTEST"_s, u"-nolisten"_s, u"tcp"_s});
+        QVERIFY(server.waitForReadyRead(10000));
+        const auto input = std::make_shared<X11Input>(":" + server.readLine().trimmed());
+        X11Accessibility accessibility(input);
+        GlobalShortcutMonitor monitor(*input, accessibility);
+        std::optional<QuickPasteStatus> status;
+        monitor.onStatus = [&](QuickPasteStatus reported) { status = reported; };
+        monitor.start(true);
+        QCOMPARE(status, QuickPasteStatus::needsPermission);
+        server.terminate();
+        server.waitForFinished();
+    }
+
+    // Last: the focus does not come back to the test application.
+    void noChordWhileAnotherProgramHoldsTheKeyboard()
+    {
+        QProcess locker;
+        locker.start(QStringLiteral(TEST_KEY_TARGET), {u"--grab-keyboard"_s});
+        QVERIFY(locker.waitForReadyRead(10000) && locker.readLine().trimmed() == "ready");
+        m_log.clear();
+        QVERIFY(xdotool(u"keydown super+shift"_s) && xdotool(u"key v"_s) && xdotool(u"keyup super+shift"_s));
+        QTRY_VERIFY((m_received += QString::fromLatin1(locker.readAllStandardOutput()))
+                        .contains(u"release %1 "_s.arg(m_keyboard.forwardKey)));
+        QCoreApplication::processEvents();
+        QCOMPARE(m_log, QStringList());
+        locker.kill();
+        locker.waitForFinished();
+    }
+};
+
+QTEST_GUILESS_MAIN(TestX11Input)
+#include "tst_x11input.moc"
