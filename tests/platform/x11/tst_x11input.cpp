@@ -6,10 +6,12 @@
 #include "support/x11/WindowManager.h"
 
 #include <QProcess>
+#include <QRegularExpression>
 #include <QTest>
 #include <xcb/xcb.h>
 
 using namespace Qt::StringLiterals;
+using Direction = QuickPasteSession::Direction;
 
 namespace {
 
@@ -77,8 +79,11 @@ private Q_SLOTS:
         m_monitor = std::make_unique<GlobalShortcutMonitor>(*m_input, *m_accessibility);
         m_monitor->canStart = [] { return true; };
         m_monitor->onStart = [this] { m_log << u"start"_s; };
-        m_monitor->onCycle = [this](auto direction, bool) { m_log << u"cycle(%1)"_s.arg(int(direction)); };
-        m_monitor->onTriggerUp = [this](auto direction) { m_log << u"up(%1)"_s.arg(int(direction)); };
+        const auto key = [](auto direction) { return direction == Direction::next ? u"V"_s : u"Z"_s; };
+        m_monitor->onCycle = [=, this](auto direction, bool repeat) {
+            m_log << u"cycle"_s + key(direction) + (repeat ? u"r"_s : u""_s);
+        };
+        m_monitor->onTriggerUp = [=, this](auto direction) { m_log << u"up"_s + key(direction); };
         m_monitor->onRelease = [this] { m_log << u"release"_s; };
         m_monitor->onCancel = [this] { m_log << u"cancel"_s; };
         m_monitor->onStatus = [this](QuickPasteStatus status) { m_log << u"status(%1)"_s.arg(int(status)); };
@@ -101,16 +106,24 @@ private Q_SLOTS:
         QTest::addColumn<QString>("typed");
         QTest::addColumn<QString>("reported");
         QTest::addColumn<QString>("expected");
-        QTest::newRow("V, V, Z, then let go")
-            << u"keydown super+shift|key v|key v|key z|keyup shift|keyup super"_s
-            << u"start up(1) cycle(1) up(1) cycle(-1) up(-1) release"_s << u""_s;
-        QTest::newRow("Escape reaches nobody") << u"keydown super+shift|key v|key Escape|keyup super+shift"_s
-                                               << u"start up(1) cancel"_s << u""_s;
-        QTest::newRow("another key cancels and is typed")
-            << u"keydown super+shift|key v|key a|keyup super+shift"_s << u"start up(1) cancel"_s
-            << u"press k 65"_s;
-        QTest::newRow("Alt as well passes V on")
-            << u"keydown super+shift+alt|key v|keyup super+shift+alt"_s << u""_s << u"press v 73"_s;
+        const auto row = [](const char* name, const char* typed, const char* reported, const char* expected) {
+            QTest::newRow(name) << QString::fromLatin1(typed) << QString::fromLatin1(reported)
+                                << QString::fromLatin1(expected);
+        };
+        row("V, V, Z, then let go", "keydown super+shift|key v|key v|key z|keyup shift|keyup super",
+            "start upV cycleV upV cycleZ upZ release", "");
+        row("V held repeats", "keydown super+shift|keydown v|sleep 1|keyup v|keyup super+shift",
+            "start( cycleVr)+ upV release", "");
+        // Escape still finds the chord held by the right Shift alone.
+        row("one Shift of two let go",
+            "keydown super+shift|keydown Shift_R|key v|keyup super|keyup shift|key Escape|keyup Shift_R",
+            "start upV cancel", "");
+        row("Escape reaches nobody", "keydown super+shift|key v|key Escape|keyup super+shift",
+            "start upV cancel", "");
+        row("another key cancels and is typed", "keydown super+shift|key v|key a|keyup super+shift",
+            "start upV cancel", "press k 65");
+        row("Alt as well passes V on", "keydown super+shift+alt|key v|keyup super+shift+alt", "",
+            "press v 73");
     }
 
     void chord()
@@ -121,7 +134,8 @@ private Q_SLOTS:
         m_log.clear();
         for (const QString& step : typed.split(u'|'))
             QVERIFY(xdotool(step));
-        QTRY_COMPARE(m_log.join(u' '), reported);
+        const QRegularExpression pattern(QRegularExpression::anchoredPattern(reported));
+        QTRY_VERIFY2(pattern.match(m_log.join(u' ')).hasMatch(), qPrintable(m_log.join(u' ')));
         QCOMPARE(received().filter(u"press"_s).join(u','), expected);
         QVERIFY(!m_monitor->active());
     }

@@ -26,10 +26,22 @@ int main(int argc, char** argv)
                         sizeof wmClass, wmClass);
     xcb_map_window(c, window);
     xcb_flush(c);
+    xcb_intern_atom_reply_t* active =
+        xcb_intern_atom_reply(c, xcb_intern_atom(c, 0, 18, "_NET_ACTIVE_WINDOW"), nullptr);
     bool ready = false;
-    // The window manager may take a moment to map the window; ask for the focus until it is ours.
+    // The window manager may take a moment to map the window and may keep the focus elsewhere; ask
+    // for the focus as a pager would (which it grants), and directly, until it is ours.
     for (int attempt = 0; attempt < 200 && !ready; ++attempt) {
         usleep(20000);
+        xcb_client_message_event_t message{};
+        message.response_type = XCB_CLIENT_MESSAGE;
+        message.format = 32;
+        message.window = window;
+        message.type = active ? active->atom : xcb_atom_t(XCB_ATOM_NONE);
+        message.data.data32[0] = 2;
+        xcb_send_event(c, 0, screen->root,
+                       XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT | XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY,
+                       reinterpret_cast<const char*>(&message));
         xcb_set_input_focus(c, XCB_INPUT_FOCUS_PARENT, window, XCB_CURRENT_TIME);
         xcb_get_input_focus_reply_t* focus = xcb_get_input_focus_reply(c, xcb_get_input_focus(c), nullptr);
         ready = focus && focus->focus == window;
@@ -42,6 +54,7 @@ int main(int argc, char** argv)
         ready = grab && grab->status == XCB_GRAB_STATUS_SUCCESS;
         std::free(grab);
     }
+    std::free(active);
     if (!ready)
         return 1;
     std::printf("ready\n");
