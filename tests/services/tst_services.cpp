@@ -1,6 +1,7 @@
 #include "l10n/Localization.h"
 #include "models/PasteboardType.h"
 #include "services/ArchiveCodec.h"
+#include "services/ChordReleaseWait.h"
 #include "services/ClipboardMonitor.h"
 #include "services/GlobalShortcutMonitor.h"
 #include "services/HistoryRepository.h"
@@ -1222,6 +1223,50 @@ private Q_SLOTS:
         }
         QCoreApplication::sendPostedEvents();
         QCOMPARE(log.join(u' '), reported);
+    }
+
+    // Each step is the modifiers held at one look, 10 ms apart: c Super, s Shift, t Control, o Alt.
+    void chordReleaseWait_data()
+    {
+        QTest::addColumn<QString>("held");
+        QTest::addColumn<QString>("outcome");
+        QTest::newRow("already up") << u"-"_s << u"released after 0 ms"_s;
+        QTest::newRow("Shift, then Super") << u"cs c -"_s << u"released after 20 ms"_s;
+        QTest::newRow("Control goes down") << u"cs cst"_s << u"given up after 10 ms"_s;
+        QTest::newRow("Alt instead of letting go") << u"cs c co"_s << u"given up after 20 ms"_s;
+        QTest::newRow("held for a second") << u"cs "_s.repeated(120).trimmed() << u"given up after 1000 ms"_s;
+    }
+
+    void chordReleaseWait()
+    {
+        QFETCH(QString, held);
+        QFETCH(QString, outcome);
+        FakeEventTap tap;
+        ManualDelayTimer timer;
+        ChordReleaseWait wait(tap, timer);
+        QString reported;
+        int elapsed = 0;
+        const QStringList steps = held.split(u' ');
+        for (qsizetype step = 0; step < steps.size() && reported.isEmpty(); ++step) {
+            tap.modifierFlags = 0;
+            for (const QChar key : steps[step])
+                tap.modifierFlags |= QHash<QChar, quint64>{{u'c', TapEvent::commandFlag},
+                                                           {u's', TapEvent::shiftFlag},
+                                                           {u't', TapEvent::controlFlag},
+                                                           {u'o', TapEvent::optionFlag}}
+                                         .value(key);
+            const auto done = [&](bool released) {
+                reported = u"%1 after %2 ms"_s.arg(released ? u"released"_s : u"given up"_s).arg(elapsed);
+            };
+            if (step == 0) {
+                wait.start(done);
+            } else {
+                elapsed += 10;
+                timer.advance(std::chrono::milliseconds(10));
+            }
+        }
+        QCOMPARE(reported, outcome);
+        QVERIFY(!wait.isWaiting());
     }
 };
 
