@@ -48,7 +48,7 @@ fi
 
 fifo="$workdir/displayfd"
 mkfifo "$fifo" || exit 1
-"${deathsig[@]}" Xvfb -displayfd 3 -nolisten tcp -screen 0 "${XVFB_SCREEN:-1280x800x24}" \
+"${deathsig[@]}" Xvfb -displayfd 3 -nolisten tcp -noreset -screen 0 "${XVFB_SCREEN:-1280x800x24}" \
     3>"$fifo" </dev/null >/dev/null 2>"$workdir/xvfb.log" &
 xvfb_pid=$!
 
