@@ -156,6 +156,36 @@ private Q_SLOTS:
         xcb_disconnect(connection);
     }
 
+    // Another layout puts v on another key: the chord follows it.
+    void chordFollowsTheLayout()
+    {
+        xcb_connection_t* connection = xcb_connect(nullptr, nullptr);
+        // Both keys' symbols in one request, written back crosswise.
+        const auto swap = [&](xcb_keycode_t first) {
+            xcb_get_keyboard_mapping_reply_t* map = xcb_get_keyboard_mapping_reply(
+                connection, xcb_get_keyboard_mapping(connection, first, 2), nullptr);
+            const int width = map->keysyms_per_keycode;
+            QList<xcb_keysym_t> symbols(xcb_get_keyboard_mapping_keysyms(map),
+                                        xcb_get_keyboard_mapping_keysyms(map) + 2 * width);
+            std::rotate(symbols.begin(), symbols.begin() + width, symbols.end());
+            xcb_change_keyboard_mapping(connection, 2, first, uint8_t(width), symbols.constData());
+            free(map);
+            xcb_flush(connection);
+        };
+        const xcb_keycode_t v = m_keyboard.forwardKey;
+        swap(v);
+        m_log.clear();
+        // The grab moves once the input thread has seen the new mapping; until then V is just typed.
+        for (QDeadlineTimer deadline(10000); !m_log.contains(u"start"_s) && !deadline.hasExpired();) {
+            xdotool(u"keydown super+shift"_s) && xdotool(u"key v"_s) && xdotool(u"keyup super+shift"_s);
+            QTest::qWait(50);
+        }
+        swap(v);
+        xcb_disconnect(connection);
+        QVERIFY(m_log.contains(u"start"_s));
+        received();
+    }
+
     void withoutXTestQuickPasteNeedsPermission()
     {
         QProcess server;
