@@ -4,6 +4,7 @@
 #include <QList>
 #include <QString>
 #include <QStringList>
+#include <functional>
 #include <optional>
 
 struct RunningApplication {
@@ -18,6 +19,22 @@ struct RunningApplication {
     std::optional<QString> bundleURL = std::nullopt;
 
     friend bool operator==(const RunningApplication&, const RunningApplication&) = default;
+};
+
+// The element that has keyboard focus in an application, comparable across reads (on X11: the
+// input-focus window).
+struct FocusedElement {
+    quint64 handle = 0;
+
+    friend bool operator==(const FocusedElement&, const FocusedElement&) = default;
+};
+
+// Changes in the workspace that make a paste in flight go astray.
+struct WorkspaceNotifications {
+    std::function<void()> applicationActivated;
+    std::function<void()> spaceChanged;
+    std::function<void()> willSleep;
+    std::function<void()> sessionResigned;
 };
 
 class Workspace {
@@ -35,4 +52,13 @@ public:
     virtual QStringList installedApplicationURLs(const QString& name) const = 0;
     // The application's own icon in its own colours; null when it has none.
     virtual QIcon applicationIcon(const QString& applicationURL) const = 0;
+
+    // The focused element of that process's application; nothing when it cannot be told or focus is
+    // elsewhere. Bounded: never waits on another application.
+    virtual std::optional<FocusedElement> focusedElement(qint64 processIdentifier) const = 0;
+    // The application's process has exited.
+    virtual bool isTerminated(const RunningApplication& application) const = 0;
+    // Callbacks run on the GUI thread. Observing again replaces them; empty callbacks stop observing.
+    // Notifications the system cannot give are simply never sent.
+    virtual void observe(WorkspaceNotifications notifications) = 0;
 };

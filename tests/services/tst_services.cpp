@@ -5,6 +5,7 @@
 #include "services/ClipboardMonitor.h"
 #include "services/GlobalShortcutMonitor.h"
 #include "services/HistoryRepository.h"
+#include "services/PasteTarget.h"
 #include "support/EntryBuilder.h"
 #include "support/FakeEventTap.h"
 #include "support/FakePasteboard.h"
@@ -1267,6 +1268,57 @@ private Q_SLOTS:
         }
         QCOMPARE(reported, outcome);
         QVERIFY(!wait.isWaiting());
+    }
+
+    // Process 7 is Clipwell; a process of 0 is nothing in front, an element of 0 one unreadable.
+    void pasteTarget_data()
+    {
+        QTest::addColumn<qint64>("capturedProcess");
+        QTest::addColumn<quint64>("capturedElement");
+        QTest::addColumn<qint64>("laterProcess");
+        QTest::addColumn<quint64>("laterElement");
+        QTest::addColumn<bool>("quit");
+        QTest::addColumn<int>("expected"); // -1: no target; else whether it is still current
+        QTest::newRow("unchanged") << 40LL << 5ULL << 40LL << 5ULL << false << 1;
+        QTest::newRow("quit before the paste") << 40LL << 5ULL << 40LL << 5ULL << true << 0;
+        QTest::newRow("another element of the same application")
+            << 40LL << 5ULL << 40LL << 6ULL << false << 0;
+        QTest::newRow("element no longer readable") << 40LL << 5ULL << 40LL << 0ULL << false << 0;
+        QTest::newRow("no element captured, still in front") << 40LL << 0ULL << 40LL << 6ULL << false << 1;
+        QTest::newRow("no element captured, quit") << 40LL << 0ULL << 40LL << 0ULL << true << 0;
+        QTest::newRow("another application in front") << 40LL << 5ULL << 41LL << 5ULL << false << 0;
+        QTest::newRow("nothing in front any more") << 40LL << 5ULL << 0LL << 5ULL << false << 0;
+        QTest::newRow("Clipwell in front") << 7LL << 5ULL << 7LL << 5ULL << false << -1;
+        QTest::newRow("nothing in front") << 0LL << 5ULL << 0LL << 5ULL << false << -1;
+    }
+
+    void pasteTarget()
+    {
+        QFETCH(qint64, capturedProcess);
+        QFETCH(quint64, capturedElement);
+        QFETCH(qint64, laterProcess);
+        QFETCH(quint64, laterElement);
+        QFETCH(bool, quit);
+        QFETCH(int, expected);
+        FakeWorkspace workspace;
+        const auto arrange = [&](qint64 process, quint64 element) {
+            workspace.frontmost =
+                process ? std::optional(RunningApplication{u"App"_s, {}, process}) : std::nullopt;
+            workspace.focused.clear();
+            if (element)
+                workspace.focused.insert(40, {element});
+        };
+        arrange(capturedProcess, capturedElement);
+        const std::optional<PasteTarget> target = PasteTarget::capture(workspace, 7);
+        QCOMPARE(target.has_value(), expected >= 0);
+        if (!target)
+            return;
+        QCOMPARE(target->application, *workspace.frontmost);
+        QCOMPARE(target->focusedElement, workspace.focusedElement(40));
+        arrange(laterProcess, laterElement);
+        if (quit)
+            workspace.terminated.append(40);
+        QCOMPARE(target->isStillCurrent(workspace), expected == 1);
     }
 };
 

@@ -16,6 +16,11 @@ public:
     // Application URL → its icon; others have none.
     QHash<QString, QIcon> icons;
 
+    // Process identifier → its focused element; none for the others.
+    QHash<qint64, FocusedElement> focused;
+    QList<qint64> terminated;
+    WorkspaceNotifications notifications;
+
     mutable int runningApplicationScans = 0;
     mutable int folderProbes = 0;
     mutable int iconLoads = 0;
@@ -44,4 +49,18 @@ public:
         ++iconLoads;
         return icons.value(applicationURL);
     }
+
+    std::optional<FocusedElement> focusedElement(qint64 processIdentifier) const override
+    {
+        const auto found = focused.constFind(processIdentifier);
+        return found == focused.cend() ? std::nullopt : std::optional<FocusedElement>(*found);
+    }
+
+    bool isTerminated(const RunningApplication& application) const override
+    {
+        return terminated.contains(application.processIdentifier);
+    }
+
+    // Tests fire a notification by calling the observed callback, e.g. notifications.willSleep().
+    void observe(WorkspaceNotifications observed) override { notifications = std::move(observed); }
 };

@@ -1,12 +1,20 @@
 #include "platform/x11/X11Workspace.h"
 
+#include "platform/x11/LogindEvents.h"
+#include "platform/x11/X11WorkspaceEvents.h"
+#include "platform/x11/XcbPointers.h"
+
 #include <QFile>
 #include <QFileInfo>
 #include <QHash>
 #include <QLocale>
+#include <cerrno>
+#include <csignal>
 #include <cstdlib>
 #include <cstring>
+#include <limits>
 #include <memory>
+#include <sys/types.h>
 #include <xcb/xcb.h>
 
 namespace {
@@ -84,8 +92,8 @@ struct X11Workspace::WindowProperties {
     std::optional<QList<quint32>> types;
 };
 
-X11Workspace::X11Workspace(xcb_connection_t* connection, DesktopEntryIndex index)
-    : m_connection(connection), m_index(std::move(index))
+X11Workspace::X11Workspace(xcb_connection_t* connection, DesktopEntryIndex index, QByteArray displayName)
+    : m_connection(connection), m_index(std::move(index)), m_displayName(std::move(displayName))
 {
     m_root = xcb_setup_roots_iterator(xcb_get_setup(m_connection)).data->root;
     m_activeWindowAtom = atom("_NET_ACTIVE_WINDOW");
@@ -168,6 +176,8 @@ std::optional<RunningApplication> X11Workspace::frontmostApplication() const
     return describe(properties({*active}).first());
 }
 
+X11Workspace::~X11Workspace() = default;
+
 std::optional<QString> X11Workspace::applicationURL(const QString& bundleIdentifier) const
 {
     if (const std::optional<DesktopEntryIndex::Entry> entry = m_index.entry(bundleIdentifier))
@@ -218,4 +228,89 @@ QIcon X11Workspace::applicationIcon(const QString& applicationURL) const
     const std::optional<DesktopEntryIndex::Entry> entry =
         DesktopEntryIndex::parse(file.read(1 << 20), QFileInfo(applicationURL).completeBaseName());
     return entry ? themeIcon(entry->icon) : QIcon();
+}
+
+std::optional<FocusedElement> X11Workspace::focusedElement(qint64 processIdentifier) const
+{
+    if (processIdentifier <= 0)
+        return std::nullopt;
+    const XcbReply<xcb_get_input_focus_reply_t> focus(
+        xcb_get_input_focus_reply(m_connection, xcb_get_input_focus(m_connection), nullptr));
+    if (!focus || focus->focus == XCB_NONE || focus->focus == XCB_INPUT_FOCUS_POINTER_ROOT)
+        return std::nullopt;
+    // Focus may sit on a child of the application's top-level window, which names the process.
+    constexpr int maximumDepth = 8;
+    xcb_window_t window = focus->focus;
+    for (int depth = 0; depth < maximumDepth && window != XCB_WINDOW_NONE && window != m_root; ++depth) {
+        const xcb_get_property_cookie_t pidCookie =
+            request(m_connection, window, m_pidAtom, XCB_ATOM_CARDINAL, 1);
+        const xcb_query_tree_cookie_t treeCookie = xcb_query_tree(m_connection, window);
+        const std::optional<quint32> owner = cardinal(reply(m_connection, pidCookie));
+        xcb_generic_error_t* error = nullptr;
+        const XcbReply<xcb_query_tree_reply_t> tree(xcb_query_tree_reply(m_connection, treeCookie, &error));
+        std::free(error);
+        if (owner) {
+            return *owner == processIdentifier ? std::optional<FocusedElement>(FocusedElement{focus->focus})
+                                               : std::nullopt;
+        }
+        if (!tree)
+            return std::nullopt;
+        window = tree->parent;
+    }
+    return std::nullopt;
+}
+
+bool X11Workspace::isTerminated(const RunningApplication& application) const
+{
+    const qint64 pid = application.processIdentifier;
+    // A window that names no process cannot say.
+    if (pid <= 0)
+        return false;
+    if (pid > std::numeric_limits<pid_t>::max())
+        return true;
+    if (::kill(static_cast<pid_t>(pid), 0) != 0 && errno == ESRCH)
+        return true;
+    // Exited, but not yet reaped by its parent.
+    QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
+    if (!stat.open(QIODevice::ReadOnly))
+        return false;
+    const QByteArray line = stat.read(4096);
+    const qsizetype nameEnd = line.lastIndexOf(')');
+    const char state = nameEnd >= 0 && nameEnd + 2 < line.size() ? line.at(nameEnd + 2) : '\0';
+    return state == 'Z' || state == 'X';
+}
+
+void X11Workspace::observe(WorkspaceNotifications notifications)
+{
+    m_notifications = std::move(notifications);
+    const WorkspaceNotifications& n = m_notifications;
+    if (!n.applicationActivated && !n.spaceChanged && !n.willSleep && !n.sessionResigned) {
+        m_events.reset();
+        m_logind.reset();
+        return;
+    }
+    if (!m_events) {
+        m_events =
+            std::make_unique<X11WorkspaceEvents>(m_displayName, [this](X11WorkspaceEvents::Change change) {
+                post(change == X11WorkspaceEvents::Change::activeWindow
+                         ? &WorkspaceNotifications::applicationActivated
+                         : &WorkspaceNotifications::spaceChanged);
+            });
+    }
+    if (!m_logind) {
+        m_logind = std::make_unique<LogindEvents>([this] { post(&WorkspaceNotifications::willSleep); },
+                                                  [this] { post(&WorkspaceNotifications::sessionResigned); });
+    }
+}
+
+void X11Workspace::post(std::function<void()> WorkspaceNotifications::*notification)
+{
+    QMetaObject::invokeMethod(
+        m_postContext.get(),
+        [this, notification] {
+            // A copy: the callback may replace the notifications.
+            if (const std::function<void()> callback = m_notifications.*notification)
+                callback();
+        },
+        Qt::QueuedConnection);
 }

@@ -3,20 +3,34 @@
 #include "platform/Workspace.h"
 #include "platform/x11/DesktopEntryIndex.h"
 
+#include <QObject>
+#include <memory>
+
+class LogindEvents;
+class X11WorkspaceEvents;
 struct xcb_connection_t;
 
 // The workspace as the window manager describes it through EWMH properties, with applications
 // named by their desktop entries.
 class X11Workspace final : public Workspace {
 public:
-    // connection is borrowed and must outlive the workspace (normally Qt's own).
-    X11Workspace(xcb_connection_t* connection, DesktopEntryIndex index = DesktopEntryIndex());
+    // connection is borrowed and must outlive the workspace (normally Qt's own). Notifications come
+    // through a connection of its own to displayName.
+    X11Workspace(xcb_connection_t* connection, DesktopEntryIndex index = DesktopEntryIndex(),
+                 QByteArray displayName = qgetenv("DISPLAY"));
+    ~X11Workspace() override;
 
     std::optional<RunningApplication> frontmostApplication() const override;
     std::optional<QString> applicationURL(const QString& bundleIdentifier) const override;
     QList<RunningApplication> runningApplications() const override;
     QStringList installedApplicationURLs(const QString& name) const override;
     QIcon applicationIcon(const QString& applicationURL) const override;
+    // The X input-focus window, when it or the nearest ancestor that names a process names this one.
+    std::optional<FocusedElement> focusedElement(qint64 processIdentifier) const override;
+    bool isTerminated(const RunningApplication& application) const override;
+    // The active window and the current desktop from the root window; sleep and our session's lock
+    // from logind.
+    void observe(WorkspaceNotifications notifications) override;
 
 private:
     struct WindowProperties;
@@ -25,6 +39,8 @@ private:
     // One batch of requests for all windows, so a long client list costs one round trip.
     QList<WindowProperties> properties(const QList<quint32>& windows) const;
     std::optional<RunningApplication> describe(const WindowProperties& window) const;
+    // Later, from the event loop, so that a callback may stop or replace the observation.
+    void post(std::function<void()> WorkspaceNotifications::*notification);
 
     xcb_connection_t* m_connection;
     quint32 m_root = 0;
@@ -34,4 +50,9 @@ private:
     quint32 m_windowTypeAtom = 0;
     quint32 m_normalTypeAtom = 0;
     mutable DesktopEntryIndex m_index;
+    QByteArray m_displayName;
+    WorkspaceNotifications m_notifications;
+    std::unique_ptr<QObject> m_postContext = std::make_unique<QObject>();
+    std::unique_ptr<X11WorkspaceEvents> m_events;
+    std::unique_ptr<LogindEvents> m_logind;
 };
