@@ -1,10 +1,16 @@
 #include "platform/x11/X11Workspace.h"
+#include "services/PasteTarget.h"
 
 #include <QGuiApplication>
 #include <QIcon>
 #include <QImage>
+#include <QProcess>
+#include <QRasterWindow>
+#include <QScopeGuard>
+#include <QSocketNotifier>
 #include <QTemporaryDir>
 #include <QTest>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <xcb/xcb.h>
@@ -62,6 +68,18 @@ class TestX11Workspace : public QObject {
     }
 
     X11Workspace workspace() { return X11Workspace(m_connection, DesktopEntryIndex({m_data.path()})); }
+
+    // Quiet: it fails until the window manager runs.
+    static bool xdotool(const QStringList& arguments)
+    {
+        QProcess process;
+        process.start(u"xdotool"_s, arguments);
+        return process.waitForFinished() && process.exitCode() == 0;
+    }
+    static bool activate(quint64 window)
+    {
+        return xdotool({u"windowactivate"_s, u"--sync"_s, QString::number(window)});
+    }
 
 private Q_SLOTS:
     void initTestCase()
@@ -199,7 +217,87 @@ private Q_SLOTS:
         QCOMPARE(painted.pixmap(QSize(8, 8), 1.0).toImage().pixelColor(4, 4), QColor(Qt::red));
         QVERIFY(workspace().applicationIcon(desktopFile(u"unthemed"_s)).isNull());
     }
+
+    // Last: the window manager takes over the root window's properties.
+    void pasteTargetUnderAWindowManager()
+    {
+        QProcess windowManager;
+        windowManager.start(u"openbox"_s, {});
+        QVERIFY2(windowManager.waitForStarted(), "openbox is needed");
+        const auto stop = qScopeGuard([&] { windowManager.kill(), windowManager.waitForFinished(); });
+        X11Workspace workspace = this->workspace();
+        QRasterWindow first, second;
+        for (QRasterWindow* window : {&first, &second}) {
+            window->show();
+            QVERIFY(QTest::qWaitForWindowExposed(window));
+        }
+        const qint64 self = QCoreApplication::applicationPid();
+        QTRY_VERIFY_WITH_TIMEOUT(activate(first.winId()), 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(workspace.focusedElement(self) == FocusedElement{first.winId()}, 10000);
+        const std::optional<PasteTarget> own = PasteTarget::capture(workspace, 0);
+        QVERIFY(own && own->application.processIdentifier == self);
+        QVERIFY(own->isStillCurrent(workspace));
+
+        int activated = 0, spaceChanged = 0;
+        workspace.observe({[&] { ++activated; }, [&] { ++spaceChanged; }, {}, {}});
+        QVERIFY(activate(second.winId()));
+        QTRY_VERIFY_WITH_TIMEOUT(workspace.focusedElement(self) == FocusedElement{second.winId()}, 10000);
+        QVERIFY(!own->isStillCurrent(workspace));
+        QTRY_VERIFY(activated > 0);
+        QCOMPARE(spaceChanged, 0);
+        QVERIFY(activate(first.winId()));
+        QTRY_VERIFY_WITH_TIMEOUT(own->isStillCurrent(workspace), 10000);
+
+        // Another process's window, left behind on the server when that process exits.
+        QProcess other;
+        other.start(QCoreApplication::applicationFilePath(), {u"--window"_s});
+        QVERIFY(other.waitForReadyRead(20000));
+        const quint64 otherWindow = other.readLine().trimmed().toULongLong();
+        QVERIFY(activate(otherWindow));
+        QTRY_VERIFY_WITH_TIMEOUT(
+            workspace.frontmostApplication().value_or(RunningApplication()).processIdentifier ==
+                other.processId(),
+            10000);
+        QVERIFY(!own->isStillCurrent(workspace));
+        QVERIFY(!workspace.focusedElement(self));
+        const std::optional<PasteTarget> foreign = PasteTarget::capture(workspace, self);
+        QVERIFY(foreign && foreign->focusedElement == FocusedElement{otherWindow});
+        QVERIFY(foreign->isStillCurrent(workspace));
+        other.write("quit\n");
+        QVERIFY(other.waitForFinished(20000));
+        QCOMPARE(workspace.frontmostApplication(), std::optional(foreign->application));
+        QVERIFY(!foreign->isStillCurrent(workspace));
+
+        set(m_root, "_NET_CURRENT_DESKTOP", XCB_ATOM_CARDINAL, {0}); // the same again: no change
+        QVERIFY(xdotool({u"set_desktop"_s, u"1"_s}));
+        QTRY_COMPARE(spaceChanged, 1);
+        QVERIFY(xdotool({u"set_desktop"_s, u"0"_s}));
+        QTRY_COMPARE(spaceChanged, 2);
+    }
 };
 
-QTEST_MAIN(TestX11Workspace)
+// With --window: a window of another process, whose id it prints; any input makes it exit and leave
+// the window behind.
+int main(int argc, char** argv)
+{
+    QGuiApplication app(argc, argv);
+    if (app.arguments().contains(u"--window"_s)) {
+        QRasterWindow window;
+        window.show();
+        std::printf("%llu\n", static_cast<unsigned long long>(window.winId()));
+        std::fflush(stdout);
+        QSocketNotifier input(0, QSocketNotifier::Read);
+        QObject::connect(&input, &QSocketNotifier::activated, [&app] {
+            xcb_connection_t* connection =
+                app.nativeInterface<QNativeInterface::QX11Application>()->connection();
+            xcb_set_close_down_mode(connection, XCB_CLOSE_DOWN_RETAIN_PERMANENT);
+            std::free(xcb_get_input_focus_reply(connection, xcb_get_input_focus(connection), nullptr));
+            std::_Exit(0);
+        });
+        return app.exec();
+    }
+    TestX11Workspace test;
+    QTEST_SET_MAIN_SOURCE_PATH
+    return QTest::qExec(&test, argc, argv);
+}
 #include "tst_x11workspace.moc"
