@@ -240,6 +240,7 @@ private Q_SLOTS:
 
         int activated = 0, spaceChanged = 0;
         workspace.observe({[&] { ++activated; }, [&] { ++spaceChanged; }, {}, {}});
+        set(m_root, "_NET_CURRENT_DESKTOP", XCB_ATOM_CARDINAL, {0}); // the same again: no change
         QVERIFY(activate(second.winId()));
         QTRY_VERIFY_WITH_TIMEOUT(workspace.focusedElement(self) == FocusedElement{second.winId()}, 10000);
         QVERIFY(!own->isStillCurrent(workspace));
@@ -268,11 +269,8 @@ private Q_SLOTS:
         QCOMPARE(workspace.frontmostApplication(), std::optional(foreign->application));
         QVERIFY(!foreign->isStillCurrent(workspace));
 
-        set(m_root, "_NET_CURRENT_DESKTOP", XCB_ATOM_CARDINAL, {0}); // the same again: no change
         QVERIFY(xdotool({u"set_desktop"_s, u"1"_s}));
         QTRY_COMPARE(spaceChanged, 1);
-        QVERIFY(xdotool({u"set_desktop"_s, u"0"_s}));
-        QTRY_COMPARE(spaceChanged, 2);
     }
 };
 
