@@ -1,5 +1,6 @@
 #include "platform/x11/X11Workspace.h"
 #include "services/PasteTarget.h"
+#include "support/x11/WindowManager.h"
 
 #include <QGuiApplication>
 #include <QIcon>
@@ -222,8 +223,7 @@ private Q_SLOTS:
     void pasteTargetUnderAWindowManager()
     {
         QProcess windowManager;
-        windowManager.start(u"openbox"_s, {});
-        QVERIFY2(windowManager.waitForStarted(), "openbox is needed");
+        QVERIFY2(startWindowManager(windowManager), "openbox is needed");
         const auto stop = qScopeGuard([&] { windowManager.kill(), windowManager.waitForFinished(); });
         X11Workspace workspace = this->workspace();
         QRasterWindow first, second;
