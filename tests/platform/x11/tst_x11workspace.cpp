@@ -222,15 +222,16 @@ private Q_SLOTS:
     // Last: the window manager takes over the root window's properties.
     void pasteTargetUnderAWindowManager()
     {
-        QProcess windowManager;
-        QVERIFY2(startWindowManager(windowManager), "openbox is needed");
-        const auto stop = qScopeGuard([&] { windowManager.kill(), windowManager.waitForFinished(); });
         X11Workspace workspace = this->workspace();
+        // Shown before the window manager runs, which might place one under the other.
         QRasterWindow first, second;
         for (QRasterWindow* window : {&first, &second}) {
             window->show();
             QVERIFY(QTest::qWaitForWindowExposed(window));
         }
+        QProcess windowManager;
+        QVERIFY2(startWindowManager(windowManager), "openbox is needed");
+        const auto stop = qScopeGuard([&] { windowManager.kill(), windowManager.waitForFinished(); });
         const qint64 self = QCoreApplication::applicationPid();
         QTRY_VERIFY_WITH_TIMEOUT(activate(first.winId()), 10000);
         QTRY_VERIFY_WITH_TIMEOUT(workspace.focusedElement(self) == FocusedElement{first.winId()}, 10000);
