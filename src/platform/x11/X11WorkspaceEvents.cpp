@@ -2,8 +2,10 @@
 
 #include "platform/x11/XcbPointers.h"
 
+#include <QList>
 #include <QSocketNotifier>
 #include <cstring>
+#include <utility>
 
 namespace {
 

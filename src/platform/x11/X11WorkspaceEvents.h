@@ -14,13 +14,11 @@ class X11WorkspaceEvents {
 public:
     enum class Change { activeWindow, currentDesktop };
 
-    // Without a display, reports nothing.
+    // Without a display, reports nothing. onChange must not destroy this object.
     X11WorkspaceEvents(const QByteArray& displayName, std::function<void(Change)> onChange);
     ~X11WorkspaceEvents();
     X11WorkspaceEvents(const X11WorkspaceEvents&) = delete;
     X11WorkspaceEvents& operator=(const X11WorkspaceEvents&) = delete;
-
-    bool isValid() const { return m_notifier != nullptr; }
 
 private:
     void readEvents();
