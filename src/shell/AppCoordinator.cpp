@@ -1,6 +1,7 @@
 #include "shell/AppCoordinator.h"
 
 #include "app/AppModel.h"
+#include "app/QuickPasteController.h"
 #include "l10n/Localization.h"
 #include "shell/MainMenu.h"
 #include "ui/common/AppTheme.h"
@@ -88,13 +89,29 @@ void AppCoordinator::start()
     }
 
     m_model.start();
-    // Quick paste is created and switched on here, before the window comes forward.
+    // The permission prompt is never shown at launch.
+    if (QuickPasteController* quickPaste = this->quickPaste())
+        quickPaste->setEnabled(m_model.quickPasteEnabled(), false);
+    cancelQuickPaste();
     mainWindow().present();
+}
+
+QuickPasteController* AppCoordinator::quickPaste()
+{
+    if (!m_quickPaste && m_desktop.makeQuickPaste && !m_stopped)
+        m_quickPaste = m_desktop.makeQuickPaste();
+    return m_quickPaste.get();
+}
+
+void AppCoordinator::cancelQuickPaste()
+{
+    if (QuickPasteController* quickPaste = this->quickPaste())
+        quickPaste->monitor().cancel();
 }
 
 void AppCoordinator::stop()
 {
-    // The guide window closes before this and quick paste stops after the monitor, once they exist.
+    // The guide window closes before this, once it exists.
     for (const QMetaObject::Connection& observer : std::as_const(m_languageObservers))
         disconnect(observer);
     m_languageObservers.clear();
@@ -103,12 +120,15 @@ void AppCoordinator::stop()
         m_observesLocaleEvents = false;
     }
     m_model.clipboard().stop();
+    if (m_quickPaste)
+        m_quickPaste->stop();
     m_statusItem.reset();
     m_stopped = true;
 }
 
 void AppCoordinator::showHistory()
 {
+    cancelQuickPaste();
     mainWindow().present();
 }
 

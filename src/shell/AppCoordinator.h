@@ -1,7 +1,7 @@
 #pragma once
 
-#include "shell/StatusItem.h"
 #include "services/HistoryRepository.h"
+#include "shell/StatusItem.h"
 
 #include <QList>
 #include <QMetaObject>
@@ -16,6 +16,7 @@ class MainWindowController;
 class Preferences;
 class QMenu;
 class QMessageBox;
+class QuickPasteController;
 
 // Owns everything with a window or a menu: the history window, its menu bar and the status item. It
 // starts the model, follows the interface language and runs the one quit flow. Main thread only.
@@ -34,6 +35,8 @@ public:
         std::function<void()> dismissQuitAlert;
         // Ends the event loop after an approved quit.
         std::function<void()> terminate;
+        // Quick paste, made on first use; without it there is none.
+        std::function<std::unique_ptr<QuickPasteController>()> makeQuickPaste;
     };
 
     // localization: whose language the menus and the tooltip speak and whose changes they follow; the
@@ -47,10 +50,14 @@ public:
     MainWindowController& mainWindow();
     // Absent before start() and after stop().
     StatusItem* statusItem() const { return m_statusItem.get(); }
+    // Made on first use; absent when the desktop offers none.
+    QuickPasteController* quickPaste();
+    // Closes an open quick paste popup before another window comes forward.
+    void cancelQuickPaste();
 
     // Theme, language, language observers, menu, status item, model, history window.
     void start();
-    // Language observers, clipboard monitor, status item; idempotent.
+    // Language observers, clipboard monitor, quick paste, status item; idempotent.
     void stop();
 
     void showHistory();
@@ -82,6 +89,7 @@ private:
     Preferences& m_preferences;
     AppLocalization& m_localization;
     Desktop m_desktop;
+    std::unique_ptr<QuickPasteController> m_quickPaste;
     std::unique_ptr<MainWindowController> m_mainWindow;
     std::unique_ptr<StatusItem> m_statusItem;
     QList<QMetaObject::Connection> m_languageObservers;

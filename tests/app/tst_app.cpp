@@ -1,12 +1,15 @@
 #include "app/AppModel.h"
 #include "app/LoginItemService.h"
 #include "app/Preferences.h"
+#include "app/QuickPasteController.h"
 #include "l10n/Localization.h"
 #include "models/LocalizedSearch.h"
 #include "models/TextRules.h"
 #include "support/EntryBuilder.h"
+#include "support/FakeEventTap.h"
 #include "support/FakeLoginItemService.h"
 #include "support/FakePasteboard.h"
+#include "support/FakeQuickPaste.h"
 #include "support/FakeWorkspace.h"
 #include "support/ManualDelayTimer.h"
 
@@ -159,6 +162,43 @@ QString typedReads(const Preferences& preferences)
                        QString::fromLatin1(preferences.bytesValue(u"geometry"_s).toHex())}
         .join(u' ');
 }
+
+// Quick paste over doubles: an editor in front with a focused field, three entries ("c" newest).
+struct QuickPasteHarness : Harness {
+    FakeEventTap tap;
+    FakeAccessibility accessibility;
+    FakeKeystrokePoster keystrokes;
+    FakePopup* popup = new FakePopup;
+    ManualDelayTimer* pasteTimer = new ManualDelayTimer;
+    ManualDelayTimer* pollTimer = new ManualDelayTimer;
+    ManualDelayTimer* releaseTimer = new ManualDelayTimer;
+    std::unique_ptr<QuickPasteController> controller;
+
+    explicit QuickPasteHarness(QList<ClipboardEntry> archived = {makeEntry(u"c"_s, 3), makeEntry(u"b"_s, 2),
+                                                                 makeEntry(u"a"_s, 1)})
+        : Harness(archived)
+    {
+        workspace.frontmost = RunningApplication{u"Editor"_s, u"editor"_s, 4242, true};
+        workspace.focused.insert(4242, FocusedElement{7});
+        controller = std::make_unique<QuickPasteController>(
+            *model, preferences, QuickPasteController::Platform{workspace, tap, accessibility, keystrokes},
+            std::unique_ptr<QuickPastePopup>(popup),
+            QuickPasteController::Timers{std::unique_ptr<DelayTimer>(pasteTimer),
+                                         std::unique_ptr<DelayTimer>(pollTimer),
+                                         std::unique_ptr<DelayTimer>(releaseTimer)});
+    }
+
+    // A key or modifier change as the tap reports it, with its callbacks delivered.
+    void type(TapEvent::Type type, quint16 key, quint64 flags)
+    {
+        TapEvent event;
+        event.type = type;
+        event.keyCode = key;
+        event.flags = flags;
+        tap.client->handle(event);
+        QCoreApplication::sendPostedEvents();
+    }
+};
 
 } // namespace
 
@@ -663,6 +703,139 @@ private Q_SLOTS:
         QCOMPARE(preferences.boolValue(u"value"_s), boolean);
         QCOMPARE(preferences.intValue(u"value"_s), integer);
         QCOMPARE(preferences.doubleValue(u"value"_s), real);
+    }
+
+    // Steps: "start" the chord, "V"/"Z" a press and "^V"/"^Z" a release with the chord held, "go" letting
+    // go of it, "held:cst" the modifiers down now, "click:N" on the popup's row N, "wait" the paste
+    // delay, "field" the focus moving to another field, "tick" one look at the held modifiers, "activate"
+    // another application coming forward.
+    void quickPaste_data()
+    {
+        QTest::addColumn<int>("entries");
+        QTest::addColumn<QString>("steps");
+        QTest::addColumn<QString>("outcome");
+        const auto row = [](const char* name, int entries, const char* steps, const char* outcome) {
+            QTest::newRow(name) << entries << QString::fromLatin1(steps) << QString::fromLatin1(outcome);
+        };
+        row("let go at once pastes the newest", 3, "start go wait", "pasted c; typed 1; popup hidden");
+        row("one step forward", 3, "start ^V V ^V go wait", "pasted b; typed 1; popup hidden");
+        row("empty history shows, pastes nothing", 0, "start", "typed 0; popup empty");
+        row("empty history let go", 0, "start go wait", "typed 0; popup hidden");
+        row("a modifier down again before the paste", 3, "start go held:s wait",
+            "typed 0; message pasteCancelled; popup hidden");
+        row("row clicked with the chord held", 3, "start held:cs click:2 wait tick held: tick",
+            "pasted a; typed 1; popup hidden");
+        row("row clicked, Control pressed meanwhile", 3, "start held:cs click:2 wait tick held:cst tick",
+            "typed 0; message pasteCancelled; popup hidden");
+        row("row clicked without the chord", 3, "start held:c click:1 wait", "typed 0; popup shown");
+        row("another application comes forward", 3, "start activate wait", "typed 0; popup hidden");
+        row("a new chord within the delay", 3, "start ^V go start wait", "typed 0; popup shown");
+        row("Escape", 3, "start esc wait", "typed 0; popup hidden");
+        row("focus moved to another field", 3, "start go field wait",
+            "typed 0; message pasteCancelled; popup hidden");
+    }
+
+    void quickPaste()
+    {
+        QFETCH(int, entries);
+        QFETCH(QString, steps);
+        QFETCH(QString, outcome);
+        QList<ClipboardEntry> archived{makeEntry(u"c"_s, 3), makeEntry(u"b"_s, 2), makeEntry(u"a"_s, 1)};
+        QuickPasteHarness h(archived.first(entries));
+        QVERIFY(h.startAndLoad());
+        h.controller->setEnabled(true, false);
+        QCOMPARE(h.model->quickPasteStatus(), QuickPasteStatus::ready);
+        quint64 flagsWhenTyped = 0;
+        h.keystrokes.onPost = [&] { flagsWhenTyped = h.tap.modifierFlags; };
+        const quint64 chord = TapEvent::commandFlag | TapEvent::shiftFlag;
+        for (const QString& step : steps.split(u' ')) {
+            if (step == u"start")
+                h.type(TapEvent::keyDown, TapEvent::keyV, chord);
+            else if (step == u"V" || step == u"Z" || step == u"esc")
+                h.type(TapEvent::keyDown,
+                       step == u"V"   ? TapEvent::keyV
+                       : step == u"Z" ? TapEvent::keyZ
+                                      : TapEvent::keyEscape,
+                       chord);
+            else if (step.startsWith(u'^'))
+                h.type(TapEvent::keyUp, step == u"^V" ? TapEvent::keyV : TapEvent::keyZ, chord);
+            else if (step == u"go")
+                h.type(TapEvent::flagsChanged, 0, 0);
+            else if (step.startsWith(u"held:")) {
+                h.tap.modifierFlags = 0;
+                for (const QChar key : step.mid(5))
+                    h.tap.modifierFlags |= key == u'c'   ? TapEvent::commandFlag
+                                           : key == u's' ? TapEvent::shiftFlag
+                                                         : TapEvent::controlFlag;
+            } else if (step.startsWith(u"click:")) {
+                QVERIFY(h.popup->session);
+                h.popup->onSelect(h.popup->session->candidates.at(step.mid(6).toInt()).id);
+            } else if (step == u"wait")
+                h.pasteTimer->advance(QuickPasteController::pasteDelay);
+            else if (step == u"tick")
+                h.releaseTimer->advance(std::chrono::milliseconds(10));
+            else if (step == u"field")
+                h.workspace.focused.insert(4242, FocusedElement{8});
+            else if (step == u"activate")
+                h.workspace.notifications.applicationActivated();
+            QCoreApplication::sendPostedEvents();
+        }
+        QStringList seen;
+        if (!h.pasteboard.writes.isEmpty())
+            seen << u"pasted "_s +
+                        QString::fromUtf8(h.pasteboard.writes.last().first().representations.first().data);
+        seen << u"typed %1"_s.arg(h.keystrokes.posts);
+        if (const std::optional<AppMessage> message = h.model->activityMessage())
+            seen << u"message "_s + L10n::keyName(*message->key);
+        seen << (h.popup->session
+                     ? (h.popup->session->candidates.isEmpty() ? u"popup empty"_s : u"popup shown"_s)
+                     : u"popup hidden"_s);
+        QCOMPARE(seen.join(u"; "), outcome);
+        // Typed only once Super and Shift were up; the pasted entry moved to the front.
+        QCOMPARE(flagsWhenTyped, quint64(0));
+        if (h.keystrokes.posts)
+            QCOMPARE(h.model->entries().first().plainText,
+                     h.pasteboard.writes.isEmpty() ? QString() : seen.first().mid(7));
+    }
+
+    void quickPastePermission()
+    {
+        QuickPasteHarness h;
+        QVERIFY(h.startAndLoad());
+        h.accessibility.trusted = false;
+        h.controller->setEnabled(true, true);
+        QCOMPARE(h.accessibility.trustRequests, 1);
+        QCOMPARE(h.model->quickPasteStatus(), QuickPasteStatus::needsPermission);
+        QVERIFY(h.pollTimer->fire());
+        QVERIFY(h.pollTimer->isActive());
+        QVERIFY(!h.tap.isInstalled());
+        h.accessibility.trusted = true;
+        QVERIFY(h.pollTimer->fire());
+        QCOMPARE(h.model->quickPasteStatus(), QuickPasteStatus::ready);
+        QVERIFY(h.tap.isInstalled() && !h.pollTimer->isActive());
+        h.accessibility.trusted = false;
+        h.controller->refreshStatus();
+        QVERIFY(h.pollTimer->isActive());
+        h.controller->setEnabled(false, false);
+        QCOMPARE(h.model->quickPasteStatus(), QuickPasteStatus::disabled);
+        QVERIFY(!h.pollTimer->isActive());
+        QVERIFY(!h.preferences.boolValue(Key::quickPasteEnabled));
+    }
+
+    // No session while the history loads, needs recovery, or Clipwell is in front: V goes on.
+    void quickPasteRefused()
+    {
+        QuickPasteHarness h;
+        h.controller->setEnabled(true, false);
+        TapEvent press;
+        press.keyCode = TapEvent::keyV;
+        press.flags = TapEvent::commandFlag | TapEvent::shiftFlag;
+        QVERIFY(!h.tap.client->handle(press));
+        QVERIFY(h.startAndLoad());
+        h.controller->setApplicationActive(true);
+        QVERIFY(!h.tap.client->handle(press));
+        h.controller->setApplicationActive(false);
+        QVERIFY(h.tap.client->handle(press));
     }
 };
 

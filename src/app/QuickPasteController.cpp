@@ -1,0 +1,280 @@
+#include "app/QuickPasteController.h"
+
+#include "app/AppModel.h"
+#include "app/Preferences.h"
+#include "app/QuickPastePopup.h"
+#include "models/QuickPasteLog.h"
+#include "platform/Accessibility.h"
+#include "platform/EventTap.h"
+#include "platform/KeystrokePoster.h"
+#include "platform/Workspace.h"
+#include "services/DelayTimer.h"
+
+#include <QGuiApplication>
+#include <QPointer>
+
+namespace {
+
+std::unique_ptr<DelayTimer> orReal(std::unique_ptr<DelayTimer> timer)
+{
+    return timer ? std::move(timer) : std::make_unique<QtDelayTimer>();
+}
+
+} // namespace
+
+QuickPasteController::QuickPasteController(AppModel& model, Preferences& preferences, Platform platform,
+                                           std::unique_ptr<QuickPastePopup> popup, Timers timers,
+                                           QObject* parent)
+    : QObject(parent), m_model(model), m_preferences(preferences), m_platform(platform),
+      m_monitor(std::make_unique<GlobalShortcutMonitor>(platform.tap, platform.accessibility)),
+      m_popup(std::move(popup)), m_pasteTimer(orReal(std::move(timers.paste))),
+      m_permissionTimer(orReal(std::move(timers.permissionPoll))),
+      m_chordReleaseTimer(orReal(std::move(timers.chordRelease))),
+      m_chordRelease(platform.tap, *m_chordReleaseTimer)
+{
+    // Asked on the input thread while every keyboard waits: the answer is kept ready here.
+    m_monitor->canStart = [this] { return m_mayStart.load(); };
+    m_monitor->onStart = [this] { begin(); };
+    m_monitor->onCycle = [this](QuickPasteSession::Direction direction, bool isRepeat) {
+        if (!m_session)
+            return;
+        const qsizetype before = m_session->selectedIndex;
+        m_session->triggerDown(direction, isRepeat);
+        if (m_session->selectedIndex != before)
+            showSelection();
+    };
+    m_monitor->onTriggerUp = [this](QuickPasteSession::Direction direction) {
+        if (m_session)
+            m_session->heldDirections.remove(direction);
+    };
+    m_monitor->onRelease = [this] {
+        if (m_session && !m_session->candidates.isEmpty())
+            finish(m_session->candidates.at(m_session->selectedIndex), false);
+        else
+            discard();
+    };
+    m_monitor->onCancel = [this] { discard(); };
+    m_monitor->onStatus = [this](QuickPasteStatus status) {
+        m_model.setQuickPasteStatus(status);
+        updatePermissionPolling(status);
+    };
+    m_popup->onSelect = [this](const QUuid& id) { selectAndPaste(id); };
+    m_model.cancelQuickPaste = [monitor = m_monitor.get()] { monitor->cancel(); };
+
+    const auto cancel = [monitor = m_monitor.get()] { monitor->cancel(); };
+    m_platform.workspace.observe({cancel, cancel, cancel, cancel});
+    if (auto* application = qobject_cast<QGuiApplication*>(QCoreApplication::instance())) {
+        m_applicationActive = application->applicationState() == Qt::ApplicationActive;
+        connect(application, &QGuiApplication::applicationStateChanged, this,
+                [this](Qt::ApplicationState state) { setApplicationActive(state == Qt::ApplicationActive); });
+    }
+    connect(&m_model, &AppModel::isLoadingChanged, this, &QuickPasteController::updateMayStart);
+    connect(&m_model, &AppModel::needsRecoveryChanged, this, &QuickPasteController::updateMayStart);
+    updateMayStart();
+}
+
+QuickPasteController::~QuickPasteController()
+{
+    stop();
+    m_model.cancelQuickPaste = nullptr;
+}
+
+void QuickPasteController::updateMayStart()
+{
+    m_mayStart = !m_model.isLoading() && !m_model.needsRecovery() && !m_applicationActive;
+}
+
+void QuickPasteController::setApplicationActive(bool active)
+{
+    if (active == m_applicationActive)
+        return;
+    m_applicationActive = active;
+    updateMayStart();
+    if (active)
+        refreshStatus();
+}
+
+void QuickPasteController::setEnabled(bool enabled, bool requestPermission)
+{
+    m_model.setQuickPasteEnabled(enabled);
+    m_preferences.setBool(Preferences::Key::quickPasteEnabled, enabled);
+    if (enabled)
+        m_monitor->start(requestPermission);
+    else
+        m_monitor->stop();
+}
+
+void QuickPasteController::requestPermission()
+{
+    if (m_model.quickPasteEnabled()) {
+        m_monitor->stop();
+        m_monitor->start(true);
+    }
+    if (m_model.quickPasteStatus() == QuickPasteStatus::needsPermission)
+        openAccessibilitySettings();
+}
+
+void QuickPasteController::refreshStatus()
+{
+    if (!m_model.quickPasteEnabled())
+        return;
+    m_monitor->stop();
+    m_monitor->start(false);
+}
+
+bool QuickPasteController::openAccessibilitySettings()
+{
+    return m_platform.accessibility.openAccessibilitySettings();
+}
+
+void QuickPasteController::stop()
+{
+    m_monitor->stop();
+    m_platform.workspace.observe({});
+    disconnect(qobject_cast<QGuiApplication*>(QCoreApplication::instance()), nullptr, this, nullptr);
+}
+
+void QuickPasteController::begin()
+{
+    discard();
+    std::optional<PasteTarget> target;
+    if (!m_model.isLoading() && !m_model.needsRecovery() && m_platform.accessibility.isProcessTrusted())
+        target = PasteTarget::capture(m_platform.workspace);
+    if (!target) {
+        qCInfo(lcQuickPaste) << "Session rejected: target, history, or permission unavailable";
+        m_monitor->cancel();
+        return;
+    }
+    m_target = std::move(target);
+    m_session = QuickPasteSession::over(m_model.entries());
+    qCInfo(lcQuickPaste).noquote()
+        << QStringLiteral("Session started with %1 candidates").arg(m_session->candidates.size());
+    showSelection();
+}
+
+void QuickPasteController::showSelection()
+{
+    if (!m_session)
+        return;
+    qCDebug(lcQuickPaste).noquote()
+        << QStringLiteral("Showing quick paste with %1 candidates").arg(m_session->candidates.size());
+    const QString name = m_target ? m_target->application.localizedName.value_or(QString()) : QString();
+    m_popup->show(*m_session, name);
+    m_monitor->setPopupFrame(m_popup->eventFrame());
+}
+
+void QuickPasteController::discard()
+{
+    if (!m_session && !m_target && !m_pendingPaste)
+        return;
+    qCDebug(lcQuickPaste) << "Session cancelled or replaced";
+    m_pasteTimer->cancel();
+    m_chordRelease.cancel();
+    m_pendingPaste = false;
+    m_session.reset();
+    m_target.reset();
+    m_monitor->setPopupFrame(std::nullopt);
+    m_popup->hide();
+}
+
+void QuickPasteController::finish(const ClipboardEntry& entry, bool whileHoldingShortcut)
+{
+    if (!m_target) {
+        discard();
+        return;
+    }
+    qCInfo(lcQuickPaste) << "Selection committed; scheduling paste";
+    const PasteTarget target = *std::exchange(m_target, std::nullopt);
+    m_session.reset();
+    m_monitor->setPopupFrame(std::nullopt);
+    m_popup->hide();
+    m_pendingPaste = true;
+    m_pasteTimer->start(pasteDelay, [this, target, entry, whileHoldingShortcut] {
+        paste(target, entry, whileHoldingShortcut);
+    });
+}
+
+void QuickPasteController::paste(const PasteTarget& target, const ClipboardEntry& entry,
+                                 bool whileHoldingShortcut)
+{
+    const quint64 flags = m_platform.tap.currentModifierFlags();
+    if (!whileHoldingShortcut) {
+        m_pendingPaste = false;
+        if (flags &
+            (TapEvent::shiftFlag | TapEvent::controlFlag | TapEvent::optionFlag | TapEvent::commandFlag))
+            return giveUp();
+        return pasteNow(target, entry);
+    }
+    // Typed keys cannot lift a Super or Shift the user holds, and the application would see them
+    // with Control+V: wait until they are up.
+    m_chordRelease.start([this, target, entry](bool released) {
+        m_pendingPaste = false;
+        if (!released)
+            return giveUp();
+        pasteNow(target, entry);
+    });
+}
+
+void QuickPasteController::pasteNow(const PasteTarget& target, const ClipboardEntry& entry)
+{
+    if (m_platform.tap.isSecureEventInputEnabled() || !m_platform.accessibility.isProcessTrusted() ||
+        !target.isStillCurrent(m_platform.workspace))
+        return giveUp();
+    const std::unique_ptr<KeystrokePoster::Keystroke> keystroke = m_platform.keystrokes.create();
+    if (!keystroke) {
+        m_model.setErrorMessage(AppMessage{L10n::Key::pasteEventFailed, std::nullopt});
+        return;
+    }
+    if (!m_model.copy(entry))
+        return;
+    // Focus moved while the copy was written: the entry stays on the clipboard, nothing is typed.
+    if (!target.isStillCurrent(m_platform.workspace))
+        return;
+    if (!keystroke->post())
+        m_model.setErrorMessage(AppMessage{L10n::Key::pasteEventFailed, std::nullopt});
+}
+
+void QuickPasteController::giveUp()
+{
+    m_model.setActivityMessage(AppMessage{L10n::Key::pasteCancelled, std::nullopt});
+}
+
+void QuickPasteController::selectAndPaste(const QUuid& id)
+{
+    if (!m_session)
+        return;
+    const auto found = std::find_if(m_session->candidates.cbegin(), m_session->candidates.cend(),
+                                    [&id](const ClipboardEntry& entry) { return entry.id == id; });
+    if (found == m_session->candidates.cend())
+        return;
+    const quint64 flags = m_platform.tap.currentModifierFlags();
+    if (!m_monitor->active() ||
+        (flags & GlobalShortcutMonitor::chordModifierMask) != GlobalShortcutMonitor::chordModifiers)
+        return;
+    const ClipboardEntry entry = *found;
+    m_monitor->finishChord();
+    finish(entry, true);
+}
+
+void QuickPasteController::updatePermissionPolling(QuickPasteStatus status)
+{
+    if (status == QuickPasteStatus::needsPermission && m_model.quickPasteEnabled()) {
+        if (!m_polling) {
+            m_polling = true;
+            m_permissionTimer->start(permissionPollInterval, [this] { pollPermission(); });
+        }
+        return;
+    }
+    m_polling = false;
+    m_permissionTimer->cancel();
+}
+
+void QuickPasteController::pollPermission()
+{
+    m_permissionTimer->start(permissionPollInterval, [this] { pollPermission(); });
+    if (m_model.quickPasteEnabled() && m_model.quickPasteStatus() == QuickPasteStatus::needsPermission &&
+        m_platform.accessibility.isProcessTrusted()) {
+        m_monitor->stop();
+        m_monitor->start(false);
+    }
+}

@@ -1,0 +1,95 @@
+#pragma once
+
+#include "models/ClipboardEntry.h"
+#include "models/QuickPasteSession.h"
+#include "models/QuickPasteStatus.h"
+#include "services/ChordReleaseWait.h"
+#include "services/GlobalShortcutMonitor.h"
+#include "services/PasteTarget.h"
+
+#include <QObject>
+#include <atomic>
+#include <memory>
+#include <optional>
+
+class Accessibility;
+class AppModel;
+class DelayTimer;
+class EventTap;
+class KeystrokePoster;
+class Preferences;
+class QuickPastePopup;
+class Workspace;
+
+// Runs quick paste from the chord to the paste: a session over the history when the chord starts,
+// the popup moved along as V and Z are pressed, and 60 ms after the release the chosen entry copied
+// and Control+V typed into the application that was in front. It also owns the on/off preference,
+// the permission flow and the status the settings show.
+class QuickPasteController final : public QObject {
+    Q_OBJECT
+
+public:
+    static constexpr std::chrono::milliseconds pasteDelay{60};
+    static constexpr std::chrono::milliseconds permissionPollInterval{1000};
+
+    struct Platform {
+        Workspace& workspace;
+        EventTap& tap;
+        Accessibility& accessibility;
+        KeystrokePoster& keystrokes;
+    };
+    // Timers tests drive by hand; real ones when absent.
+    struct Timers {
+        std::unique_ptr<DelayTimer> paste;
+        std::unique_ptr<DelayTimer> permissionPoll;
+        std::unique_ptr<DelayTimer> chordRelease;
+    };
+
+    QuickPasteController(AppModel& model, Preferences& preferences, Platform platform,
+                         std::unique_ptr<QuickPastePopup> popup, Timers timers = {},
+                         QObject* parent = nullptr);
+    ~QuickPasteController() override;
+
+    GlobalShortcutMonitor& monitor() { return *m_monitor; }
+    QuickPastePopup& popup() { return *m_popup; }
+    const std::optional<QuickPasteSession>& session() const { return m_session; }
+
+    void setEnabled(bool enabled, bool requestPermission);
+    void requestPermission();
+    void refreshStatus();
+    bool openAccessibilitySettings();
+    // A row of the popup was clicked.
+    void selectAndPaste(const QUuid& id);
+    // Clipwell came to the front or left it; a session never starts while it is in front.
+    void setApplicationActive(bool active);
+    void stop();
+
+private:
+    void begin();
+    void showSelection();
+    void discard();
+    void finish(const ClipboardEntry& entry, bool whileHoldingShortcut);
+    void paste(const PasteTarget& target, const ClipboardEntry& entry, bool whileHoldingShortcut);
+    void pasteNow(const PasteTarget& target, const ClipboardEntry& entry);
+    void giveUp();
+    void updatePermissionPolling(QuickPasteStatus status);
+    void pollPermission();
+    // What `canStart` answers on the input thread, kept up to date on this one.
+    void updateMayStart();
+
+    AppModel& m_model;
+    Preferences& m_preferences;
+    Platform m_platform;
+    std::unique_ptr<GlobalShortcutMonitor> m_monitor;
+    std::unique_ptr<QuickPastePopup> m_popup;
+    std::unique_ptr<DelayTimer> m_pasteTimer;
+    std::unique_ptr<DelayTimer> m_permissionTimer;
+    std::unique_ptr<DelayTimer> m_chordReleaseTimer;
+    ChordReleaseWait m_chordRelease;
+    std::optional<QuickPasteSession> m_session;
+    std::optional<PasteTarget> m_target;
+    bool m_pendingPaste = false;
+    bool m_polling = false;
+    bool m_applicationActive = false;
+    std::atomic<bool> m_mayStart{false};
+};
