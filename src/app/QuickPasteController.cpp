@@ -62,15 +62,18 @@ QuickPasteController::QuickPasteController(AppModel& model, Preferences& prefere
     m_model.cancelQuickPaste = [monitor = m_monitor.get()] { monitor->cancel(); };
 
     const auto cancel = [monitor = m_monitor.get()] { monitor->cancel(); };
-    m_platform.workspace.observe({cancel, cancel, cancel, cancel});
+    const auto activated = [this] {
+        m_monitor->cancel();
+        updateFrontmost();
+    };
+    m_platform.workspace.observe({activated, cancel, cancel, cancel});
     if (auto* application = qobject_cast<QGuiApplication*>(QCoreApplication::instance())) {
-        m_applicationActive = application->applicationState() == Qt::ApplicationActive;
         connect(application, &QGuiApplication::applicationStateChanged, this,
                 [this](Qt::ApplicationState state) { setApplicationActive(state == Qt::ApplicationActive); });
     }
     connect(&m_model, &AppModel::isLoadingChanged, this, &QuickPasteController::updateMayStart);
     connect(&m_model, &AppModel::needsRecoveryChanged, this, &QuickPasteController::updateMayStart);
-    updateMayStart();
+    updateFrontmost();
 }
 
 QuickPasteController::~QuickPasteController()
@@ -81,7 +84,15 @@ QuickPasteController::~QuickPasteController()
 
 void QuickPasteController::updateMayStart()
 {
-    m_mayStart = !m_model.isLoading() && !m_model.needsRecovery() && !m_applicationActive;
+    m_mayStart = !m_model.isLoading() && !m_model.needsRecovery() && !m_inFront;
+}
+
+void QuickPasteController::updateFrontmost()
+{
+    // The window manager's word, not the toolkit's: the toolkit reports leaving the front late.
+    const std::optional<RunningApplication> frontmost = m_platform.workspace.frontmostApplication();
+    m_inFront = frontmost && frontmost->processIdentifier == QCoreApplication::applicationPid();
+    updateMayStart();
 }
 
 void QuickPasteController::setApplicationActive(bool active)
@@ -89,7 +100,6 @@ void QuickPasteController::setApplicationActive(bool active)
     if (active == m_applicationActive)
         return;
     m_applicationActive = active;
-    updateMayStart();
     if (active)
         refreshStatus();
 }

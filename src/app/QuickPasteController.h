@@ -60,7 +60,7 @@ public:
     bool openAccessibilitySettings();
     // A row of the popup was clicked.
     void selectAndPaste(const QUuid& id);
-    // Clipwell came to the front or left it; a session never starts while it is in front.
+    // Clipwell came to the front or left it; coming to the front checks the permission again.
     void setApplicationActive(bool active);
     void stop();
 
@@ -76,6 +76,7 @@ private:
     void pollPermission();
     // What `canStart` answers on the input thread, kept up to date on this one.
     void updateMayStart();
+    void updateFrontmost();
 
     AppModel& m_model;
     Preferences& m_preferences;
@@ -91,5 +92,7 @@ private:
     bool m_pendingPaste = false;
     bool m_polling = false;
     bool m_applicationActive = false;
+    // Clipwell is the application in front: a session never starts then.
+    bool m_inFront = false;
     std::atomic<bool> m_mayStart{false};
 };

@@ -832,9 +832,11 @@ private Q_SLOTS:
         press.flags = TapEvent::commandFlag | TapEvent::shiftFlag;
         QVERIFY(!h.tap.client->handle(press));
         QVERIFY(h.startAndLoad());
-        h.controller->setApplicationActive(true);
+        h.workspace.frontmost->processIdentifier = QCoreApplication::applicationPid();
+        h.workspace.notifications.applicationActivated();
         QVERIFY(!h.tap.client->handle(press));
-        h.controller->setApplicationActive(false);
+        h.workspace.frontmost->processIdentifier = 4242;
+        h.workspace.notifications.applicationActivated();
         QVERIFY(h.tap.client->handle(press));
     }
 };
