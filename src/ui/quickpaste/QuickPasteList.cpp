@@ -65,6 +65,8 @@ QuickPasteList::QuickPasteList(HistoryThumbnailCache* thumbnails, SourceApplicat
     m_spring.setEasingCurve(curve);
     connect(&m_spring, &QVariantAnimation::valueChanged, viewport(), qOverload<>(&QWidget::update));
 
+    m_timeRefresh.setInterval(timeRefreshInterval);
+    connect(&m_timeRefresh, &QTimer::timeout, viewport(), qOverload<>(&QWidget::update));
     m_spinnerTimer.setInterval(HistoryImagePreview::spinnerInterval);
     connect(&m_spinnerTimer, &QTimer::timeout, this, [this] {
         m_spinnerStep = (m_spinnerStep + 1) % HistoryImagePreview::spinnerSpokes;
@@ -210,6 +212,19 @@ void QuickPasteList::resizeEvent(QResizeEvent* event)
     QAbstractScrollArea::resizeEvent(event);
     updateScrollRange();
     scrollToRow(m_highlightedIndex);
+}
+
+void QuickPasteList::showEvent(QShowEvent* event)
+{
+    QAbstractScrollArea::showEvent(event);
+    m_timeRefresh.start();
+}
+
+void QuickPasteList::hideEvent(QHideEvent* event)
+{
+    QAbstractScrollArea::hideEvent(event);
+    m_timeRefresh.stop();
+    m_spinnerTimer.stop();
 }
 
 void QuickPasteList::scrollContentsBy(int, int)

@@ -9,6 +9,7 @@
 #include <QTimer>
 #include <QUuid>
 #include <QVariantAnimation>
+#include <chrono>
 #include <functional>
 #include <optional>
 
@@ -24,6 +25,7 @@ public:
     static constexpr double springResponse = 0.26;
     static constexpr double springDamping = 0.72;
     static constexpr qreal unselectedScale = 0.94;
+    static constexpr std::chrono::milliseconds timeRefreshInterval{60000};
 
     // The caches default to the shared ones; without an icon cache rows show the kind symbol.
     explicit QuickPasteList(HistoryThumbnailCache* thumbnails = nullptr,
@@ -51,6 +53,8 @@ protected:
     void wheelEvent(QWheelEvent* event) override;
     bool viewportEvent(QEvent* event) override;
     void scrollContentsBy(int dx, int dy) override;
+    void showEvent(QShowEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
 
 private:
     struct Thumbnail {
@@ -89,6 +93,8 @@ private:
     QHash<QString, Thumbnail> m_thumbnails;
     // Set while the cache is asked: a thumbnail it holds arrives during the paint.
     bool m_requesting = false;
+    // Relative times move on while the popup stays open.
+    QTimer m_timeRefresh;
     QTimer m_spinnerTimer;
     int m_spinnerStep = 0;
     QHash<QUuid, HistoryRowTexts> m_texts;
