@@ -7,10 +7,13 @@
 #include "ui/common/ReducedMotion.h"
 #include "ui/quickpaste/QuickPasteLayout.h"
 
+#include <QAccessible>
+#include <QAccessibleWidget>
 #include <QApplication>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPainterPath>
+#include <QPointer>
 #include <QScrollBar>
 #include <QSet>
 #include <QWheelEvent>
@@ -35,6 +38,72 @@ qreal spring(qreal progress)
     return 1 - std::exp(-decay * t) * (std::cos(ringing * t) + decay / ringing * std::sin(ringing * t));
 }
 
+// One row as an element of its own for assistive technologies: its title, what choosing it does,
+// whether it is the selection, and the action that chooses it.
+class RowAccessible : public QAccessibleInterface, public QAccessibleActionInterface {
+public:
+    RowAccessible(QuickPasteList* list, int index) : m_list(list), m_index(index) {}
+
+    bool isValid() const override { return m_list && m_index < m_list->count(); }
+    QObject* object() const override { return nullptr; }
+    QWindow* window() const override { return m_list ? m_list->window()->windowHandle() : nullptr; }
+    QAccessibleInterface* parent() const override
+    {
+        return QAccessible::queryAccessibleInterface(m_list.data());
+    }
+    QAccessibleInterface* child(int) const override { return nullptr; }
+    int childCount() const override { return 0; }
+    int indexOfChild(const QAccessibleInterface*) const override { return -1; }
+    QAccessibleInterface* childAt(int, int) const override { return nullptr; }
+    void setText(QAccessible::Text, const QString&) override {}
+    QAccessible::Role role() const override { return QAccessible::ListItem; }
+
+    QString text(QAccessible::Text type) const override
+    {
+        if (!isValid())
+            return {};
+        if (type == QAccessible::Name)
+            return m_list->candidate(m_index).displayTitle();
+        if (type == QAccessible::Description)
+            return L10n::text(L10n::Key::pasteOriginalHint);
+        return {};
+    }
+
+    QRect rect() const override
+    {
+        if (!isValid())
+            return {};
+        const QRect row = m_list->visualRect(m_index);
+        return QRect(m_list->viewport()->mapToGlobal(row.topLeft()), row.size());
+    }
+
+    QAccessible::State state() const override
+    {
+        QAccessible::State state;
+        state.selectable = true;
+        state.selected = isValid() && m_index == m_list->highlightedIndex();
+        state.invisible = !isValid() || !m_list->viewport()->rect().intersects(m_list->visualRect(m_index));
+        return state;
+    }
+
+    void* interface_cast(QAccessible::InterfaceType type) override
+    {
+        return type == QAccessible::ActionInterface ? static_cast<QAccessibleActionInterface*>(this)
+                                                    : nullptr;
+    }
+    QStringList actionNames() const override { return {pressAction()}; }
+    QStringList keyBindingsForAction(const QString&) const override { return {}; }
+    void doAction(const QString& name) override
+    {
+        if (name == pressAction() && isValid())
+            m_list->select(m_index);
+    }
+
+private:
+    QPointer<QuickPasteList> m_list;
+    int m_index;
+};
+
 QRectF scaled(const QRectF& rect, qreal scale)
 {
     const QSizeF size = rect.size() * scale;
@@ -42,6 +111,49 @@ QRectF scaled(const QRectF& rect, qreal scale)
 }
 
 } // namespace
+
+// The list as assistive technologies see it: its rows, not its viewport and scroll bars.
+class QuickPasteListAccessible : public QAccessibleWidget {
+public:
+    explicit QuickPasteListAccessible(QuickPasteList* list) : QAccessibleWidget(list, QAccessible::List) {}
+
+    static QAccessibleInterface* make(const QString& className, QObject* object)
+    {
+        if (className == QLatin1StringView("QuickPasteList") && object && object->isWidgetType())
+            return new QuickPasteListAccessible(static_cast<QuickPasteList*>(object));
+        return nullptr;
+    }
+
+    int childCount() const override { return list()->count(); }
+
+    QAccessibleInterface* child(int index) const override
+    {
+        if (index < 0 || index >= list()->count())
+            return nullptr;
+        auto found = list()->m_rowAccessibles.constFind(index);
+        if (found == list()->m_rowAccessibles.cend())
+            found = list()->m_rowAccessibles.insert(
+                index, QAccessible::registerAccessibleInterface(new RowAccessible(list(), index)));
+        return QAccessible::accessibleInterface(*found);
+    }
+
+    int indexOfChild(const QAccessibleInterface* child) const override
+    {
+        for (auto row = list()->m_rowAccessibles.cbegin(); row != list()->m_rowAccessibles.cend(); ++row) {
+            if (QAccessible::accessibleInterface(row.value()) == child)
+                return row.key();
+        }
+        return -1;
+    }
+
+    QAccessibleInterface* childAt(int x, int y) const override
+    {
+        return child(list()->indexAt(list()->viewport()->mapFromGlobal(QPoint(x, y))));
+    }
+
+private:
+    QuickPasteList* list() const { return static_cast<QuickPasteList*>(widget()); }
+};
 
 QuickPasteList::QuickPasteList(HistoryThumbnailCache* thumbnails, SourceApplicationIconCache* icons,
                                QWidget* parent)
@@ -56,6 +168,11 @@ QuickPasteList::QuickPasteList(HistoryThumbnailCache* thumbnails, SourceApplicat
     verticalScrollBar()->setSingleStep(20);
     viewport()->setAutoFillBackground(false);
     viewport()->setMouseTracking(true);
+    static const bool accessibleRows = [] {
+        QAccessible::installFactory(&QuickPasteListAccessible::make);
+        return true;
+    }();
+    Q_UNUSED(accessibleRows);
 
     m_spring.setStartValue(0.0);
     m_spring.setEndValue(1.0);
@@ -78,7 +195,17 @@ QuickPasteList::QuickPasteList(HistoryThumbnailCache* thumbnails, SourceApplicat
     retranslate();
 }
 
-QuickPasteList::~QuickPasteList() = default;
+QuickPasteList::~QuickPasteList()
+{
+    forgetRowAccessibles();
+}
+
+void QuickPasteList::forgetRowAccessibles()
+{
+    for (const unsigned id : std::as_const(m_rowAccessibles))
+        QAccessible::deleteAccessibleInterface(id);
+    m_rowAccessibles.clear();
+}
 
 void QuickPasteList::retranslate()
 {
@@ -113,6 +240,7 @@ void QuickPasteList::setSession(const std::optional<QuickPasteSession>& session)
             m_texts.removeIf([&](const auto& slot) { return !ids.contains(slot.key()); });
         }
         m_pressedIndex = -1;
+        forgetRowAccessibles();
         updateScrollRange();
         verticalScrollBar()->setValue(0);
         moveHighlight(index, false);
@@ -188,8 +316,9 @@ void QuickPasteList::updateScrollRange()
     const int content = m_rowFrames.isEmpty()
                             ? 0
                             : m_rowFrames.last().bottom() + 1 + 2 * QuickPasteLayout::listVerticalPadding;
-    verticalScrollBar()->setPageStep(viewport()->height());
-    verticalScrollBar()->setRange(0, std::max(0, content - viewport()->height()));
+    // The list's own height: a hidden list learns its viewport's size only when shown.
+    verticalScrollBar()->setPageStep(height());
+    verticalScrollBar()->setRange(0, std::max(0, content - height()));
 }
 
 // The least scrolling that shows the whole row with the list's padding around it.
@@ -203,8 +332,8 @@ void QuickPasteList::scrollToRow(int index)
     QScrollBar* bar = verticalScrollBar();
     if (top < bar->value())
         bar->setValue(top);
-    else if (bottom > bar->value() + viewport()->height())
-        bar->setValue(bottom - viewport()->height());
+    else if (bottom > bar->value() + height())
+        bar->setValue(bottom - height());
 }
 
 void QuickPasteList::resizeEvent(QResizeEvent* event)
@@ -411,10 +540,14 @@ void QuickPasteList::mouseReleaseEvent(QMouseEvent* event)
 {
     const int pressed = std::exchange(m_pressedIndex, -1);
     event->accept();
-    if (event->button() != Qt::LeftButton || pressed < 0 || indexAt(event->position().toPoint()) != pressed)
-        return;
-    if (onSelect)
-        onSelect(m_candidates[pressed].id);
+    if (event->button() == Qt::LeftButton && pressed >= 0 && indexAt(event->position().toPoint()) == pressed)
+        select(pressed);
+}
+
+void QuickPasteList::select(int index)
+{
+    if (onSelect && index >= 0 && index < m_candidates.size())
+        onSelect(m_candidates[index].id);
 }
 
 // Whatever modifier is held, the wheel scrolls the rows: X delivers Shift or Alt scrolls as they are.

@@ -36,6 +36,10 @@ public:
     void setSession(const std::optional<QuickPasteSession>& session);
 
     int highlightedIndex() const { return m_highlightedIndex; }
+    int count() const { return int(m_candidates.size()); }
+    const ClipboardEntry& candidate(int index) const { return m_candidates.at(index); }
+    // Reports the candidate's entry through onSelect, as a click on its row does.
+    void select(int index);
     // A candidate's row within the viewport, at full scale.
     QRect visualRect(int index) const;
     // The candidate whose rounded row holds a viewport position, or -1.
@@ -75,6 +79,7 @@ private:
     std::optional<QIcon> sourceIcon(const ClipboardEntry& entry);
     const HistoryRowTexts& texts(const ClipboardEntry& entry);
     void lookUpIcons();
+    void forgetRowAccessibles();
     SourceApplicationIconCache* iconCache() const;
 
     HistoryRowPainter m_painter{HistoryRowLayout::quickPaste};
@@ -100,4 +105,8 @@ private:
     QHash<QUuid, HistoryRowTexts> m_texts;
     QHash<SourceApplicationIdentity, std::optional<QIcon>> m_icons;
     QList<SourceApplicationIdentity> m_pendingIcons;
+
+    friend class QuickPasteListAccessible;
+    // The rows as assistive technologies have asked for them, by index; they go with the candidates.
+    mutable QHash<int, unsigned> m_rowAccessibles;
 };

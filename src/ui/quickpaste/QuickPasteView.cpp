@@ -46,6 +46,8 @@ void QuickPasteView::refresh()
                                                   session->candidates[session->selectedIndex].displayTitle())
                                    : L10n::text(L10n::Key::quickPaste));
     m_list->setVisible(session && !session->candidates.isEmpty());
+    // Placed while hidden, the view has its new size but not yet the resize event.
+    layoutList();
     m_list->setSession(session);
     update();
 }
@@ -67,10 +69,15 @@ void QuickPasteView::updateMask()
 void QuickPasteView::resizeEvent(QResizeEvent* event)
 {
     QWidget::resizeEvent(event);
+    layoutList();
+    updateMask();
+}
+
+void QuickPasteView::layoutList()
+{
     m_list->setGeometry(
         0, QuickPasteLayout::headerHeight, width(),
         std::max(0, height() - QuickPasteLayout::headerHeight - QuickPasteLayout::footerHeight));
-    updateMask();
 }
 
 void QuickPasteView::paintEvent(QPaintEvent*)

@@ -38,6 +38,7 @@ protected:
 private:
     void refresh();
     void updateMask();
+    void layoutList();
 
     PopupModel& m_model;
     QuickPasteList* m_list;
