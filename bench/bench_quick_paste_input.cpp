@@ -1,9 +1,9 @@
 // The quick paste chord: what judging one event costs, and how long a V pressed with Super+Shift
 // held takes to start a session on the GUI thread, through the real grab on the display in DISPLAY.
 #include "BenchFigures.h"
+#include "BenchTypist.h"
 #include "platform/x11/X11Accessibility.h"
 #include "platform/x11/X11Input.h"
-#include "platform/x11/X11Keyboard.h"
 #include "services/GlobalShortcutMonitor.h"
 #include "support/FakeEventTap.h"
 
@@ -12,7 +12,6 @@
 #include <QGuiApplication>
 #include <QTextStream>
 #include <xcb/xcb.h>
-#include <xcb/xtest.h>
 
 namespace {
 
@@ -36,12 +35,6 @@ QList<TapEvent> sessionEvents()
         events << key(TapEvent::keyUp, code, 0);
     events << key(TapEvent::leftMouseDown, 0, 0) << key(TapEvent::scrollWheel, 0, 0);
     return events;
-}
-
-void fake(xcb_connection_t* connection, uint8_t type, xcb_keycode_t key)
-{
-    xcb_test_fake_input(connection, type, key, XCB_CURRENT_TIME, XCB_WINDOW_NONE, 0, 0, 0);
-    xcb_flush(connection);
 }
 
 } // namespace
@@ -90,40 +83,29 @@ int main(int argc, char** argv)
     monitor.onStart = [&] { started = true; };
     monitor.onRelease = [&] { released = true; };
     monitor.start(false);
-    xcb_connection_t* typist = xcb_connect(nullptr, nullptr);
-    const std::optional<X11Keyboard> keyboard = X11Keyboard::read(typist);
-    xcb_keycode_t super = 0;
-    xcb_keycode_t shift = 0;
-    for (int key = 8; keyboard && key < 256; ++key) {
-        if (!super && (keyboard->modifierBits[key] & keyboard->superMask))
-            super = xcb_keycode_t(key);
-        if (!shift && (keyboard->modifierBits[key] & XCB_MOD_MASK_SHIFT))
-            shift = xcb_keycode_t(key);
-    }
-    if (!input->isInstalled() || !super || !shift) {
+    Typist typist;
+    if (!input->isInstalled() || !typist.canType()) {
         out << "V press to onStart: skipped (the chord cannot be grabbed here)\n";
         return 0;
     }
     QList<double> latencies;
     for (int run = 0; run < 30; ++run) {
         started = released = false;
-        fake(typist, XCB_KEY_PRESS, super);
-        fake(typist, XCB_KEY_PRESS, shift);
-        std::free(xcb_get_input_focus_reply(typist, xcb_get_input_focus(typist), nullptr));
+        typist.key(true, typist.super);
+        typist.key(true, typist.shift);
         QElapsedTimer timer;
         timer.start();
-        fake(typist, XCB_KEY_PRESS, keyboard->forwardKey);
+        typist.key(true, typist.keyboard.forwardKey);
         for (QDeadlineTimer deadline(2000); !started && !deadline.hasExpired();)
             QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 5);
         if (started)
             latencies << double(timer.nsecsElapsed()) / 1e6;
-        fake(typist, XCB_KEY_RELEASE, keyboard->forwardKey);
-        fake(typist, XCB_KEY_RELEASE, shift);
-        fake(typist, XCB_KEY_RELEASE, super);
+        typist.key(false, typist.keyboard.forwardKey);
+        typist.key(false, typist.shift);
+        typist.key(false, typist.super);
         for (QDeadlineTimer deadline(2000); started && !released && !deadline.hasExpired();)
             QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 5);
     }
-    xcb_disconnect(typist);
     if (latencies.isEmpty()) {
         out << "V press to onStart: no session started\n";
         return 1;

@@ -3,11 +3,13 @@
 #include "shell/AppCoordinator.h"
 #include "app/AppModel.h"
 #include "app/Preferences.h"
+#include "app/QuickPasteController.h"
 #include "shell/SingleInstance.h"
 #include "shell/TerminationSignals.h"
 #include "l10n/Localization.h"
 #include "platform/PlatformServices.h"
 #include "ui/common/SourceApplicationIconCache.h"
+#include "ui/quickpaste/QuickPastePanelController.h"
 
 #include <QApplication>
 #include <QEvent>
@@ -120,7 +122,16 @@ int run(int argc, char** argv)
 
     AppLocalization::shared().useStore(Preferences::standard().languageStore());
     AppModel model(*platform.services->pasteboard, *platform.services->workspace, Preferences::standard());
-    AppCoordinator coordinator(model, Preferences::standard(), AppLocalization::shared());
+    AppCoordinator::Desktop desktop;
+    PlatformServices& services = *platform.services;
+    desktop.makeQuickPaste = [&model, &services] {
+        return std::make_unique<QuickPasteController>(
+            model, Preferences::standard(),
+            QuickPasteController::Platform{*services.workspace, *services.eventTap, *services.accessibility,
+                                           *services.keystrokePoster},
+            std::make_unique<QuickPastePanelController>());
+    };
+    AppCoordinator coordinator(model, Preferences::standard(), AppLocalization::shared(), std::move(desktop));
 
     QObject::connect(&terminationSignals, &TerminationSignals::received, &coordinator,
                      &AppCoordinator::terminationSignalReceived);

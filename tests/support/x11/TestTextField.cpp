@@ -1,0 +1,52 @@
+// A text field in front of quick paste, on Qt widgets like many real applications. Prints "ready"
+// once its window is active, then "text <json>" whenever the text changes and "key <name> <modifiers>"
+// for every key press that reaches it.
+#include <QApplication>
+#include <QJsonDocument>
+#include <QJsonValue>
+#include <QKeyEvent>
+#include <QKeySequence>
+#include <QPlainTextEdit>
+#include <QTextStream>
+
+namespace {
+
+QTextStream out(stdout);
+
+class KeyLog final : public QObject {
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (event->type() == QEvent::KeyPress) {
+            const auto* key = static_cast<QKeyEvent*>(event);
+            out << "key " << QKeySequence(key->key()).toString() << ' ' << int(key->modifiers()) << Qt::endl;
+        }
+        return QObject::eventFilter(watched, event);
+    }
+};
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    QApplication application(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("testfield"));
+    QPlainTextEdit field;
+    field.setWindowTitle(QStringLiteral("Test Field"));
+    field.resize(500, 200);
+    KeyLog keys;
+    field.installEventFilter(&keys);
+    QObject::connect(&field, &QPlainTextEdit::textChanged, [&field] {
+        const QByteArray text =
+            QJsonDocument::fromVariant(QVariantList{field.toPlainText()}).toJson(QJsonDocument::Compact);
+        out << "text " << text.mid(1, text.size() - 2) << Qt::endl;
+    });
+    bool announced = false;
+    QObject::connect(&application, &QGuiApplication::applicationStateChanged,
+                     [&](Qt::ApplicationState state) {
+                         if (state == Qt::ApplicationActive && !std::exchange(announced, true))
+                             out << "ready" << Qt::endl;
+                     });
+    field.show();
+    return QApplication::exec();
+}
