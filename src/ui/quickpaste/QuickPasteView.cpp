@@ -86,12 +86,14 @@ void QuickPasteView::paintEvent(QPaintEvent*)
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing);
     const QPalette& palette = this->palette();
-    // The edge keeps the popup apart from a window of the same colour behind it.
+    // The edge keeps the popup apart from a window of the same colour behind it, with or without a
+    // compositor's shadow; inside a mask it stays a pixel in, where the mask cannot cut it.
     QColor edge = palette.color(QPalette::WindowText);
-    edge.setAlphaF(0.16f);
-    painter.setPen(m_shapedByMask ? QPen(Qt::NoPen) : QPen(edge, 1));
+    edge.setAlphaF(m_shapedByMask ? 0.28f : 0.16f);
+    painter.setPen(QPen(edge, 1));
     painter.setBrush(HistoryAppearance::resolve(Colour::sidebar, palette));
-    painter.drawPath(background(QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5)));
+    const qreal inset = m_shapedByMask ? 1.0 : 0.5;
+    painter.drawPath(background(QRectF(rect()).adjusted(inset, inset, -inset, -inset)));
 
     const std::optional<QuickPasteSession>& session = m_model.session();
     const int padding = QuickPasteLayout::textPadding;
