@@ -24,10 +24,20 @@ bool sameRow(const ClipboardEntry& a, const ClipboardEntry& b)
 HistoryListModel::HistoryListModel(AppModel& model, QObject* parent, HistoryThumbnailCache* thumbnails,
                                    SourceApplicationIconCache* icons)
     : QAbstractListModel(parent), m_model(model),
-      m_thumbnailCache(thumbnails ? *thumbnails : HistoryThumbnailCache::shared()), m_iconCache(icons),
+      m_thumbnailCache(thumbnails ? *thumbnails : HistoryThumbnailCache::shared()), m_icons(icons),
       m_entries(model.filteredEntries())
 {
     connect(&m_model, &AppModel::filteredEntriesChanged, this, &HistoryListModel::refresh);
+    connect(&m_icons, &DeferredSourceIcons::found, this,
+            [this](const QList<SourceApplicationIdentity>& found) {
+                for (const SourceApplicationIdentity& identity : found) {
+                    announce(
+                        [&identity](const ClipboardEntry& entry) {
+                            return SourceApplicationIdentity::of(entry) == identity;
+                        },
+                        {Qt::DecorationRole});
+                }
+            });
     // Titles, descriptions and the search's notion of a match all follow the language.
     connect(&AppLocalization::shared(), &AppLocalization::languageIdentifierChanged, this, [this] {
         m_texts.clear();
@@ -66,9 +76,8 @@ QVariant HistoryListModel::data(const QModelIndex& index, int role) const
         }
         return {};
     case Qt::DecorationRole: {
-        const auto found = m_icons.constFind(SourceApplicationIdentity::of(entry));
-        if (found != m_icons.cend() && *found)
-            return **found;
+        if (const std::optional<QIcon> icon = m_icons.known(SourceApplicationIdentity::of(entry)))
+            return *icon;
         return {};
     }
     default:
@@ -312,46 +321,9 @@ void HistoryListModel::updateLoadingImages()
         Q_EMIT loadingImagesChanged();
 }
 
-SourceApplicationIconCache* HistoryListModel::iconCache() const
-{
-    return m_iconCache ? m_iconCache : SourceApplicationIconCache::shared();
-}
-
 std::optional<QIcon> HistoryListModel::sourceIcon(int row)
 {
-    if (!iconCache())
-        return std::nullopt;
-    const SourceApplicationIdentity identity = SourceApplicationIdentity::of(m_entries.at(row));
-    if (const auto found = m_icons.constFind(identity); found != m_icons.cend())
-        return *found;
-    if (!m_pendingIcons.contains(identity)) {
-        // Looked up after the paint, so a screenful of new applications does not hold it up.
-        if (m_pendingIcons.isEmpty())
-            QMetaObject::invokeMethod(this, &HistoryListModel::lookUpIcons, Qt::QueuedConnection);
-        m_pendingIcons.append(identity);
-    }
-    return std::nullopt;
-}
-
-void HistoryListModel::lookUpIcons()
-{
-    SourceApplicationIconCache* cache = iconCache();
-    const QList<SourceApplicationIdentity> pending = std::exchange(m_pendingIcons, {});
-    if (!cache)
-        return;
-    for (const SourceApplicationIdentity& identity : pending) {
-        std::optional<QIcon> icon = cache->icon(identity);
-        if (icon && icon->isNull())
-            icon.reset();
-        m_icons.insert(identity, icon);
-        if (icon) {
-            announce(
-                [&identity](const ClipboardEntry& entry) {
-                    return SourceApplicationIdentity::of(entry) == identity;
-                },
-                {Qt::DecorationRole});
-        }
-    }
+    return m_icons.icon(SourceApplicationIdentity::of(m_entries.at(row)));
 }
 
 void HistoryListModel::announce(const std::function<bool(const ClipboardEntry&)>& affected,

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "models/ClipboardEntry.h"
+#include "ui/common/DeferredSourceIcons.h"
 #include "ui/common/HistoryRowPainter.h"
 #include "ui/common/SourceApplicationIconCache.h"
 
@@ -86,14 +87,12 @@ private:
     void dropOldThumbnails();
     void forgetGoneEntries();
     void updateLoadingImages();
-    void lookUpIcons();
     void announce(const std::function<bool(const ClipboardEntry&)>& affected, const QList<int>& roles = {});
     QString accessibleText(int row) const;
-    SourceApplicationIconCache* iconCache() const;
 
     AppModel& m_model;
     HistoryThumbnailCache& m_thumbnailCache;
-    SourceApplicationIconCache* m_iconCache;
+    DeferredSourceIcons m_icons;
     QList<ClipboardEntry> m_entries;
     bool m_refreshing = false;
     // By fingerprint, filled as rows are painted.
@@ -108,6 +107,4 @@ private:
         HistoryRowTexts texts;
     };
     mutable QHash<QUuid, Texts> m_texts;
-    QHash<SourceApplicationIdentity, std::optional<QIcon>> m_icons;
-    QList<SourceApplicationIdentity> m_pendingIcons;
 };

@@ -158,10 +158,11 @@ private:
 QuickPasteList::QuickPasteList(HistoryThumbnailCache* thumbnails, SourceApplicationIconCache* icons,
                                QWidget* parent)
     : QAbstractScrollArea(parent),
-      m_thumbnailCache(thumbnails ? *thumbnails : HistoryThumbnailCache::shared()), m_iconCache(icons)
+      m_thumbnailCache(thumbnails ? *thumbnails : HistoryThumbnailCache::shared()), m_icons(icons)
 {
     setFrameShape(QFrame::NoFrame);
     setFocusPolicy(Qt::NoFocus);
+    connect(&m_icons, &DeferredSourceIcons::found, viewport(), qOverload<>(&QWidget::update));
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     // The selection keeps itself in view; a bar would only narrow the rows.
     setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
@@ -473,40 +474,9 @@ HistoryRowImage QuickPasteList::image(const ClipboardEntry& entry)
     return HistoryRowImage{slot.state, slot.image, slot.aspectRatio};
 }
 
-SourceApplicationIconCache* QuickPasteList::iconCache() const
-{
-    return m_iconCache ? m_iconCache : SourceApplicationIconCache::shared();
-}
-
 std::optional<QIcon> QuickPasteList::sourceIcon(const ClipboardEntry& entry)
 {
-    if (!iconCache())
-        return std::nullopt;
-    const SourceApplicationIdentity identity = SourceApplicationIdentity::of(entry);
-    if (const auto found = m_icons.constFind(identity); found != m_icons.cend())
-        return *found;
-    if (!m_pendingIcons.contains(identity)) {
-        // Looked up after the paint, so the popup appears before the icon theme is read.
-        if (m_pendingIcons.isEmpty())
-            QMetaObject::invokeMethod(this, &QuickPasteList::lookUpIcons, Qt::QueuedConnection);
-        m_pendingIcons.append(identity);
-    }
-    return std::nullopt;
-}
-
-void QuickPasteList::lookUpIcons()
-{
-    SourceApplicationIconCache* cache = iconCache();
-    const QList<SourceApplicationIdentity> pending = std::exchange(m_pendingIcons, {});
-    if (!cache)
-        return;
-    for (const SourceApplicationIdentity& identity : pending) {
-        std::optional<QIcon> icon = cache->icon(identity);
-        if (icon && icon->isNull())
-            icon.reset();
-        m_icons.insert(identity, icon);
-    }
-    viewport()->update();
+    return m_icons.icon(SourceApplicationIdentity::of(entry));
 }
 
 void QuickPasteList::setHovered(std::optional<QUuid> id)

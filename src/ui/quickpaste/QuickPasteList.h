@@ -1,6 +1,7 @@
 #pragma once
 
 #include "models/QuickPasteSession.h"
+#include "ui/common/DeferredSourceIcons.h"
 #include "ui/common/HistoryRowPainter.h"
 #include "ui/common/SourceApplicationIconCache.h"
 
@@ -78,13 +79,11 @@ private:
     HistoryRowImage image(const ClipboardEntry& entry);
     std::optional<QIcon> sourceIcon(const ClipboardEntry& entry);
     const HistoryRowTexts& texts(const ClipboardEntry& entry);
-    void lookUpIcons();
     void forgetRowAccessibles();
-    SourceApplicationIconCache* iconCache() const;
 
     HistoryRowPainter m_painter{HistoryRowLayout::quickPaste};
     HistoryThumbnailCache& m_thumbnailCache;
-    SourceApplicationIconCache* m_iconCache;
+    DeferredSourceIcons m_icons;
     QList<ClipboardEntry> m_candidates;
     QList<QRect> m_rowFrames;
     int m_highlightedIndex = 0;
@@ -103,8 +102,6 @@ private:
     QTimer m_spinnerTimer;
     int m_spinnerStep = 0;
     QHash<QUuid, HistoryRowTexts> m_texts;
-    QHash<SourceApplicationIdentity, std::optional<QIcon>> m_icons;
-    QList<SourceApplicationIdentity> m_pendingIcons;
 
     friend class QuickPasteListAccessible;
     // The rows as assistive technologies have asked for them, by index; they go with the candidates.
