@@ -1,8 +1,9 @@
 #include "ui/history/HistoryFilterMenu.h"
 
 #include "l10n/Localization.h"
+#include "ui/common/ClipboardKindIcon.h"
 #include "ui/common/HistoryAppearance.h"
-#include "ui/history/HistoryFilterOptionList.h"
+#include "ui/common/OptionList.h"
 #include "ui/common/Symbols.h"
 
 #include <QKeyEvent>
@@ -36,11 +37,20 @@ HistoryFilterMenu::HistoryFilterMenu(QWidget* parent) : QAbstractButton(parent),
     labelFont.setPointSizeF(12);
     setFont(labelFont);
 
-    m_list = new HistoryFilterOptionList(m_options, this);
-    connect(m_list, &HistoryFilterOptionList::highlightRequested, this,
-            &HistoryFilterMenu::setHighlightedIndex);
-    connect(m_list, &HistoryFilterOptionList::optionChosen, this, &HistoryFilterMenu::selectOption);
-    connect(m_list, &HistoryFilterOptionList::dismissed, this, [this] { setPresented(false); });
+    m_list = new OptionList(
+        int(m_options.size()),
+        [this](int index) {
+            return m_options[index] ? ClipboardKinds::title(*m_options[index])
+                                    : L10n::text(L10n::Key::allTypes);
+        },
+        [this](int index, int size, qreal ratio, const QColor& colour) {
+            return ClipboardKindIcon::pixmap(m_options[index], size, ratio, colour);
+        },
+        this);
+    m_list->setSelectedIndex(0);
+    connect(m_list, &OptionList::highlightRequested, this, &HistoryFilterMenu::setHighlightedIndex);
+    connect(m_list, &OptionList::optionChosen, this, &HistoryFilterMenu::selectOption);
+    connect(m_list, &OptionList::dismissed, this, [this] { setPresented(false); });
     connect(this, &QAbstractButton::clicked, this, &HistoryFilterMenu::present);
     connect(&AppLocalization::shared(), &AppLocalization::languageIdentifierChanged, this,
             &HistoryFilterMenu::retranslate);
@@ -52,7 +62,7 @@ void HistoryFilterMenu::setSelection(std::optional<ClipboardKind> selection)
     if (m_selection == selection)
         return;
     m_selection = selection;
-    m_list->setSelection(selection);
+    m_list->setSelectedIndex(int(m_options.indexOf(selection)));
     retranslate();
     Q_EMIT selectionChanged();
 }

@@ -6,7 +6,7 @@
 #include <QList>
 #include <optional>
 
-class HistoryFilterOptionList;
+class OptionList;
 
 // The sidebar's kind filter: a capsule naming the selected kind that opens a list of all kinds below
 // it. No selection means all kinds.
@@ -33,7 +33,7 @@ public:
     void present();
     void dismiss();
 
-    HistoryFilterOptionList* optionList() const { return m_list; }
+    OptionList* optionList() const { return m_list; }
 
     QSize sizeHint() const override;
 
@@ -54,5 +54,5 @@ private:
     std::optional<ClipboardKind> m_selection;
     int m_highlightedIndex = 0;
     bool m_presented = false;
-    HistoryFilterOptionList* m_list = nullptr;
+    OptionList* m_list = nullptr;
 };

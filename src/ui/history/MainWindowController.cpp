@@ -3,6 +3,7 @@
 #include "app/Preferences.h"
 #include "ui/common/HistoryAppearance.h"
 #include "ui/common/Symbols.h"
+#include "ui/common/WindowChrome.h"
 #include "ui/history/HistorySidebar.h"
 #include "ui/history/HistorySplitController.h"
 #include "ui/history/WindowContentController.h"
@@ -26,9 +27,8 @@ constexpr QSize minimumSize(760, 520);
 // Where the window manager draws no title bar, the strip shows the title itself.
 WindowContentController::TitleStripContent stripContentForPlatform()
 {
-    return QGuiApplication::platformName() == QLatin1String("cocoa")
-               ? WindowContentController::TitleStripContent::titleLabel
-               : WindowContentController::TitleStripContent::menuBar;
+    return WindowChrome::windowManagerDrawsTitle() ? WindowContentController::TitleStripContent::menuBar
+                                                   : WindowContentController::TitleStripContent::titleLabel;
 }
 
 } // namespace

@@ -1,7 +1,7 @@
 #include "ui/history/WindowContentController.h"
 
 #include "ui/common/HistoryAppearance.h"
-#include "ui/history/WindowTitleLabel.h"
+#include "ui/common/WindowTitleLabel.h"
 
 #include <QEvent>
 #include <QGridLayout>

@@ -1,26 +1,31 @@
 #pragma once
 
-#include "models/ClipboardKind.h"
-
 #include <QList>
+#include <QPixmap>
 #include <QWidget>
-#include <optional>
+#include <functional>
 
 class QAbstractButton;
 
-// The kind filter's popup: one row per option with its icon, name and a checkmark on the selected
-// one, and a highlight that the pointer and the arrow keys move. It only shows state and reports
-// what the user asks for; HistoryFilterMenu owns the state.
-class HistoryFilterOptionList : public QWidget {
+// A pop-up list of options opened from a control: one row per option with an optional icon, its name
+// and a checkmark on the selected one, and a highlight that the pointer and the arrow keys move. It
+// only shows state and reports what the user asks for; the control that opens it owns the state.
+// Names are asked for again whenever the interface language changes.
+class OptionList : public QWidget {
     Q_OBJECT
 
 public:
+    using Name = std::function<QString(int index)>;
+    // The icon of an option at a size, device pixel ratio and colour; absent for a list without icons.
+    using Icon = std::function<QPixmap(int index, int size, qreal ratio, const QColor& colour)>;
+
     // anchor: the control it opens from; also its owner.
-    HistoryFilterOptionList(const QList<std::optional<ClipboardKind>>& options, QWidget* anchor);
+    OptionList(int count, Name name, Icon icon, QWidget* anchor);
 
     int count() const { return int(m_rows.size()); }
-    std::optional<ClipboardKind> selection() const { return m_selection; }
-    void setSelection(std::optional<ClipboardKind> selection);
+    // -1 for none.
+    int selectedIndex() const { return m_selectedIndex; }
+    void setSelectedIndex(int index);
     int highlightedIndex() const { return m_highlightedIndex; }
     void setHighlightedIndex(int index);
     QAbstractButton* optionButton(int index) const;
@@ -45,8 +50,8 @@ private:
     void updateRows();
 
     QWidget* m_anchor;
-    QList<std::optional<ClipboardKind>> m_options;
+    Name m_name;
     QList<QAbstractButton*> m_rows;
-    std::optional<ClipboardKind> m_selection;
+    int m_selectedIndex = -1;
     int m_highlightedIndex = 0;
 };

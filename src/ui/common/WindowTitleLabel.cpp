@@ -1,4 +1,4 @@
-#include "ui/history/WindowTitleLabel.h"
+#include "ui/common/WindowTitleLabel.h"
 
 #include <QMouseEvent>
 #include <QWindow>

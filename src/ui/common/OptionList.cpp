@@ -1,8 +1,7 @@
-#include "ui/history/HistoryFilterOptionList.h"
+#include "ui/common/OptionList.h"
 
 #include "l10n/Localization.h"
 #include "ui/common/AppTheme.h"
-#include "ui/common/ClipboardKindIcon.h"
 #include "ui/common/HistoryAppearance.h"
 #include "ui/common/Symbols.h"
 
@@ -23,7 +22,7 @@ constexpr int rowSpacing = 2;
 constexpr int rowHeight = 28;
 constexpr int rowPadding = 9;
 constexpr int itemSpacing = 9;
-constexpr int kindIconSize = 13;
+constexpr int optionIconSize = 13;
 constexpr int iconSlot = 17;
 constexpr int checkSize = 11;
 constexpr int checkSlot = 14;
@@ -32,15 +31,11 @@ constexpr qreal rowRadius = 6;
 constexpr qreal frameRadius = 8;
 constexpr int anchorGap = 4;
 
-QString optionName(std::optional<ClipboardKind> kind)
-{
-    return kind ? ClipboardKinds::title(*kind) : L10n::text(L10n::Key::allTypes);
-}
-
 // One option. It never takes focus: the list keeps it and moves the highlight instead.
 class OptionRow : public QAbstractButton {
 public:
-    OptionRow(std::optional<ClipboardKind> kind, QWidget* parent) : QAbstractButton(parent), m_kind(kind)
+    OptionRow(int index, OptionList::Icon icon, QWidget* parent)
+        : QAbstractButton(parent), m_index(index), m_icon(std::move(icon))
     {
         setFocusPolicy(Qt::NoFocus);
         setAttribute(Qt::WA_Hover);
@@ -78,9 +73,11 @@ protected:
         const QColor primary = palette().color(QPalette::Active, QPalette::WindowText);
         const qreal ratio = devicePixelRatioF();
         int x = rowPadding;
-        painter.drawPixmap(x + (iconSlot - kindIconSize) / 2, (height() - kindIconSize) / 2,
-                           ClipboardKindIcon::pixmap(m_kind, kindIconSize, ratio, primary));
-        x += iconSlot + itemSpacing;
+        if (m_icon) {
+            painter.drawPixmap(x + (iconSlot - optionIconSize) / 2, (height() - optionIconSize) / 2,
+                               m_icon(m_index, optionIconSize, ratio, primary));
+            x += iconSlot + itemSpacing;
+        }
 
         const int checkLeft = width() - rowPadding - checkSlot;
         if (m_selected)
@@ -95,16 +92,16 @@ protected:
     }
 
 private:
-    std::optional<ClipboardKind> m_kind;
+    int m_index;
+    OptionList::Icon m_icon;
     bool m_selected = false;
     bool m_highlighted = false;
 };
 
 } // namespace
 
-HistoryFilterOptionList::HistoryFilterOptionList(const QList<std::optional<ClipboardKind>>& options,
-                                                 QWidget* anchor)
-    : QWidget(anchor, Qt::Popup | Qt::FramelessWindowHint), m_anchor(anchor), m_options(options)
+OptionList::OptionList(int count, Name name, Icon icon, QWidget* anchor)
+    : QWidget(anchor, Qt::Popup | Qt::FramelessWindowHint), m_anchor(anchor), m_name(std::move(name))
 {
     setFocusPolicy(Qt::StrongFocus);
     setFixedWidth(listWidth);
@@ -114,8 +111,8 @@ HistoryFilterOptionList::HistoryFilterOptionList(const QList<std::optional<Clipb
     layout->setSpacing(rowSpacing);
     QFont rowFont = font();
     rowFont.setPointSizeF(13);
-    for (int index = 0; index < m_options.size(); ++index) {
-        auto* row = new OptionRow(m_options[index], this);
+    for (int index = 0; index < count; ++index) {
+        auto* row = new OptionRow(index, icon, this);
         row->setFont(rowFont);
         row->onHover = [this, index] { Q_EMIT highlightRequested(index); };
         connect(row, &QAbstractButton::clicked, this, [this, index] { Q_EMIT optionChosen(index); });
@@ -125,20 +122,20 @@ HistoryFilterOptionList::HistoryFilterOptionList(const QList<std::optional<Clipb
     setFixedHeight(layout->sizeHint().height());
 
     connect(&AppLocalization::shared(), &AppLocalization::languageIdentifierChanged, this,
-            &HistoryFilterOptionList::retranslate);
+            &OptionList::retranslate);
     retranslate();
     updateRows();
 }
 
-void HistoryFilterOptionList::setSelection(std::optional<ClipboardKind> selection)
+void OptionList::setSelectedIndex(int index)
 {
-    if (m_selection == selection)
+    if (m_selectedIndex == index)
         return;
-    m_selection = selection;
+    m_selectedIndex = index;
     updateRows();
 }
 
-void HistoryFilterOptionList::setHighlightedIndex(int index)
+void OptionList::setHighlightedIndex(int index)
 {
     if (m_highlightedIndex == index)
         return;
@@ -146,12 +143,12 @@ void HistoryFilterOptionList::setHighlightedIndex(int index)
     updateRows();
 }
 
-QAbstractButton* HistoryFilterOptionList::optionButton(int index) const
+QAbstractButton* OptionList::optionButton(int index) const
 {
     return index >= 0 && index < m_rows.size() ? m_rows[index] : nullptr;
 }
 
-void HistoryFilterOptionList::popUp()
+void OptionList::popUp()
 {
     QPoint position = m_anchor->mapToGlobal(QPoint(0, m_anchor->height() + anchorGap));
     if (const QScreen* screen = m_anchor->screen()) {
@@ -166,24 +163,24 @@ void HistoryFilterOptionList::popUp()
     setFocus(Qt::PopupFocusReason);
 }
 
-void HistoryFilterOptionList::retranslate()
+void OptionList::retranslate()
 {
     for (int index = 0; index < m_rows.size(); ++index)
-        m_rows[index]->setText(optionName(m_options[index]));
+        m_rows[index]->setText(m_name(index));
     updateRows();
 }
 
-void HistoryFilterOptionList::updateRows()
+void OptionList::updateRows()
 {
     for (int index = 0; index < m_rows.size(); ++index) {
         auto* row = static_cast<OptionRow*>(m_rows[index]);
-        const bool selected = m_options[index] == m_selection;
+        const bool selected = index == m_selectedIndex;
         row->setState(selected, index == m_highlightedIndex);
         row->setAccessibleDescription(selected ? L10n::text(L10n::Key::selected) : QString());
     }
 }
 
-void HistoryFilterOptionList::keyPressEvent(QKeyEvent* event)
+void OptionList::keyPressEvent(QKeyEvent* event)
 {
     switch (event->key()) {
     case Qt::Key_Down:
@@ -207,7 +204,7 @@ void HistoryFilterOptionList::keyPressEvent(QKeyEvent* event)
     event->accept();
 }
 
-void HistoryFilterOptionList::mousePressEvent(QMouseEvent* event)
+void OptionList::mousePressEvent(QMouseEvent* event)
 {
     // A press on the control that opened the list only closes it; replayed, it would open it again.
     const QPoint global = event->globalPosition().toPoint();
@@ -216,7 +213,7 @@ void HistoryFilterOptionList::mousePressEvent(QMouseEvent* event)
     QWidget::mousePressEvent(event);
 }
 
-void HistoryFilterOptionList::resizeEvent(QResizeEvent* event)
+void OptionList::resizeEvent(QResizeEvent* event)
 {
     QWidget::resizeEvent(event);
     // Not every X11 desktop composites, so the corners are cut with a mask rather than left transparent.
@@ -225,13 +222,13 @@ void HistoryFilterOptionList::resizeEvent(QResizeEvent* event)
     setMask(QRegion(outline.toFillPolygon().toPolygon()));
 }
 
-void HistoryFilterOptionList::hideEvent(QHideEvent* event)
+void OptionList::hideEvent(QHideEvent* event)
 {
     QWidget::hideEvent(event);
     Q_EMIT dismissed();
 }
 
-void HistoryFilterOptionList::paintEvent(QPaintEvent*)
+void OptionList::paintEvent(QPaintEvent*)
 {
     const QPalette& colours = palette();
     // A hairline that separates the list from the sidebar under it in either theme.
