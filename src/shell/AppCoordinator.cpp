@@ -1,12 +1,14 @@
 #include "shell/AppCoordinator.h"
 
 #include "app/AppModel.h"
+#include "app/LoginItemService.h"
 #include "app/QuickPasteController.h"
 #include "l10n/Localization.h"
 #include "shell/MainMenu.h"
 #include "ui/common/AppTheme.h"
 #include "ui/detail/DetailView.h"
 #include "ui/history/MainWindowController.h"
+#include "ui/settings/SettingsWindowController.h"
 
 #include <QApplication>
 #include <QEvent>
@@ -58,6 +60,8 @@ AppCoordinator::AppCoordinator(AppModel& model, Preferences& preferences, AppLoc
                 m_quitAlert->done(QDialog::Rejected);
         };
     }
+    if (!m_desktop.makeLoginItems)
+        m_desktop.makeLoginItems = [] { return std::make_unique<XdgAutostartLoginItemService>(); };
     if (!m_desktop.terminate)
         // exit() rather than quit(): quit() first asks every window to close, and the history window
         // only hides.
@@ -68,10 +72,9 @@ AppCoordinator::~AppCoordinator() = default;
 
 MainWindowController& AppCoordinator::mainWindow()
 {
-    // The window's settings button stays without an action until there is a settings window.
     if (!m_mainWindow)
         m_mainWindow = std::make_unique<MainWindowController>(m_model, m_preferences, new DetailView(m_model),
-                                                              std::function<void()>());
+                                                              [this] { showSettings(); });
     return *m_mainWindow;
 }
 
@@ -132,6 +135,23 @@ void AppCoordinator::showHistory()
     mainWindow().present();
 }
 
+void AppCoordinator::showSettings()
+{
+    cancelQuickPaste();
+    if (!m_settingsWindow) {
+        m_loginItems = m_desktop.makeLoginItems();
+        std::function<void()> showGuide;
+        if (m_desktop.showAccessibilityGuide)
+            showGuide = [this] {
+                cancelQuickPaste();
+                m_desktop.showAccessibilityGuide();
+            };
+        m_settingsWindow = std::make_unique<SettingsWindowController>(SettingsView::Services{
+            m_model, quickPaste(), *m_loginItems, m_preferences, m_localization, std::move(showGuide)});
+    }
+    m_settingsWindow->present();
+}
+
 void AppCoordinator::toggleRecording()
 {
     m_model.setRecordingPaused(!m_model.recordingPaused());
@@ -156,6 +176,8 @@ void AppCoordinator::hideApplication()
     // Only our own windows: the tray icon is a top-level window too.
     if (m_mainWindow)
         m_mainWindow->window()->hide();
+    if (m_settingsWindow)
+        m_settingsWindow->window()->hide();
 }
 
 void AppCoordinator::showAbout()
@@ -214,7 +236,7 @@ void AppCoordinator::configureMenu()
 {
     MainMenu::Actions actions;
     actions.showAbout = [this] { showAbout(); };
-    // actions.showSettings stays empty until there is a settings window: the item shows disabled.
+    actions.showSettings = [this] { showSettings(); };
     actions.showHistory = [this] { showHistory(); };
     actions.hideApplication = [this] { hideApplication(); };
     actions.quit = [this] { requestQuit(); };
@@ -239,7 +261,7 @@ void AppCoordinator::refreshLocalizedChrome()
     configureMenu();
     if (m_statusItem)
         m_statusItem->setToolTip(m_localization.text(L10n::Key::statusTooltip));
-    // The settings window's title follows here once there is one.
+    // The settings window follows the language by itself.
 }
 
 std::unique_ptr<QMenu> AppCoordinator::makeStatusMenu()
@@ -252,8 +274,8 @@ std::unique_ptr<QMenu> AppCoordinator::makeStatusMenu()
                                                                           : L10n::Key::pauseRecording)),
             &QAction::triggered, this, &AppCoordinator::toggleRecording);
     menu->addSeparator();
-    // Disabled until there is a settings window to open.
-    menu->addAction(m_localization.text(L10n::Key::settingsMenu))->setEnabled(false);
+    connect(menu->addAction(m_localization.text(L10n::Key::settingsMenu)), &QAction::triggered, this,
+            &AppCoordinator::showSettings);
     menu->addSeparator();
     connect(menu->addAction(m_localization.text(L10n::Key::quitApp)), &QAction::triggered, this,
             [this] { requestQuit(); });

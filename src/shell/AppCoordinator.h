@@ -12,11 +12,13 @@
 
 class AppLocalization;
 class AppModel;
+class LoginItemService;
 class MainWindowController;
 class Preferences;
 class QMenu;
 class QMessageBox;
 class QuickPasteController;
+class SettingsWindowController;
 
 // Owns everything with a window or a menu: the history window, its menu bar and the status item. It
 // starts the model, follows the interface language and runs the one quit flow. Main thread only.
@@ -37,6 +39,10 @@ public:
         std::function<void()> terminate;
         // Quick paste, made on first use; without it there is none.
         std::function<std::unique_ptr<QuickPasteController>()> makeQuickPaste;
+        // The login-item registry the settings switch drives; the XDG autostart entry when empty.
+        std::function<std::unique_ptr<LoginItemService>()> makeLoginItems;
+        // Opens the accessibility guide; without it the settings page shows no link to the guide.
+        std::function<void()> showAccessibilityGuide;
     };
 
     // localization: whose language the menus and the tooltip speak and whose changes they follow; the
@@ -54,6 +60,8 @@ public:
     QuickPasteController* quickPaste();
     // Closes an open quick paste popup before another window comes forward.
     void cancelQuickPaste();
+    // Absent until showSettings() first made it; then kept, closing only hides it.
+    SettingsWindowController* settingsWindow() const { return m_settingsWindow.get(); }
 
     // Theme, language, language observers, menu, status item, model, history window.
     void start();
@@ -61,6 +69,8 @@ public:
     void stop();
 
     void showHistory();
+    // The menus' Settings item, the tray's and the history window's gear.
+    void showSettings();
     void toggleRecording();
     void statusClicked(StatusItem::Click click);
     // Clipwell was launched again while running.
@@ -89,8 +99,11 @@ private:
     Preferences& m_preferences;
     AppLocalization& m_localization;
     Desktop m_desktop;
+    std::unique_ptr<LoginItemService> m_loginItems;
     std::unique_ptr<QuickPasteController> m_quickPaste;
     std::unique_ptr<MainWindowController> m_mainWindow;
+    // After what it refers to, so that it goes first.
+    std::unique_ptr<SettingsWindowController> m_settingsWindow;
     std::unique_ptr<StatusItem> m_statusItem;
     QList<QMetaObject::Connection> m_languageObservers;
     bool m_observesLocaleEvents = false;

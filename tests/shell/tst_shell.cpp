@@ -9,7 +9,10 @@
 #include "support/FakeWorkspace.h"
 #include "support/ManualDelayTimer.h"
 #include "support/x11/WindowManager.h"
+#include "ui/common/HistoryButton.h"
+#include "ui/history/HistorySidebar.h"
 #include "ui/history/MainWindowController.h"
+#include "ui/settings/SettingsWindowController.h"
 
 #include <QKeyEvent>
 #include <QLineEdit>
@@ -198,7 +201,7 @@ private Q_SLOTS:
         QStringList menus;
         for (const QAction* menu : h.menuBar()->actions())
             menus.append(menu->text() + u": "_s + describe(menu->menu()));
-        QCOMPARE(menus, QStringList({u"Clipwell: About Clipwell | - | Settings… Ctrl+, (off) | Open History "
+        QCOMPARE(menus, QStringList({u"Clipwell: About Clipwell | - | Settings… Ctrl+, | Open History "
                                      "Ctrl+0 | - | Hide Clipwell Ctrl+H | - | Quit Clipwell Ctrl+Q"_s,
                                      u"Edit: Undo Ctrl+Z | Cut Ctrl+X | Copy Ctrl+C | Paste Ctrl+V | "
                                      "Select All Ctrl+A"_s,
@@ -262,6 +265,39 @@ private Q_SLOTS:
         QVERIFY(h.window()->isVisible());
     }
 
+    // Every way in opens one settings window; closing hides it and the next opening shows it again.
+    void presentsTheSettingsWindow_data()
+    {
+        QTest::addColumn<QString>("from");
+        QTest::newRow("main menu") << u"menu"_s;
+        QTest::newRow("status menu") << u"status"_s;
+        QTest::newRow("history window's gear") << u"gear"_s;
+    }
+
+    void presentsTheSettingsWindow()
+    {
+        QFETCH(QString, from);
+        Harness h;
+        const auto open = [&] {
+            if (from == u"menu") {
+                item(h.menu(0), u"Settings…"_s)->trigger();
+            } else if (from == u"status") {
+                h.status->click(StatusItem::Click::right);
+                item(h.status->menu.get(), u"Settings…"_s)->trigger();
+            } else {
+                h.window()->findChild<HistorySidebar*>()->settingsButton()->click();
+            }
+            return h.coordinator->settingsWindow();
+        };
+        SettingsWindowController* settings = open();
+        QVERIFY(settings && settings->window()->isVisible());
+        QCOMPARE(settings->window()->windowTitle(), u"Clipwell Settings"_s);
+        settings->window()->close();
+        QVERIFY(!settings->window()->isVisible());
+        QCOMPARE(open(), settings);
+        QVERIFY(settings->window()->isVisible());
+    }
+
     // Launched paused, as stored.
     void statusMenuFollowsRecordingState()
     {
@@ -270,11 +306,11 @@ private Q_SLOTS:
             h.status->click(StatusItem::Click::right);
             return describe(h.status->menu.get());
         };
-        QCOMPARE(menu(), u"Open History | Resume Recording | - | Settings… (off) | - | Quit Clipwell"_s);
+        QCOMPARE(menu(), u"Open History | Resume Recording | - | Settings… | - | Quit Clipwell"_s);
         QVERIFY(!h.pasteboard.observing());
         h.status->menu->actions().at(1)->trigger();
         QVERIFY(!h.model->recordingPaused() && h.pasteboard.observing());
-        QCOMPARE(menu(), u"Open History | Pause Recording | - | Settings… (off) | - | Quit Clipwell"_s);
+        QCOMPARE(menu(), u"Open History | Pause Recording | - | Settings… | - | Quit Clipwell"_s);
     }
 
     // Every quit writes the history first and asks when that fails. A logout or shutdown never waits
