@@ -1,0 +1,131 @@
+#include "app/QuickPasteController.h"
+#include "support/FakeEventTap.h"
+#include "support/FakeLoginItemService.h"
+#include "support/FakeQuickPaste.h"
+#include "support/UiHarness.h"
+#include "ui/common/AppTheme.h"
+#include "ui/common/HistoryButton.h"
+#include "ui/settings/SettingsPicker.h"
+#include "ui/settings/SettingsSwitch.h"
+#include "ui/settings/SettingsWindowController.h"
+
+#include <QLabel>
+
+using namespace Qt::StringLiterals;
+using Status = LoginItemService::Status;
+
+namespace {
+// The settings window over a real quick paste controller on doubles.
+struct Settings : ModelHome {
+    FakeEventTap tap;
+    FakeAccessibility accessibility;
+    FakeKeystrokePoster keystrokes;
+    FakeLoginItemService loginItems;
+    QuickPasteController quickPaste{
+        *model, preferences, {workspace, tap, accessibility, keystrokes}, std::make_unique<FakePopup>()};
+    SettingsWindowController controller{
+        {*model, &quickPaste, loginItems, preferences, AppLocalization::shared(), [] {}}};
+    SettingsView& view = *controller.view();
+
+    Settings() { controller.present(); }
+    void choose(SettingsPicker* picker, int index)
+    {
+        QTest::mouseClick(picker, Qt::LeftButton);
+        QTest::mouseClick(picker->optionList()->optionButton(index), Qt::LeftButton);
+    }
+};
+} // namespace
+
+class TestSettings : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void init()
+    {
+        AppLocalization::shared().select(AppLanguage::english);
+        AppThemes::apply(AppTheme::light);
+    }
+
+    // The status row shows the message and only the action the status calls for; off hides it all.
+    void quickPasteStatusRow_data()
+    {
+        QTest::addColumn<QuickPasteStatus>("status");
+        QTest::newRow("ready: a check, no button") << QuickPasteStatus::ready;
+        QTest::newRow("no permission: grant access") << QuickPasteStatus::needsPermission;
+        QTest::newRow("failed: try again") << QuickPasteStatus::failed;
+    }
+
+    void quickPasteStatusRow()
+    {
+        QFETCH(QuickPasteStatus, status);
+        Settings h;
+        const bool trusted = h.accessibility.trusted = status != QuickPasteStatus::needsPermission;
+        h.tap.canInstall = status != QuickPasteStatus::failed;
+        QTest::mouseClick(h.view.quickPasteSwitch(), Qt::LeftButton);
+        QCOMPARE(h.view.statusLabel()->text(), QuickPasteStatuses::message(status));
+        QCOMPARE(h.view.readyMark()->isVisible(), status == QuickPasteStatus::ready);
+        QCOMPARE(h.view.grantAccessButton()->isVisible(), status == QuickPasteStatus::needsPermission);
+        QCOMPARE(h.view.retryButton()->isVisible(), status == QuickPasteStatus::failed);
+        QVERIFY(h.view.guideLink()->isVisible());
+
+        // Either action starts quick paste again; granting access also asks for the permission.
+        h.tap.canInstall = true;
+        const int requests = h.accessibility.trustRequests;
+        if (status != QuickPasteStatus::ready)
+            QTest::mouseClick(status == QuickPasteStatus::failed ? h.view.retryButton()
+                                                                 : h.view.grantAccessButton(),
+                              Qt::LeftButton);
+        QCOMPARE(h.model->quickPasteStatus(),
+                 trusted ? QuickPasteStatus::ready : QuickPasteStatus::needsPermission);
+        QCOMPARE(h.accessibility.trustRequests - requests, trusted ? 0 : 1);
+
+        QTest::mouseClick(h.view.quickPasteSwitch(), Qt::LeftButton);
+        QVERIFY(!h.view.statusLabel()->isVisible() && !h.view.guideLink()->isVisible());
+    }
+
+    void launchAtLogin_data()
+    {
+        QTest::addColumn<QString>("failure");
+        QTest::addColumn<Status>("after");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("failed: error, switch back off")
+            << u"No autostart folder"_s << Status::notRegistered << u"No autostart folder"_s;
+        QTest::newRow("awaiting approval: stays on")
+            << QString() << Status::requiresApproval << L10n::text(L10n::Key::loginApproval);
+    }
+
+    // The switch (toggled with Space) and its message, kept across closing and reopening the window.
+    void launchAtLogin()
+    {
+        QFETCH(QString, failure);
+        QFETCH(Status, after);
+        QFETCH(QString, message);
+        Settings h;
+        h.loginItems.registerFailure = failure;
+        h.loginItems.statusAfterCall = after;
+        QTest::keyClick(h.view.launchAtLoginSwitch(), Qt::Key_Space);
+        h.controller.window()->close();
+        h.controller.present();
+        QCOMPARE(h.view.launchAtLoginSwitch()->isChecked(), failure.isEmpty());
+        QVERIFY(h.view.launchAtLoginMessage()->isVisible());
+        QCOMPARE(h.view.launchAtLoginMessage()->text(), message);
+    }
+
+    // The pickers change the language and the theme at once, and the window follows both.
+    void languageAndTheme()
+    {
+        Settings h;
+        h.choose(h.view.languagePicker(), 1);
+        QCOMPARE(h.controller.window()->windowTitle(), u"Clipwell 设置"_s);
+        QCOMPARE(h.view.quickPasteSwitch()->text(), u"快速粘贴"_s);
+        QCOMPARE(h.view.themePicker()->text(), u"跟随系统"_s);
+        QLabel* error = h.view.launchAtLoginMessage();
+        const QColor light = error->palette().color(QPalette::WindowText);
+        h.choose(h.view.themePicker(), 2);
+        QCOMPARE(h.preferences.stringValue(Preferences::Key::appTheme), u"dark"_s);
+        QVERIFY(error->palette().color(QPalette::WindowText) != light);
+    }
+};
+
+QTEST_MAIN(TestSettings)
+#include "tst_settings.moc"
