@@ -32,6 +32,7 @@ struct Settings : ModelHome {
     {
         QTest::mouseClick(picker, Qt::LeftButton);
         QTest::mouseClick(picker->optionList()->optionButton(index), Qt::LeftButton);
+        QVERIFY(!picker->isPresented());
     }
 };
 } // namespace
