@@ -150,7 +150,8 @@ QAbstractButton* OptionList::optionButton(int index) const
 
 void OptionList::popUp()
 {
-    QPoint position = m_anchor->mapToGlobal(QPoint(0, m_anchor->height() + anchorGap));
+    const int x = m_anchorEdge == Qt::AlignRight ? m_anchor->width() - width() : 0;
+    QPoint position = m_anchor->mapToGlobal(QPoint(x, m_anchor->height() + anchorGap));
     if (const QScreen* screen = m_anchor->screen()) {
         const QRect available = screen->availableGeometry();
         if (position.y() + height() > available.bottom() + 1)

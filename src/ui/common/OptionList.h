@@ -30,6 +30,8 @@ public:
     void setHighlightedIndex(int index);
     QAbstractButton* optionButton(int index) const;
 
+    // Which of the anchor's edges the list lines up with: Qt::AlignLeft (the default) or Qt::AlignRight.
+    void setAnchorEdge(Qt::AlignmentFlag edge) { m_anchorEdge = edge; }
     // Shows it below the anchor, or above when the screen has no room below.
     void popUp();
 
@@ -54,4 +56,5 @@ private:
     QList<QAbstractButton*> m_rows;
     int m_selectedIndex = -1;
     int m_highlightedIndex = 0;
+    Qt::AlignmentFlag m_anchorEdge = Qt::AlignLeft;
 };

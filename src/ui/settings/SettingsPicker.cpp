@@ -28,6 +28,8 @@ SettingsPicker::SettingsPicker(int count, OptionList::Name name, QWidget* parent
     setFont(labelFont);
     m_list = new OptionList(count, m_name, {}, this);
     m_list->setSelectedIndex(m_currentIndex);
+    // The pickers sit at the trailing edge of their rows.
+    m_list->setAnchorEdge(Qt::AlignRight);
     connect(m_list, &OptionList::highlightRequested, m_list, &OptionList::setHighlightedIndex);
     connect(m_list, &OptionList::optionChosen, this, &SettingsPicker::choose);
     connect(m_list, &OptionList::dismissed, this, qOverload<>(&QWidget::update));

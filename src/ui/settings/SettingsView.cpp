@@ -105,8 +105,9 @@ protected:
     }
 };
 
-// A button that reads as a link: its text in the link colour, underlined under the pointer, and a ring
-// while it has the keyboard focus.
+// A button that reads as a link: its text in the link colour, underlined under the pointer, on the
+// selected colour while it has the keyboard focus. The text starts at its left edge, in line with the
+// texts above it.
 class LinkButton final : public QAbstractButton {
 public:
     explicit LinkButton(QWidget* parent = nullptr) : QAbstractButton(parent)
@@ -119,7 +120,7 @@ public:
 
     QSize sizeHint() const override
     {
-        return {fontMetrics().horizontalAdvance(text()) + 2 * margin, fontMetrics().height() + 2 * margin};
+        return {fontMetrics().horizontalAdvance(text()) + margin, fontMetrics().height() + 2 * margin};
     }
 
 protected:
@@ -129,17 +130,16 @@ protected:
         painter.setRenderHint(QPainter::Antialiasing);
         if (isDown())
             painter.setOpacity(0.75);
+        if (hasFocus()) {
+            QPainterPath fill;
+            fill.addRoundedRect(QRectF(rect()), 4, 4);
+            painter.fillPath(fill, HistoryAppearance::selected(this));
+        }
         QFont linkFont = font();
         linkFont.setUnderline(underMouse());
         painter.setFont(linkFont);
         painter.setPen(HistoryAppearance::blue(this));
-        painter.drawText(rect().adjusted(margin, margin, -margin, -margin), Qt::AlignLeft | Qt::AlignVCenter,
-                         text());
-        if (hasFocus()) {
-            painter.setPen(QPen(HistoryAppearance::selected(this), 2));
-            painter.setBrush(Qt::NoBrush);
-            painter.drawRoundedRect(QRectF(rect()).adjusted(1, 1, -1, -1), 5, 5);
-        }
+        painter.drawText(rect().adjusted(0, margin, 0, -margin), Qt::AlignLeft | Qt::AlignVCenter, text());
     }
 
 private:
@@ -177,6 +177,8 @@ SettingsView::SettingsView(Services services, QWidget* parent)
     m_scrollArea->setFrameShape(QFrame::NoFrame);
     m_scrollArea->setWidgetResizable(true);
     m_scrollArea->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    // Tab goes to the controls, never to the page itself.
+    m_scrollArea->setFocusPolicy(Qt::NoFocus);
     m_scrollArea->viewport()->setAutoFillBackground(false);
     outer->addWidget(m_scrollArea);
 
@@ -260,7 +262,6 @@ QWidget* SettingsView::makeQuickPasteCard()
     status->setSpacing(6);
     m_statusLabel = new QLabel(m_statusRow);
     m_statusLabel->setFont(sized(font(), 12));
-    m_statusLabel->setWordWrap(true);
     m_readyMark = new ReadyMark(m_statusRow);
     status->addWidget(m_statusLabel, 0, Qt::AlignVCenter);
     status->addWidget(m_readyMark, 0, Qt::AlignVCenter);

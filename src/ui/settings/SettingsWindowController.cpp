@@ -74,6 +74,10 @@ QWidget* SettingsWindowController::window() const
 
 void SettingsWindowController::present()
 {
+    // Without a focused control the window would give the first one the focus, and its focus mark,
+    // before any key was pressed.
+    if (!m_window->focusWidget())
+        m_window->setFocus(Qt::OtherFocusReason);
     m_window->setWindowState(m_window->windowState() & ~Qt::WindowMinimized);
     m_window->show();
     m_window->raise();

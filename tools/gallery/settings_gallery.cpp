@@ -1,0 +1,146 @@
+// Screenshots of the settings window for people to look at: quick paste off, lacking permission,
+// failed and ready, in light and dark, in English, Simplified and Traditional Chinese; the page
+// scrolled to its end with a launch-at-login error, an open picker, the keyboard focus on each
+// control, and the window after a live language change. Run it on an X display:
+// settings_gallery OUTPUT_FOLDER
+#include "app/QuickPasteController.h"
+#include "l10n/Localization.h"
+#include "support/FakeEventTap.h"
+#include "support/FakeLoginItemService.h"
+#include "support/FakeQuickPaste.h"
+#include "support/UiHarness.h"
+#include "ui/common/AppTheme.h"
+#include "ui/settings/SettingsPicker.h"
+#include "ui/settings/SettingsSwitch.h"
+#include "ui/settings/SettingsWindowController.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QScrollArea>
+#include <QScrollBar>
+#include <QStandardPaths>
+
+namespace {
+
+// The settings window over doubles, with quick paste brought to one status.
+struct Scene : ModelHome {
+    FakeEventTap tap;
+    FakeAccessibility accessibility;
+    FakeKeystrokePoster keystrokes;
+    FakeLoginItemService loginItems;
+    QuickPasteController quickPaste{
+        *model, preferences, {workspace, tap, accessibility, keystrokes}, std::make_unique<FakePopup>()};
+    SettingsWindowController controller{
+        {*model, &quickPaste, loginItems, preferences, AppLocalization::shared(), [] {}}};
+
+    explicit Scene(QuickPasteStatus status)
+    {
+        accessibility.trusted = status != QuickPasteStatus::needsPermission;
+        tap.canInstall = status != QuickPasteStatus::failed;
+        if (status != QuickPasteStatus::disabled)
+            quickPaste.setEnabled(true, false);
+        controller.present();
+        static_cast<void>(QTest::qWaitForWindowExposed(controller.window()));
+        QTest::qWait(300);
+    }
+
+    void save(const QString& path)
+    {
+        QTest::qWait(200);
+        controller.window()->grab().save(path);
+    }
+};
+
+QString statusName(QuickPasteStatus status)
+{
+    switch (status) {
+    case QuickPasteStatus::disabled:
+        return QStringLiteral("off");
+    case QuickPasteStatus::needsPermission:
+        return QStringLiteral("permission");
+    case QuickPasteStatus::failed:
+        return QStringLiteral("failed");
+    case QuickPasteStatus::ready:
+        return QStringLiteral("ready");
+    }
+    return {};
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    QApplication app(argc, argv);
+    QStandardPaths::setTestModeEnabled(true);
+    if (argc < 2) {
+        qWarning("usage: settings_gallery OUTPUT_FOLDER");
+        return 2;
+    }
+    const QString output = QString::fromLocal8Bit(argv[1]);
+    QDir().mkpath(output);
+
+    for (const AppTheme theme : {AppTheme::light, AppTheme::dark}) {
+        AppThemes::apply(theme);
+        for (const AppLanguage language :
+             {AppLanguage::english, AppLanguage::simplifiedChinese, AppLanguage::traditionalChinese}) {
+            AppLocalization::shared().select(language);
+            const QString prefix =
+                QStringLiteral("%1/%2-%3-")
+                    .arg(output, AppThemes::rawValue(theme), AppLocalization::shared().languageIdentifier());
+            for (const QuickPasteStatus status :
+                 {QuickPasteStatus::disabled, QuickPasteStatus::needsPermission, QuickPasteStatus::failed,
+                  QuickPasteStatus::ready}) {
+                Scene scene(status);
+                scene.save(prefix + statusName(status) + QStringLiteral(".png"));
+                if (status != QuickPasteStatus::ready)
+                    continue;
+                // The end of the page, with a launch-at-login failure under its switch.
+                scene.loginItems.registerFailure =
+                    QStringLiteral("Cannot write ~/.config/autostart/clipwell.desktop");
+                scene.controller.view()->launchAtLoginSwitch()->click();
+                QTest::qWait(200);
+                QScrollBar* bar = scene.controller.view()->scrollArea()->verticalScrollBar();
+                bar->setValue(bar->maximum());
+                scene.save(prefix + QStringLiteral("end.png"));
+                bar->setValue(0);
+                // The language picker open over the page.
+                SettingsPicker* picker = scene.controller.view()->languagePicker();
+                scene.controller.view()->scrollArea()->ensureWidgetVisible(picker);
+                picker->present();
+                QTest::qWait(300);
+                const QRect area = scene.controller.window()->geometry();
+                const QRect list = picker->optionList()->geometry();
+                scene.controller.window()
+                    ->screen()
+                    ->grabWindow(0)
+                    .copy(area.united(list))
+                    .save(prefix + QStringLiteral("picker.png"));
+                picker->optionList()->close();
+                // Every Tab stop with its focus mark.
+                QWidget* window = scene.controller.window();
+                window->activateWindow();
+                QTest::qWait(200);
+                for (int stop = 0; stop < 10; ++stop) {
+                    QTest::keyClick(QApplication::focusWidget() ? QApplication::focusWidget() : window,
+                                    Qt::Key_Tab);
+                    QTest::qWait(150);
+                    QWidget* focus = QApplication::focusWidget();
+                    qInfo("%s focus %d: %s %s", qPrintable(prefix.section(u'/', -1)), stop,
+                          focus ? focus->metaObject()->className() : "none",
+                          focus ? qPrintable(focus->accessibleName()) : "");
+                    scene.save(prefix + QStringLiteral("focus-%1.png").arg(stop));
+                }
+            }
+        }
+    }
+
+    // A language change while the window is open.
+    AppThemes::apply(AppTheme::light);
+    AppLocalization::shared().select(AppLanguage::english);
+    Scene scene(QuickPasteStatus::needsPermission);
+    AppLocalization::shared().select(AppLanguage::traditionalChinese);
+    scene.save(output + QStringLiteral("/live-language-change.png"));
+    qInfo("title after the change: %s", qPrintable(scene.controller.window()->windowTitle()));
+    AppLocalization::shared().select(AppLanguage::system);
+    return 0;
+}
