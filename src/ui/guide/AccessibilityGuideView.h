@@ -34,7 +34,6 @@ public:
     // The steps' pictures, top to bottom.
     QList<GuideIllustration*> illustrations() const;
     HistoryButton& authorizeButton() const { return *m_authorize; }
-    HistoryButton& closeButton() const { return *m_close; }
     void retranslate();
     // Ends the watch for good.
     void stopWatching();

@@ -153,13 +153,14 @@ void AccessibilityGuideWindowController::present()
             window.move(available.center() - QPoint(size.width() / 2, size.height() / 2));
         window.setWindowOpacity(0);
     }
-    window.show();
-    window.raise();
-    window.activateWindow();
     if (fadeIn) {
         const bool reduced = m_reducedMotion.isReduced();
         fade(1, reduced ? 100ms : 220ms, cubic({0, 0}, {0.58, 1}), nullptr);
     }
+    // Last: showing starts the permission watch, which may close the guide straight away.
+    window.show();
+    window.raise();
+    window.activateWindow();
 }
 
 void AccessibilityGuideWindowController::close()
