@@ -49,9 +49,11 @@ int main(int argc, char** argv)
             if (!closed)
                 qWarning("the guide did not report its close");
         }
-        for (const GuideIllustration::Kind kind :
-             {GuideIllustration::Kind::extensionSwitch, GuideIllustration::Kind::session,
-              GuideIllustration::Kind::settings}) {
+        const QList<std::pair<GuideIllustration::Kind, QString>> pictures = {
+            {GuideIllustration::Kind::extensionSwitch, QStringLiteral("switch")},
+            {GuideIllustration::Kind::session, QStringLiteral("session")},
+            {GuideIllustration::Kind::settings, QStringLiteral("settings")}};
+        for (const auto& [kind, name] : pictures) {
             for (const qreal progress : {0.0, 1.0}) {
                 if (progress > 0 && kind != GuideIllustration::Kind::extensionSwitch)
                     continue;
@@ -63,7 +65,7 @@ int main(int argc, char** argv)
                 picture.render(&image, QPoint(20, 20));
                 image.save(QStringLiteral("%1/%2-picture-%3%4.png")
                                .arg(output, AppThemes::rawValue(theme))
-                               .arg(int(kind))
+                               .arg(name)
                                .arg(progress > 0 ? QStringLiteral("-on") : QString()));
             }
         }

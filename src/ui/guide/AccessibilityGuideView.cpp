@@ -20,6 +20,7 @@ namespace {
 
 constexpr qreal cornerRadius = 16;
 constexpr int padding = 24;
+constexpr int scrollInset = 10;
 
 QLabel* stepText(QWidget* parent)
 {
@@ -47,7 +48,8 @@ AccessibilityGuideView::AccessibilityGuideView(std::function<bool()> isTrusted, 
     setFont(base);
 
     auto* outer = new QVBoxLayout(this);
-    outer->setContentsMargins(0, 0, 0, 0);
+    // The scroll bar stays clear of the rounded corners; the column's padding makes up the rest.
+    outer->setContentsMargins(0, scrollInset, 2, scrollInset);
     m_scroll = new QScrollArea(this);
     m_scroll->setFrameShape(QFrame::NoFrame);
     m_scroll->setWidgetResizable(true);
@@ -58,7 +60,7 @@ AccessibilityGuideView::AccessibilityGuideView(std::function<bool()> isTrusted, 
     auto* content = new QWidget;
     content->setAutoFillBackground(false);
     auto* column = new QVBoxLayout(content);
-    column->setContentsMargins(padding, padding, padding, padding);
+    column->setContentsMargins(padding, padding - scrollInset, padding - 2, padding - scrollInset);
     column->setSpacing(22);
 
     auto* header = new QHBoxLayout;
