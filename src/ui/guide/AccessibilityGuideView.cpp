@@ -50,12 +50,12 @@ AccessibilityGuideView::AccessibilityGuideView(std::function<bool()> isTrusted, 
     auto* outer = new QVBoxLayout(this);
     // The scroll bar stays clear of the rounded corners; the column's padding makes up the rest.
     outer->setContentsMargins(0, scrollInset, 2, scrollInset);
-    m_scroll = new QScrollArea(this);
-    m_scroll->setFrameShape(QFrame::NoFrame);
-    m_scroll->setWidgetResizable(true);
-    m_scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    m_scroll->viewport()->setAutoFillBackground(false);
-    outer->addWidget(m_scroll);
+    auto* scroll = new QScrollArea(this);
+    scroll->setFrameShape(QFrame::NoFrame);
+    scroll->setWidgetResizable(true);
+    scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    scroll->viewport()->setAutoFillBackground(false);
+    outer->addWidget(scroll);
 
     auto* content = new QWidget;
     content->setAutoFillBackground(false);
@@ -112,7 +112,7 @@ AccessibilityGuideView::AccessibilityGuideView(std::function<bool()> isTrusted, 
     addStep(m_settings, m_settingsPicture, GuideIllustration::Kind::settings);
     column->addLayout(steps);
     column->addStretch(1);
-    m_scroll->setWidget(content);
+    scroll->setWidget(content);
 
     connect(&AppLocalization::shared(), &AppLocalization::appLanguageDidChange, this,
             &AccessibilityGuideView::retranslate);

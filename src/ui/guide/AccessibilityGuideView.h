@@ -9,7 +9,6 @@
 class GuideIllustration;
 class HistoryButton;
 class QLabel;
-class QScrollArea;
 class ReducedMotion;
 
 // The guide's content: a title with a close button and three illustrated steps, the first with the
@@ -53,7 +52,6 @@ private:
     bool m_watchEnded = false;
     bool m_openFailed = false;
 
-    QScrollArea* m_scroll = nullptr;
     QLabel* m_title = nullptr;
     HistoryButton* m_close = nullptr;
     QLabel* m_enable = nullptr;

@@ -10,7 +10,6 @@
 #include <QPainterPath>
 #include <QScreen>
 #include <QVBoxLayout>
-#include <QWindow>
 
 using namespace std::chrono_literals;
 
@@ -65,8 +64,6 @@ protected:
     {
         if (event->button() != Qt::LeftButton)
             return QWidget::mousePressEvent(event);
-        if (windowHandle() && windowHandle()->startSystemMove())
-            return;
         m_dragOffset = event->globalPosition().toPoint() - pos();
         m_dragging = true;
     }
@@ -127,13 +124,6 @@ QWidget& AccessibilityGuideWindowController::window() const
     return *m_window;
 }
 
-QSize AccessibilityGuideWindowController::windowSize(const QRect* availableGeometry)
-{
-    if (!availableGeometry)
-        return {panelWidth, tallest};
-    return {panelWidth, std::min(tallest, availableGeometry->height() - screenMargin)};
-}
-
 void AccessibilityGuideWindowController::present()
 {
     QWidget& window = *m_window;
@@ -146,8 +136,9 @@ void AccessibilityGuideWindowController::present()
         QScreen* screen = QGuiApplication::screenAt(QCursor::pos());
         if (!screen)
             screen = QGuiApplication::primaryScreen();
+        // As tall as the screen allows less 80, at most 680; the content scrolls.
         const QRect available = screen ? screen->availableGeometry() : QRect();
-        const QSize size = windowSize(screen ? &available : nullptr);
+        const QSize size(panelWidth, screen ? std::min(tallest, available.height() - screenMargin) : tallest);
         window.resize(size);
         if (screen)
             window.move(available.center() - QPoint(size.width() / 2, size.height() / 2));

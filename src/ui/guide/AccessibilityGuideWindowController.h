@@ -57,9 +57,6 @@ public:
     QWidget& window() const;
     AccessibilityGuideView& view() const { return *m_view; }
 
-    // 560 wide; as tall as the screen's available height less 80, at most 680.
-    static QSize windowSize(const QRect* availableGeometry);
-
 private:
     void fade(qreal target, std::chrono::milliseconds duration, QEasingCurve curve,
               std::function<void()> done);

@@ -46,7 +46,6 @@ public:
     // How far the extension switch is on, 0 to 1; for the gallery it can be set by hand.
     qreal switchProgress() const { return m_progress; }
     void setSwitchProgress(qreal progress);
-    bool isLooping() const { return m_looping; }
 
     bool hasHeightForWidth() const override { return true; }
     int heightForWidth(int width) const override;
