@@ -324,8 +324,8 @@
         <translation>Quick paste is off</translation>
     </message>
     <message id="quickPastePermission">
-        <source>Quick paste needs accessibility access</source>
-        <translation>Quick paste needs accessibility access</translation>
+        <source>Quick paste needs the display’s XTEST and XInput 2 extensions</source>
+        <translation>Quick paste needs the display’s XTEST and XInput 2 extensions</translation>
     </message>
     <message id="quickPasteFailed">
         <source>Quick paste could not start</source>
@@ -396,32 +396,32 @@
         <translation>The paste keystroke could not be sent.</translation>
     </message>
     <message id="accessibilityGuideTitle">
-        <source>Allow Clipwell to paste for you</source>
-        <translation>Allow Clipwell to paste for you</translation>
+        <source>Let Clipwell paste for you</source>
+        <translation>Let Clipwell paste for you</translation>
     </message>
     <message id="accessibilityGuideEnable">
-        <source>1. Open the accessibility settings and turn on Clipwell, so quick paste can send the paste keystroke to the app you were using.</source>
-        <translation>1. Open the accessibility settings and turn on Clipwell, so quick paste can send the paste keystroke to the app you were using.</translation>
+        <source>1. Quick paste needs two extensions of your X server: XTEST, to press the paste keys in the app you were using, and XInput 2, to follow the keyboard. Most X servers have both turned on. If yours does not, ask whoever runs it to turn them on, or start it without disabling them.</source>
+        <translation>1. Quick paste needs two extensions of your X server: XTEST, to press the paste keys in the app you were using, and XInput 2, to follow the keyboard. Most X servers have both turned on. If yours does not, ask whoever runs it to turn them on, or start it without disabling them.</translation>
     </message>
     <message id="accessibilityGuideAdd">
-        <source>2. If Clipwell is not in the list, add it with the + button.</source>
-        <translation>2. If Clipwell is not in the list, add it with the + button.</translation>
+        <source>2. On a remote, nested or restricted display they are often missing. Log out and choose a regular X11 session (often named “on Xorg”) from the session menu of the login screen.</source>
+        <translation>2. On a remote, nested or restricted display they are often missing. Log out and choose a regular X11 session (often named “on Xorg”) from the session menu of the login screen.</translation>
     </message>
     <message id="accessibilityGuideSettings">
-        <source>3. Come back to Clipwell. This guide closes by itself once access is allowed.</source>
-        <translation>3. Come back to Clipwell. This guide closes by itself once access is allowed.</translation>
+        <source>3. Back in Clipwell, open Settings with the gear button and turn on Quick Paste. This guide closes by itself once the extensions are there.</source>
+        <translation>3. Back in Clipwell, open Settings with the gear button and turn on Quick Paste. This guide closes by itself once the extensions are there.</translation>
     </message>
     <message id="accessibilityGuideViewGuide">
-        <source>How to allow access</source>
-        <translation>How to allow access</translation>
+        <source>How to set up quick paste</source>
+        <translation>How to set up quick paste</translation>
     </message>
     <message id="accessibilityGuideOpenFailed">
-        <source>The settings could not be opened. Please open them from your system settings.</source>
-        <translation>The settings could not be opened. Please open them from your system settings.</translation>
+        <source>On X11 there is no setting Clipwell can open for this: XTEST and XInput 2 come with the X server. Log in to a regular X11 session, or start the X server with both extensions, then come back.</source>
+        <translation>On X11 there is no setting Clipwell can open for this: XTEST and XInput 2 come with the X server. Log in to a regular X11 session, or start the X server with both extensions, then come back.</translation>
     </message>
     <message id="accessibilityGuideSwitchDescription">
-        <source>The switch that gives Clipwell accessibility access</source>
-        <translation>The switch that gives Clipwell accessibility access</translation>
+        <source>The X server’s XTEST extension being turned on</source>
+        <translation>The X server’s XTEST extension being turned on</translation>
     </message>
     <message id="historyDamaged">
         <source>The history file is damaged.</source>

@@ -324,8 +324,8 @@
         <translation>快速粘贴已关闭</translation>
     </message>
     <message id="quickPastePermission">
-        <source>Quick paste needs accessibility access</source>
-        <translation>快速粘贴需要辅助功能权限</translation>
+        <source>Quick paste needs the display’s XTEST and XInput 2 extensions</source>
+        <translation>快速粘贴需要显示服务器的 XTEST 和 XInput 2 扩展</translation>
     </message>
     <message id="quickPasteFailed">
         <source>Quick paste could not start</source>
@@ -396,32 +396,32 @@
         <translation>无法发送粘贴按键。</translation>
     </message>
     <message id="accessibilityGuideTitle">
-        <source>Allow Clipwell to paste for you</source>
-        <translation>允许 Clipwell 为你粘贴</translation>
+        <source>Let Clipwell paste for you</source>
+        <translation>让 Clipwell 为你粘贴</translation>
     </message>
     <message id="accessibilityGuideEnable">
-        <source>1. Open the accessibility settings and turn on Clipwell, so quick paste can send the paste keystroke to the app you were using.</source>
-        <translation>1. 打开辅助功能设置并开启 Clipwell，快速粘贴才能向你正在使用的应用发送粘贴按键。</translation>
+        <source>1. Quick paste needs two extensions of your X server: XTEST, to press the paste keys in the app you were using, and XInput 2, to follow the keyboard. Most X servers have both turned on. If yours does not, ask whoever runs it to turn them on, or start it without disabling them.</source>
+        <translation>1. 快速粘贴需要 X 服务器的两个扩展：XTEST 用于在你正在使用的应用中按下粘贴键，XInput 2 用于跟踪键盘。大多数 X 服务器都已启用这两个扩展。如果你的没有，请让它的管理员启用，或在启动 X 服务器时不要禁用它们。</translation>
     </message>
     <message id="accessibilityGuideAdd">
-        <source>2. If Clipwell is not in the list, add it with the + button.</source>
-        <translation>2. 如果列表中没有 Clipwell，请用 + 按钮添加。</translation>
+        <source>2. On a remote, nested or restricted display they are often missing. Log out and choose a regular X11 session (often named “on Xorg”) from the session menu of the login screen.</source>
+        <translation>2. 远程、嵌套或受限的显示服务器常常缺少这两个扩展。请注销，然后在登录界面的会话菜单中选择常规的 X11 会话（通常名为“on Xorg”）。</translation>
     </message>
     <message id="accessibilityGuideSettings">
-        <source>3. Come back to Clipwell. This guide closes by itself once access is allowed.</source>
-        <translation>3. 返回 Clipwell。获得权限后，本指南会自动关闭。</translation>
+        <source>3. Back in Clipwell, open Settings with the gear button and turn on Quick Paste. This guide closes by itself once the extensions are there.</source>
+        <translation>3. 回到 Clipwell，点击齿轮按钮打开设置，开启快速粘贴。扩展可用后，本指南会自动关闭。</translation>
     </message>
     <message id="accessibilityGuideViewGuide">
-        <source>How to allow access</source>
-        <translation>如何授予权限</translation>
+        <source>How to set up quick paste</source>
+        <translation>如何设置快速粘贴</translation>
     </message>
     <message id="accessibilityGuideOpenFailed">
-        <source>The settings could not be opened. Please open them from your system settings.</source>
-        <translation>无法打开设置，请从系统设置中打开。</translation>
+        <source>On X11 there is no setting Clipwell can open for this: XTEST and XInput 2 come with the X server. Log in to a regular X11 session, or start the X server with both extensions, then come back.</source>
+        <translation>在 X11 上没有可供 Clipwell 打开的相关设置：XTEST 和 XInput 2 由 X 服务器提供。请登录常规的 X11 会话，或启动带有这两个扩展的 X 服务器，然后再回来。</translation>
     </message>
     <message id="accessibilityGuideSwitchDescription">
-        <source>The switch that gives Clipwell accessibility access</source>
-        <translation>为 Clipwell 授予辅助功能权限的开关</translation>
+        <source>The X server’s XTEST extension being turned on</source>
+        <translation>正在开启的 X 服务器 XTEST 扩展</translation>
     </message>
     <message id="historyDamaged">
         <source>The history file is damaged.</source>

@@ -324,8 +324,8 @@
         <translation>快速貼上已關閉</translation>
     </message>
     <message id="quickPastePermission">
-        <source>Quick paste needs accessibility access</source>
-        <translation>快速貼上需要輔助使用權限</translation>
+        <source>Quick paste needs the display’s XTEST and XInput 2 extensions</source>
+        <translation>快速貼上需要顯示伺服器的 XTEST 和 XInput 2 擴充功能</translation>
     </message>
     <message id="quickPasteFailed">
         <source>Quick paste could not start</source>
@@ -396,32 +396,32 @@
         <translation>無法傳送貼上按鍵。</translation>
     </message>
     <message id="accessibilityGuideTitle">
-        <source>Allow Clipwell to paste for you</source>
-        <translation>允許 Clipwell 為你貼上</translation>
+        <source>Let Clipwell paste for you</source>
+        <translation>讓 Clipwell 為你貼上</translation>
     </message>
     <message id="accessibilityGuideEnable">
-        <source>1. Open the accessibility settings and turn on Clipwell, so quick paste can send the paste keystroke to the app you were using.</source>
-        <translation>1. 開啟輔助使用設定並啟用 Clipwell，快速貼上才能向你正在使用的應用程式傳送貼上按鍵。</translation>
+        <source>1. Quick paste needs two extensions of your X server: XTEST, to press the paste keys in the app you were using, and XInput 2, to follow the keyboard. Most X servers have both turned on. If yours does not, ask whoever runs it to turn them on, or start it without disabling them.</source>
+        <translation>1. 快速貼上需要 X 伺服器的兩個擴充功能：XTEST 用於在你正在使用的應用程式中按下貼上鍵，XInput 2 用於追蹤鍵盤。大多數 X 伺服器都已啟用這兩個擴充功能。如果你的沒有，請讓它的管理員啟用，或在啟動 X 伺服器時不要停用它們。</translation>
     </message>
     <message id="accessibilityGuideAdd">
-        <source>2. If Clipwell is not in the list, add it with the + button.</source>
-        <translation>2. 如果列表中沒有 Clipwell，請用 + 按鈕加入。</translation>
+        <source>2. On a remote, nested or restricted display they are often missing. Log out and choose a regular X11 session (often named “on Xorg”) from the session menu of the login screen.</source>
+        <translation>2. 遠端、巢狀或受限的顯示伺服器常常缺少這兩個擴充功能。請登出，然後在登入畫面的工作階段選單中選擇一般的 X11 工作階段（通常名為「on Xorg」）。</translation>
     </message>
     <message id="accessibilityGuideSettings">
-        <source>3. Come back to Clipwell. This guide closes by itself once access is allowed.</source>
-        <translation>3. 返回 Clipwell。取得權限後，本指南會自動關閉。</translation>
+        <source>3. Back in Clipwell, open Settings with the gear button and turn on Quick Paste. This guide closes by itself once the extensions are there.</source>
+        <translation>3. 回到 Clipwell，按一下齒輪按鈕開啟設定，啟用快速貼上。擴充功能可用後，本指南會自動關閉。</translation>
     </message>
     <message id="accessibilityGuideViewGuide">
-        <source>How to allow access</source>
-        <translation>如何授予權限</translation>
+        <source>How to set up quick paste</source>
+        <translation>如何設定快速貼上</translation>
     </message>
     <message id="accessibilityGuideOpenFailed">
-        <source>The settings could not be opened. Please open them from your system settings.</source>
-        <translation>無法開啟設定，請從系統設定中開啟。</translation>
+        <source>On X11 there is no setting Clipwell can open for this: XTEST and XInput 2 come with the X server. Log in to a regular X11 session, or start the X server with both extensions, then come back.</source>
+        <translation>在 X11 上沒有可供 Clipwell 開啟的相關設定：XTEST 和 XInput 2 由 X 伺服器提供。請登入一般的 X11 工作階段，或啟動帶有這兩個擴充功能的 X 伺服器，然後再回來。</translation>
     </message>
     <message id="accessibilityGuideSwitchDescription">
-        <source>The switch that gives Clipwell accessibility access</source>
-        <translation>為 Clipwell 授予輔助使用權限的開關</translation>
+        <source>The X server’s XTEST extension being turned on</source>
+        <translation>正在啟用的 X 伺服器 XTEST 擴充功能</translation>
     </message>
     <message id="historyDamaged">
         <source>The history file is damaged.</source>

@@ -463,8 +463,8 @@ private Q_SLOTS:
         });
         Harness h;
         // Openbox may refuse a new window the focus after earlier tests' windows; a pager's request
-        // (what xdotool sends) it always grants.
-        QVERIFY(QTest::qWaitForWindowExposed(h.window()));
+        // (what xdotool sends) it always grants. A loaded machine may take a while to map it.
+        QVERIFY(QTest::qWaitForWindowExposed(h.window(), 20000));
         QCOMPARE(QProcess::execute(u"xdotool"_s,
                                    {u"windowactivate"_s, u"--sync"_s, QString::number(h.window()->winId())}),
                  0);
@@ -479,7 +479,7 @@ private Q_SLOTS:
         QCOMPARE(shortcuts.count, 1);
 
         h.coordinator->handleReopen();
-        QVERIFY(QTest::qWaitForWindowActive(h.window()));
+        QVERIFY(QTest::qWaitForWindowActive(h.window(), 20000));
         shortcuts.count = presses.count = 0;
         QTRY_VERIFY_WITH_TIMEOUT(presses.count >= 5 || shortcuts.count > 0 || !h.window()->isVisible(),
                                  20000);
