@@ -19,6 +19,7 @@
 #include <QPainterPath>
 #include <QScrollArea>
 #include <QVBoxLayout>
+#include <algorithm>
 
 using Key = L10n::Key;
 
@@ -33,6 +34,11 @@ constexpr int cardSpacing = 10;
 constexpr qreal cardRadius = 12;
 constexpr int rowPadding = 10;
 constexpr int readyMarkSize = 14;
+
+template <typename Cases, typename Case> int indexOf(const Cases& cases, Case value)
+{
+    return int(std::ranges::find(cases, value) - cases.begin());
+}
 
 QFont sized(QFont font, qreal points, QFont::Weight weight = QFont::Normal)
 {
@@ -216,16 +222,14 @@ SettingsView::SettingsView(Services services, QWidget* parent)
             [this] { m_pauseRecordingSwitch->setChecked(m_services.model.recordingPaused()); });
     connect(&m_services.localization, &AppLocalization::languageIdentifierChanged, this,
             &SettingsView::retranslate);
-    connect(&m_services.localization, &AppLocalization::selectionChanged, this, [this] {
+    const auto followLanguage = [this] {
         m_languagePicker->setCurrentIndex(
-            int(std::ranges::find(AppLanguages::allCases, m_services.localization.selection()) -
-                AppLanguages::allCases.begin()));
-    });
+            indexOf(AppLanguages::allCases, m_services.localization.selection()));
+    };
+    connect(&m_services.localization, &AppLocalization::selectionChanged, this, followLanguage);
 
     m_pauseRecordingSwitch->setChecked(model.recordingPaused());
-    m_languagePicker->setCurrentIndex(
-        int(std::ranges::find(AppLanguages::allCases, m_services.localization.selection()) -
-            AppLanguages::allCases.begin()));
+    followLanguage();
     followStoredTheme();
     retranslate();
     restyle();
@@ -434,9 +438,7 @@ void SettingsView::showEvent(QShowEvent* event)
 // The picker follows the stored choice, whoever wrote it.
 void SettingsView::followStoredTheme()
 {
-    const AppTheme stored = AppThemes::stored(m_services.preferences);
-    m_themePicker->setCurrentIndex(
-        int(std::ranges::find(AppThemes::allCases, stored) - AppThemes::allCases.begin()));
+    m_themePicker->setCurrentIndex(indexOf(AppThemes::allCases, AppThemes::stored(m_services.preferences)));
 }
 
 void SettingsView::paintEvent(QPaintEvent*)
