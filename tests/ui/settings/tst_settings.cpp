@@ -68,7 +68,6 @@ private Q_SLOTS:
         QCOMPARE(h.view.grantAccessButton()->isVisible(), status == QuickPasteStatus::needsPermission);
         QCOMPARE(h.view.retryButton()->isVisible(), status == QuickPasteStatus::failed);
         QVERIFY(h.view.guideLink()->isVisible());
-
         // Either action starts quick paste again; granting access also asks for the permission.
         h.tap.canInstall = true;
         const int requests = h.accessibility.trustRequests;
@@ -79,7 +78,7 @@ private Q_SLOTS:
         QCOMPARE(h.model->quickPasteStatus(),
                  trusted ? QuickPasteStatus::ready : QuickPasteStatus::needsPermission);
         QCOMPARE(h.accessibility.trustRequests - requests, trusted ? 0 : 1);
-
+        // Off hides the status row and the link.
         QTest::mouseClick(h.view.quickPasteSwitch(), Qt::LeftButton);
         QVERIFY(!h.view.statusLabel()->isVisible() && !h.view.guideLink()->isVisible());
     }
