@@ -26,11 +26,12 @@ ensure_packages() {
 }
 
 # Starts a private Xvfb on a free display; sets DISPLAY and XVFB_PID.
+# Extra arguments go to Xvfb (for example -extension XTEST, to leave it out).
 start_private_xvfb() {
     local fifo
     fifo="$(mktemp -u)"
     mkfifo "$fifo"
-    Xvfb -displayfd 3 -nolisten tcp -screen 0 1280x800x24 3>"$fifo" >/dev/null 2>&1 &
+    Xvfb -displayfd 3 -nolisten tcp -screen 0 1280x800x24 "$@" 3>"$fifo" >/dev/null 2>&1 &
     XVFB_PID=$!
     local display
     read -r -t 15 display <"$fifo" || { echo "Xvfb did not start." >&2; rm -f "$fifo"; exit 1; }

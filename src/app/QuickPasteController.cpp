@@ -137,6 +137,11 @@ bool QuickPasteController::openAccessibilitySettings()
     return m_platform.accessibility.openAccessibilitySettings();
 }
 
+bool QuickPasteController::isProcessTrusted() const
+{
+    return m_platform.accessibility.isProcessTrusted();
+}
+
 void QuickPasteController::stop()
 {
     m_monitor->stop();

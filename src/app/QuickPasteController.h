@@ -58,6 +58,8 @@ public:
     void requestPermission();
     void refreshStatus();
     bool openAccessibilitySettings();
+    // Whether Clipwell may watch the keyboard and type: on X11, whether the display offers what it needs.
+    bool isProcessTrusted() const;
     // A row of the popup was clicked.
     void selectAndPaste(const QUuid& id);
     // Clipwell came to the front or left it; coming to the front checks the permission again.

@@ -2,11 +2,13 @@
 
 #include "app/AppModel.h"
 #include "app/LoginItemService.h"
+#include "app/Preferences.h"
 #include "app/QuickPasteController.h"
 #include "l10n/Localization.h"
 #include "shell/MainMenu.h"
 #include "ui/common/AppTheme.h"
 #include "ui/detail/DetailView.h"
+#include "ui/guide/AccessibilityGuideWindowController.h"
 #include "ui/history/MainWindowController.h"
 #include "ui/settings/SettingsWindowController.h"
 
@@ -97,6 +99,51 @@ void AppCoordinator::start()
         quickPaste->setEnabled(m_model.quickPasteEnabled(), false);
     cancelQuickPaste();
     mainWindow().present();
+    presentAccessibilityGuideOnColdLaunch();
+}
+
+void AppCoordinator::presentAccessibilityGuideOnColdLaunch()
+{
+    if (std::exchange(m_didEvaluateLaunchGuide, true))
+        return;
+    QuickPasteController* quickPaste = this->quickPaste();
+    if (!quickPaste || quickPaste->isProcessTrusted())
+        return;
+    const Preferences::Key key = Preferences::Key::accessibilityGuideLaunchPresentationCount;
+    const int count = std::max(0, m_preferences.intValue(key));
+    if (count > 2)
+        return;
+    showAccessibilityGuide();
+    m_preferences.setInt(key, count + 1);
+}
+
+void AppCoordinator::showAccessibilityGuide()
+{
+    cancelQuickPaste();
+    QuickPasteController* quickPaste = this->quickPaste();
+    if (!quickPaste)
+        return;
+    if (!m_accessibilityGuide) {
+        const QPointer<AppCoordinator> self(this);
+        m_accessibilityGuide = new AccessibilityGuideWindowController(
+            [self] {
+                if (!self || !self->quickPaste())
+                    return false;
+                self->quickPaste()->setEnabled(true, false);
+                return self->quickPaste()->openAccessibilitySettings();
+            },
+            [self] {
+                if (self && self->quickPaste() && self->m_model.quickPasteEnabled())
+                    self->quickPaste()->refreshStatus();
+            },
+            [self] {
+                if (!self || !self->m_accessibilityGuide)
+                    return;
+                std::exchange(self->m_accessibilityGuide, nullptr)->deleteLater();
+            },
+            [quickPaste] { return quickPaste->isProcessTrusted(); }, {}, this);
+    }
+    m_accessibilityGuide->present();
 }
 
 QuickPasteController* AppCoordinator::quickPaste()
@@ -114,7 +161,8 @@ void AppCoordinator::cancelQuickPaste()
 
 void AppCoordinator::stop()
 {
-    // The guide window closes before this, once it exists.
+    if (m_accessibilityGuide)
+        m_accessibilityGuide->closeImmediately();
     for (const QMetaObject::Connection& observer : std::as_const(m_languageObservers))
         disconnect(observer);
     m_languageObservers.clear();
@@ -141,11 +189,8 @@ void AppCoordinator::showSettings()
     if (!m_settingsWindow) {
         m_loginItems = m_desktop.makeLoginItems();
         std::function<void()> showGuide;
-        if (m_desktop.showAccessibilityGuide)
-            showGuide = [this] {
-                cancelQuickPaste();
-                m_desktop.showAccessibilityGuide();
-            };
+        if (quickPaste())
+            showGuide = [this] { showAccessibilityGuide(); };
         m_settingsWindow = std::make_unique<SettingsWindowController>(SettingsView::Services{
             m_model, quickPaste(), *m_loginItems, m_preferences, m_localization, std::move(showGuide)});
     }

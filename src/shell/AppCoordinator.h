@@ -2,6 +2,7 @@
 
 #include "services/HistoryRepository.h"
 #include "shell/StatusItem.h"
+#include "ui/guide/AccessibilityGuideWindowController.h"
 
 #include <QList>
 #include <QMetaObject>
@@ -41,8 +42,6 @@ public:
         std::function<std::unique_ptr<QuickPasteController>()> makeQuickPaste;
         // The login-item registry the settings switch drives; the XDG autostart entry when empty.
         std::function<std::unique_ptr<LoginItemService>()> makeLoginItems;
-        // Opens the accessibility guide; without it the settings page shows no link to the guide.
-        std::function<void()> showAccessibilityGuide;
     };
 
     // localization: whose language the menus and the tooltip speak and whose changes they follow; the
@@ -71,6 +70,9 @@ public:
     void showHistory();
     // The menus' Settings item, the tray's and the history window's gear.
     void showSettings();
+    // Explains what quick paste needs; made on first use, gone once closed.
+    void showAccessibilityGuide();
+    AccessibilityGuideWindowController* accessibilityGuide() const { return m_accessibilityGuide.data(); }
     void toggleRecording();
     void statusClicked(StatusItem::Click click);
     // Clipwell was launched again while running.
@@ -91,6 +93,8 @@ protected:
 
 private:
     void configureMenu();
+    // Opens the guide on the first three launches that find quick paste unable to work.
+    void presentAccessibilityGuideOnColdLaunch();
     void observeLanguageChanges();
     void refreshLocalizedChrome();
     std::unique_ptr<QMenu> makeStatusMenu();
@@ -104,6 +108,9 @@ private:
     std::unique_ptr<MainWindowController> m_mainWindow;
     // After what it refers to, so that it goes first.
     std::unique_ptr<SettingsWindowController> m_settingsWindow;
+    // Deleted later once closed: its close may come from inside its own code.
+    QPointer<AccessibilityGuideWindowController> m_accessibilityGuide;
+    bool m_didEvaluateLaunchGuide = false;
     std::unique_ptr<StatusItem> m_statusItem;
     QList<QMetaObject::Connection> m_languageObservers;
     bool m_observesLocaleEvents = false;

@@ -8,7 +8,8 @@ An image and three texts are copied from other clients. Super+Shift held, V tapp
 the field holds the second entry, the clipboard too, and it is first in the archive. V then Z wraps to
 the oldest entry, the image, which the clipboard then offers as image/png. Escape and a click outside
 paste nothing, and the field never sees Escape or a V of the chord. A row clicked with the chord
-still held is pasted once Super and Shift are let go.
+still held is pasted once Super and Shift are let go. On a display without XTEST the accessibility
+guide opens by itself on the first launch; with XTEST it does not.
 """
 import json
 import os
@@ -75,6 +76,36 @@ def targets():
     return found.stdout.split()
 
 
+def guide_windows(session, display):
+    """Clipwell's visible windows 560 wide: the accessibility guide."""
+    env = dict(session.env, DISPLAY=display)
+    found = subprocess.run(["xdotool", "search", "--onlyvisible", "--class", "^Clipwell$"], env=env,
+                           capture_output=True, text=True).stdout.split()
+    guides = []
+    for window in found:
+        geometry = subprocess.run(["xdotool", "getwindowgeometry", "--shell", window], env=env,
+                                  capture_output=True, text=True).stdout
+        if "WIDTH=560" in geometry.split():
+            guides.append(window)
+    return guides
+
+
+def check_guide_on_cold_launch(root):
+    """A private X server without XTEST: quick paste cannot work there, so the guide comes forward."""
+    session = Session(os.path.join(root, "no-xtest"))
+    server = subprocess.Popen(["Xvfb", "-displayfd", "1", "-extension", "XTEST", "-nolisten", "tcp", "-noreset"],
+                              stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, text=True)
+    display = ":" + server.stdout.readline().strip()
+    clipwell = session.launch(DISPLAY=display)
+    try:
+        wait_for(lambda: guide_windows(session, display), "the guide on a display without XTEST")
+    finally:
+        clipwell.terminate()
+        clipwell.wait(timeout=30)
+        server.terminate()
+        server.wait()
+
+
 def main():
     with tempfile.TemporaryDirectory() as root:
         session = Session(root)
@@ -88,6 +119,9 @@ def main():
         try:
             clipwell = session.launch()
             wait_for(lambda: session.visible_windows(), "the history window")
+            time.sleep(1)
+            if guide_windows(session, os.environ["DISPLAY"]):
+                fail("the guide opened although the display offers XTEST")
             session.copy("image/png", png(64, 48))
             for text in ("first entry", "second entry", "third entry"):
                 session.copy("UTF8_STRING", text)
@@ -129,6 +163,7 @@ def main():
             session.close()
             window_manager.terminate()
             window_manager.wait()
+        check_guide_on_cold_launch(root)
     print("PASS")
 
 

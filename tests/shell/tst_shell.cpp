@@ -1,11 +1,14 @@
 #include "app/AppModel.h"
 #include "app/Preferences.h"
+#include "app/QuickPasteController.h"
 #include "l10n/Localization.h"
 #include "shell/AppCoordinator.h"
 #include "shell/MainMenu.h"
 #include "shell/SingleInstance.h"
 #include "shell/TerminationSignals.h"
+#include "support/FakeEventTap.h"
 #include "support/FakePasteboard.h"
+#include "support/FakeQuickPaste.h"
 #include "support/FakeWorkspace.h"
 #include "support/ManualDelayTimer.h"
 #include "support/x11/WindowManager.h"
@@ -263,6 +266,52 @@ private Q_SLOTS:
         else if (presenter == Presenter::statusLeftClick)
             QVERIFY(!h.status->menu);
         QVERIFY(h.window()->isVisible());
+    }
+
+    // The guide comes forward by itself on the first three launches that find quick paste unable to
+    // work, and never when it can.
+    void accessibilityGuideOnColdLaunch_data()
+    {
+        QTest::addColumn<bool>("trusted");
+        QTest::addColumn<QString>("opened");
+        QTest::newRow("missing extensions") << false << u"11100"_s;
+        QTest::newRow("trusted") << true << u"00000"_s;
+    }
+
+    void accessibilityGuideOnColdLaunch()
+    {
+        QFETCH(bool, trusted);
+        QFETCH(QString, opened);
+        QTemporaryDir root;
+        Preferences preferences(root.filePath(u"Clipwell.conf"_s));
+        AppLocalization localization(preferences.languageStore(), [] { return QStringList{u"en"_s}; });
+        FakePasteboard pasteboard;
+        FakeWorkspace workspace;
+        FakeEventTap tap;
+        FakeAccessibility accessibility;
+        accessibility.trusted = trusted;
+        FakeKeystrokePoster keystrokes;
+        QString launches;
+        for (int launch = 0; launch < 5; ++launch) {
+            AppModel model(pasteboard, workspace, preferences, root.filePath(u"history"_s),
+                           std::make_unique<ManualDelayTimer>());
+            AppCoordinator::Desktop desktop;
+            desktop.makeStatusItem = [] { return std::make_unique<FakeStatusItem>(); };
+            desktop.terminate = [] {};
+            desktop.makeQuickPaste = [&] {
+                return std::make_unique<QuickPasteController>(
+                    model, preferences,
+                    QuickPasteController::Platform{workspace, tap, accessibility, keystrokes},
+                    std::make_unique<FakePopup>());
+            };
+            AppCoordinator coordinator(model, preferences, localization, desktop);
+            coordinator.start();
+            launches += coordinator.accessibilityGuide() ? u'1' : u'0';
+            coordinator.stop();
+        }
+        QCOMPARE(launches, opened);
+        QCOMPARE(preferences.intValue(Preferences::Key::accessibilityGuideLaunchPresentationCount),
+                 trusted ? 0 : 3);
     }
 
     // The tray's item and the history window's gear open the one settings window; closing hides it.
