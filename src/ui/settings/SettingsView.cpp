@@ -266,17 +266,19 @@ QWidget* SettingsView::makeQuickPasteCard()
     status->setSpacing(6);
     m_statusLabel = new QLabel(m_statusRow);
     m_statusLabel->setFont(sized(font(), 12));
+    // A long status (what the display lacks) wraps instead of widening the page past the window.
+    m_statusRow->installEventFilter(this);
     m_readyMark = new ReadyMark(m_statusRow);
     status->addWidget(m_statusLabel, 0, Qt::AlignVCenter);
     status->addWidget(m_readyMark, 0, Qt::AlignVCenter);
-    row->addLayout(status);
+    status->addStretch(1);
+    row->addLayout(status, 1);
     m_grantAccess = new HistoryButton(HistoryButtonStyle::Kind::primary, m_statusRow);
     m_retry = new HistoryButton(HistoryButtonStyle::Kind::secondary, m_statusRow);
     for (HistoryButton* button : {m_grantAccess, m_retry}) {
         button->setFont(sized(font(), 12));
         row->addWidget(button, 0, Qt::AlignVCenter);
     }
-    row->addStretch(1);
     connect(m_grantAccess, &QAbstractButton::clicked, this, [this] {
         if (m_services.quickPaste)
             m_services.quickPaste->requestPermission();
@@ -400,6 +402,27 @@ void SettingsView::updateQuickPaste()
     m_readyMark->setVisible(status == QuickPasteStatus::ready);
     m_grantAccess->setVisible(status == QuickPasteStatus::needsPermission);
     m_retry->setVisible(status == QuickPasteStatus::failed);
+    fitStatus();
+}
+
+bool SettingsView::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == m_statusRow && event->type() == QEvent::Resize)
+        fitStatus();
+    return QWidget::eventFilter(watched, event);
+}
+
+void SettingsView::fitStatus()
+{
+    int available = m_statusRow->width();
+    for (QWidget* beside : {static_cast<QWidget*>(m_readyMark), static_cast<QWidget*>(m_grantAccess),
+                            static_cast<QWidget*>(m_retry)}) {
+        if (!beside->isHidden())
+            available -= beside->sizeHint().width() + 12;
+    }
+    const bool wrap = m_statusLabel->fontMetrics().horizontalAdvance(m_statusLabel->text()) > available;
+    if (wrap != m_statusLabel->wordWrap())
+        m_statusLabel->setWordWrap(wrap);
 }
 
 void SettingsView::updateLaunchAtLogin()

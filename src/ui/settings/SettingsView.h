@@ -55,11 +55,14 @@ public:
     QScrollArea* scrollArea() const { return m_scrollArea; }
 
 protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
     void changeEvent(QEvent* event) override;
     void showEvent(QShowEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
 
 private:
+    // A status too long for its row wraps; a short one keeps its check mark beside it.
+    void fitStatus();
     QWidget* makeQuickPasteCard();
     QWidget* makeGeneralCard();
     void retranslate();
