@@ -6,6 +6,7 @@
 #include <QProcess>
 #include <QProcessEnvironment>
 #include <QStandardPaths>
+#include <algorithm>
 
 ReducedMotion& ReducedMotion::shared()
 {
@@ -59,6 +60,15 @@ std::optional<bool> ReducedMotion::fromGSettings(const QString& output)
     return std::nullopt;
 }
 
+ReducedMotion::~ReducedMotion()
+{
+    if (m_gsettings && m_gsettings->state() != QProcess::NotRunning) {
+        m_gsettings->disconnect(this);
+        m_gsettings->kill();
+        m_gsettings->waitForFinished(100);
+    }
+}
+
 void ReducedMotion::readDesktop()
 {
     const QString desktop =
@@ -70,10 +80,19 @@ void ReducedMotion::readDesktop()
             setReduced(fromKdeGlobals(QString::fromUtf8(file.readAll())).value_or(false));
         return;
     }
+    // Only GNOME and the desktops built on its settings answer; elsewhere gsettings may wait for a
+    // session bus that never comes.
+    static const QStringList gnomeLike{QStringLiteral("GNOME"), QStringLiteral("UNITY"),
+                                       QStringLiteral("BUDGIE"), QStringLiteral("CINNAMON"),
+                                       QStringLiteral("PANTHEON")};
+    if (std::none_of(gnomeLike.cbegin(), gnomeLike.cend(),
+                     [&desktop](const QString& name) { return desktop.contains(name); }))
+        return;
     const QString gsettings = QStandardPaths::findExecutable(QStringLiteral("gsettings"));
     if (gsettings.isEmpty())
         return;
     auto* process = new QProcess(this);
+    m_gsettings = process;
     connect(process, &QProcess::finished, this, [this, process] {
         if (process->exitStatus() == QProcess::NormalExit && process->exitCode() == 0)
             setReduced(fromGSettings(QString::fromUtf8(process->readAllStandardOutput())).value_or(false));

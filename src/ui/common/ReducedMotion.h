@@ -1,6 +1,8 @@
 #pragma once
 
 #include <QObject>
+#include <QPointer>
+#include <QProcess>
 #include <QString>
 #include <optional>
 
@@ -15,6 +17,8 @@ public:
     static ReducedMotion& shared();
 
     explicit ReducedMotion(QObject* parent = nullptr);
+    // A question to gsettings still open is dropped, and its process ended.
+    ~ReducedMotion() override;
 
     bool isReduced() const { return m_reduced; }
     // For the desktop's answer, and for tests.
@@ -32,4 +36,5 @@ private:
     void readDesktop();
 
     bool m_reduced = false;
+    QPointer<QProcess> m_gsettings;
 };
