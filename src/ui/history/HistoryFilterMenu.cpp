@@ -13,10 +13,6 @@
 namespace {
 
 constexpr QSize controlSize(116, 28);
-constexpr int leadingPadding = 12;
-constexpr int trailingPadding = 30;
-constexpr int chevronSize = 10;
-constexpr int chevronInset = 12;
 
 QList<std::optional<ClipboardKind>> makeOptions()
 {
@@ -28,7 +24,7 @@ QList<std::optional<ClipboardKind>> makeOptions()
 
 } // namespace
 
-HistoryFilterMenu::HistoryFilterMenu(QWidget* parent) : QAbstractButton(parent), m_options(makeOptions())
+HistoryFilterMenu::HistoryFilterMenu(QWidget* parent) : CapsuleMenuButton(parent), m_options(makeOptions())
 {
     setFixedSize(controlSize);
     // Like the other sidebar buttons: reachable with Tab, but a click leaves no focus fill behind.
@@ -123,41 +119,12 @@ void HistoryFilterMenu::retranslate()
     setAccessibleName(L10n::text(L10n::Key::contentType) + QStringLiteral(", ") + text());
 }
 
-void HistoryFilterMenu::keyPressEvent(QKeyEvent* event)
+QColor HistoryFilterMenu::restingFill() const
 {
-    // Space is QAbstractButton's; Return opens the list as it activates any focused button.
-    if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) &&
-        event->modifiers() == Qt::NoModifier) {
-        if (!event->isAutoRepeat())
-            click();
-        event->accept();
-        return;
-    }
-    QAbstractButton::keyPressEvent(event);
+    return HistoryAppearance::card(this);
 }
 
-void HistoryFilterMenu::paintEvent(QPaintEvent*)
+bool HistoryFilterMenu::isOpen() const
 {
-    QPainter painter(this);
-    painter.setRenderHint(QPainter::Antialiasing);
-    const QRectF bounds = rect();
-    QPainterPath capsule;
-    capsule.addRoundedRect(bounds, bounds.height() / 2, bounds.height() / 2);
-    // Keyboard focus and an open list show through the fill, as on the other sidebar buttons.
-    QColor fill = HistoryAppearance::card(this);
-    if (isDown() || m_presented)
-        fill = HistoryAppearance::hover(this);
-    else if (hasFocus())
-        fill = HistoryAppearance::selected(this);
-    painter.fillPath(capsule, fill);
-
-    const QColor primary = palette().color(QPalette::Active, QPalette::WindowText);
-    const QRect labelRect(leadingPadding, 0, std::max(0, width() - leadingPadding - trailingPadding),
-                          height());
-    painter.setPen(primary);
-    painter.drawText(labelRect, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine,
-                     fontMetrics().elidedText(text(), Qt::ElideRight, labelRect.width()));
-    painter.drawPixmap(
-        width() - chevronInset - chevronSize, (height() - chevronSize) / 2,
-        Symbols::pixmap(QStringLiteral("chevron.down"), chevronSize, devicePixelRatioF(), primary));
+    return m_presented;
 }

@@ -1,8 +1,8 @@
 #pragma once
 
 #include "models/ClipboardKind.h"
+#include "ui/common/CapsuleMenuButton.h"
 
-#include <QAbstractButton>
 #include <QList>
 #include <optional>
 
@@ -10,7 +10,7 @@ class OptionList;
 
 // The sidebar's kind filter: a capsule naming the selected kind that opens a list of all kinds below
 // it. No selection means all kinds.
-class HistoryFilterMenu : public QAbstractButton {
+class HistoryFilterMenu : public CapsuleMenuButton {
     Q_OBJECT
 
 public:
@@ -43,8 +43,8 @@ Q_SIGNALS:
     void presentedChanged();
 
 protected:
-    void paintEvent(QPaintEvent* event) override;
-    void keyPressEvent(QKeyEvent* event) override;
+    QColor restingFill() const override;
+    bool isOpen() const override;
 
 private:
     void retranslate();

@@ -11,15 +11,11 @@ namespace {
 
 constexpr int controlHeight = 28;
 constexpr int narrowestWidth = 116;
-constexpr int leadingPadding = 12;
-constexpr int trailingPadding = 30;
-constexpr int chevronSize = 10;
-constexpr int chevronInset = 12;
 
 } // namespace
 
 SettingsPicker::SettingsPicker(int count, OptionList::Name name, QWidget* parent)
-    : QAbstractButton(parent), m_name(std::move(name))
+    : CapsuleMenuButton(parent), m_name(std::move(name))
 {
     setFocusPolicy(Qt::TabFocus);
     setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
@@ -82,41 +78,13 @@ QSize SettingsPicker::sizeHint() const
         controlHeight};
 }
 
-void SettingsPicker::keyPressEvent(QKeyEvent* event)
+QColor SettingsPicker::restingFill() const
 {
-    // Space is QAbstractButton's; Return opens the list as it activates any focused button.
-    if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) &&
-        event->modifiers() == Qt::NoModifier) {
-        if (!event->isAutoRepeat())
-            click();
-        event->accept();
-        return;
-    }
-    QAbstractButton::keyPressEvent(event);
+    // On the card's own fill, the capsule takes the text background to stand out from it.
+    return palette().color(QPalette::Active, QPalette::Base);
 }
 
-void SettingsPicker::paintEvent(QPaintEvent*)
+bool SettingsPicker::isOpen() const
 {
-    QPainter painter(this);
-    painter.setRenderHint(QPainter::Antialiasing);
-    const QRectF bounds = rect();
-    QPainterPath capsule;
-    capsule.addRoundedRect(bounds, bounds.height() / 2, bounds.height() / 2);
-    // On the card's own fill, the capsule takes the text background to stand out from it.
-    QColor fill = palette().color(QPalette::Active, QPalette::Base);
-    if (isDown() || m_list->isVisible())
-        fill = HistoryAppearance::hover(this);
-    else if (hasFocus())
-        fill = HistoryAppearance::selected(this);
-    painter.fillPath(capsule, fill);
-
-    const QColor primary = palette().color(QPalette::Active, QPalette::WindowText);
-    const QRect labelRect(leadingPadding, 0, std::max(0, width() - leadingPadding - trailingPadding),
-                          height());
-    painter.setPen(primary);
-    painter.drawText(labelRect, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine,
-                     fontMetrics().elidedText(text(), Qt::ElideRight, labelRect.width()));
-    painter.drawPixmap(
-        width() - chevronInset - chevronSize, (height() - chevronSize) / 2,
-        Symbols::pixmap(QStringLiteral("chevron.down"), chevronSize, devicePixelRatioF(), primary));
+    return m_list->isVisible();
 }

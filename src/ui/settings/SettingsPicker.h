@@ -1,12 +1,11 @@
 #pragma once
 
+#include "ui/common/CapsuleMenuButton.h"
 #include "ui/common/OptionList.h"
-
-#include <QAbstractButton>
 
 // A menu picker: a capsule naming the current option that opens the list of all options below it,
 // drawn like the history window's kind filter. Its accessible name is its purpose and its value.
-class SettingsPicker : public QAbstractButton {
+class SettingsPicker : public CapsuleMenuButton {
     Q_OBJECT
 
 public:
@@ -32,8 +31,8 @@ Q_SIGNALS:
     void activated(int index);
 
 protected:
-    void paintEvent(QPaintEvent* event) override;
-    void keyPressEvent(QKeyEvent* event) override;
+    QColor restingFill() const override;
+    bool isOpen() const override;
 
 private:
     void choose(int index);
