@@ -65,7 +65,7 @@ ReducedMotion::~ReducedMotion()
     if (m_gsettings && m_gsettings->state() != QProcess::NotRunning) {
         m_gsettings->disconnect(this);
         m_gsettings->kill();
-        m_gsettings->waitForFinished(100);
+        m_gsettings->waitForFinished(50);
     }
 }
 
