@@ -57,10 +57,12 @@ def xdotool(*arguments):
 
 
 def chord(*steps, shot=None):
-    """Holds Super+Shift through the steps (keys to tap, or ("click", x, y)), then lets go."""
+    """Holds Super+Shift through the steps (keys to tap, or ("click", x, y) once the popup shows),
+    then lets go."""
     xdotool("keydown", "super+shift")
     for step in steps:
         if isinstance(step, tuple):
+            wait_for(lambda: windows_of_width(os.environ["DISPLAY"], 460), "the popup")
             xdotool("mousemove", str(step[1]), str(step[2]), "click", "1")
         else:
             xdotool("key", step)
@@ -76,18 +78,18 @@ def targets():
     return found.stdout.split()
 
 
-def guide_windows(session, display):
-    """Clipwell's visible windows 560 wide: the accessibility guide."""
-    env = dict(session.env, DISPLAY=display)
+def windows_of_width(display, width):
+    """Clipwell's visible windows of that width: 460 is the popup, 560 the accessibility guide."""
+    env = dict(os.environ, DISPLAY=display)
     found = subprocess.run(["xdotool", "search", "--onlyvisible", "--class", "^Clipwell$"], env=env,
                            capture_output=True, text=True).stdout.split()
-    guides = []
+    matching = []
     for window in found:
         geometry = subprocess.run(["xdotool", "getwindowgeometry", "--shell", window], env=env,
                                   capture_output=True, text=True).stdout
-        if "WIDTH=560" in geometry.split():
-            guides.append(window)
-    return guides
+        if "WIDTH=%d" % width in geometry.split():
+            matching.append(window)
+    return matching
 
 
 def check_guide_on_cold_launch(root):
@@ -98,7 +100,7 @@ def check_guide_on_cold_launch(root):
     display = ":" + server.stdout.readline().strip()
     clipwell = session.launch(DISPLAY=display)
     try:
-        wait_for(lambda: guide_windows(session, display), "the guide on a display without XTEST")
+        wait_for(lambda: windows_of_width(display, 560), "the guide on a display without XTEST")
     finally:
         clipwell.terminate()
         clipwell.wait(timeout=30)
@@ -120,7 +122,7 @@ def main():
             clipwell = session.launch()
             wait_for(lambda: session.visible_windows(), "the history window")
             time.sleep(1)
-            if guide_windows(session, os.environ["DISPLAY"]):
+            if windows_of_width(os.environ["DISPLAY"], 560):
                 fail("the guide opened although the display offers XTEST")
             session.copy("image/png", png(64, 48))
             for text in ("first entry", "second entry", "third entry"):
