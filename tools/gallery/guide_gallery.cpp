@@ -1,6 +1,7 @@
 // Screenshots of the accessibility guide for people to look at: the window in light and dark, in English
 // and both Chinese scripts, once as it opens and once after granting access failed (scrolled to the
 // top), and each picture large. Run it on an X display: guide_gallery OUTPUT_FOLDER
+#include "Gallery.h"
 #include "l10n/Localization.h"
 #include "ui/common/AppTheme.h"
 #include "ui/common/HistoryButton.h"
@@ -16,21 +17,16 @@
 int main(int argc, char** argv)
 {
     QApplication app(argc, argv);
-    if (argc < 2) {
-        qWarning("usage: guide_gallery OUTPUT_FOLDER");
+    const std::optional<QString> named = galleryFolder(argc, argv);
+    if (!named)
         return 2;
-    }
-    const QString output = QString::fromLocal8Bit(argv[1]);
-    QDir().mkpath(output);
+    const QString& output = *named;
 
-    for (const AppTheme theme : {AppTheme::light, AppTheme::dark}) {
+    for (const AppTheme theme : galleryThemes) {
         AppThemes::apply(theme);
-        for (const AppLanguage language :
-             {AppLanguage::english, AppLanguage::simplifiedChinese, AppLanguage::traditionalChinese}) {
+        for (const AppLanguage language : galleryLanguages) {
             AppLocalization::shared().select(language);
-            const QString prefix =
-                QStringLiteral("%1/%2-%3")
-                    .arg(output, AppThemes::rawValue(theme), AppLocalization::shared().languageIdentifier());
+            const QString prefix = lookPrefix(output, theme);
             bool closed = false;
             AccessibilityGuideWindowController guide([] { return false; }, [] {},
                                                      [&closed] { closed = true; }, [] { return false; });

@@ -3,6 +3,7 @@
 // scrolled to its end with a launch-at-login error, an open picker, the keyboard focus on each
 // control, and the window after a live language change. Run it on an X display:
 // settings_gallery OUTPUT_FOLDER
+#include "Gallery.h"
 #include "app/QuickPasteController.h"
 #include "l10n/Localization.h"
 #include "support/FakeEventTap.h"
@@ -72,21 +73,16 @@ int main(int argc, char** argv)
 {
     QApplication app(argc, argv);
     QStandardPaths::setTestModeEnabled(true);
-    if (argc < 2) {
-        qWarning("usage: settings_gallery OUTPUT_FOLDER");
+    const std::optional<QString> named = galleryFolder(argc, argv);
+    if (!named)
         return 2;
-    }
-    const QString output = QString::fromLocal8Bit(argv[1]);
-    QDir().mkpath(output);
+    const QString& output = *named;
 
-    for (const AppTheme theme : {AppTheme::light, AppTheme::dark}) {
+    for (const AppTheme theme : galleryThemes) {
         AppThemes::apply(theme);
-        for (const AppLanguage language :
-             {AppLanguage::english, AppLanguage::simplifiedChinese, AppLanguage::traditionalChinese}) {
+        for (const AppLanguage language : galleryLanguages) {
             AppLocalization::shared().select(language);
-            const QString prefix =
-                QStringLiteral("%1/%2-%3-")
-                    .arg(output, AppThemes::rawValue(theme), AppLocalization::shared().languageIdentifier());
+            const QString prefix = lookPrefix(output, theme) + QStringLiteral("-");
             for (const QuickPasteStatus status :
                  {QuickPasteStatus::disabled, QuickPasteStatus::needsPermission, QuickPasteStatus::failed,
                   QuickPasteStatus::ready}) {

@@ -3,6 +3,7 @@
 // and the clear-history confirmation, in light and dark, in English, Simplified and Traditional
 // Chinese. Run it on a real X display (with a window manager for the frame):
 // window_gallery OUTPUT_FOLDER
+#include "Gallery.h"
 #include "app/AppModel.h"
 #include "app/Preferences.h"
 #include "l10n/Localization.h"
@@ -154,12 +155,10 @@ int main(int argc, char** argv)
 {
     QApplication app(argc, argv);
     QStandardPaths::setTestModeEnabled(true);
-    if (argc < 2) {
-        qWarning("usage: window_gallery OUTPUT_FOLDER");
+    const std::optional<QString> named = galleryFolder(argc, argv);
+    if (!named)
         return 2;
-    }
-    const QString output = QString::fromLocal8Bit(argv[1]);
-    QDir().mkpath(output);
+    const QString& output = *named;
     QTemporaryDir root;
     Preferences preferences(root.filePath(QStringLiteral("Clipwell.conf")));
     FakePasteboard pasteboard;
@@ -175,14 +174,11 @@ int main(int argc, char** argv)
     };
     const QList<ClipboardEntry> history = entries();
 
-    for (const AppTheme theme : {AppTheme::light, AppTheme::dark}) {
+    for (const AppTheme theme : galleryThemes) {
         AppThemes::apply(theme);
-        for (const AppLanguage language :
-             {AppLanguage::english, AppLanguage::simplifiedChinese, AppLanguage::traditionalChinese}) {
+        for (const AppLanguage language : galleryLanguages) {
             AppLocalization::shared().select(language);
-            const QString prefix =
-                QStringLiteral("%1/%2-%3-")
-                    .arg(output, AppThemes::rawValue(theme), AppLocalization::shared().languageIdentifier());
+            const QString prefix = lookPrefix(output, theme) + QStringLiteral("-");
             // The frame as the window manager draws it, where there is one.
             const auto grabFramed = [](QWidget* window, const QString& path) {
                 const QRect frame = window->frameGeometry();
