@@ -258,9 +258,10 @@ void AppModel::reconcileSelection()
     setSelection(m_filteredEntries.isEmpty() ? QUuid() : m_filteredEntries.first().id);
 }
 
-bool AppModel::copy(const ClipboardEntry& entry)
+bool AppModel::copy(const ClipboardEntry& entry, bool alsoSelection)
 {
-    if (const std::optional<ClipboardMonitor::ClipboardError> error = m_clipboard->write(entry)) {
+    if (const std::optional<ClipboardMonitor::ClipboardError> error =
+            m_clipboard->write(entry, alsoSelection)) {
         setErrorMessage(AppMessage{std::nullopt, appError(*error)});
         return false;
     }

@@ -88,7 +88,9 @@ public:
     bool isSearching() const;
     // Searches through fewer bytes of text than this run at once; a test can send all to the worker.
     void setSynchronousSearchLimit(qint64 bytes);
-    bool copy(const ClipboardEntry& entry);
+    // Puts the entry on the clipboard (and, when asked, on the selection terminals paste with
+    // Shift+Insert) and moves it to the front; false, with the error shown, when the write failed.
+    bool copy(const ClipboardEntry& entry, bool alsoSelection = false);
     // Opens a link's address, or shows why it could not be opened.
     void open(const QUrl& url);
     void deleteEntry(const QUuid& id);

@@ -9,13 +9,15 @@
 
 namespace {
 
-constexpr std::array<const char*, 6> keyNames = {
+constexpr std::array<const char*, 8> keyNames = {
     "appLanguage",
     "appTheme",
     "recordingPaused",
     "quickPasteEnabled",
     "accessibilityGuideLaunchPresentationCount",
     "historySidebarWidth",
+    "pasteWithControlShiftV",
+    "pasteWithShiftInsert",
 };
 
 bool isNumber(const QVariant& value)
@@ -109,6 +111,20 @@ std::optional<QString> Preferences::stringValue(const QString& key) const
     if (value.typeId() == QMetaType::Bool || isNumber(value))
         return value.toString();
     return std::nullopt;
+}
+
+QStringList Preferences::stringListValue(Key key) const
+{
+    // The INI format reads "a, b" as a list and "a" as a string.
+    const QVariant value = m_settings->value(keyName(key));
+    const QStringList raw =
+        value.typeId() == QMetaType::QStringList ? value.toStringList() : value.toString().split(u',');
+    QStringList values;
+    for (const QString& item : raw) {
+        if (!item.trimmed().isEmpty())
+            values << item.trimmed();
+    }
+    return values;
 }
 
 bool Preferences::boolValue(const QString& key) const

@@ -4,6 +4,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <QStringList>
 #include <memory>
 #include <optional>
 
@@ -22,6 +23,9 @@ public:
         quickPasteEnabled,
         accessibilityGuideLaunchPresentationCount,
         historySidebarWidth,
+        // Window classes of the user's own that paste with Control+Shift+V or Shift+Insert.
+        pasteWithControlShiftV,
+        pasteWithShiftInsert,
     };
     static QString keyName(Key key);
 
@@ -45,6 +49,8 @@ public:
     bool boolValue(Key key) const { return boolValue(keyName(key)); }
     int intValue(Key key) const { return intValue(keyName(key)); }
     double doubleValue(Key key) const { return doubleValue(keyName(key)); }
+    // A comma-separated list, each value trimmed, empty ones left out.
+    QStringList stringListValue(Key key) const;
 
     void setString(Key key, const QString& value) { setString(keyName(key), value); }
     void setBool(Key key, bool value) { setBool(keyName(key), value); }

@@ -128,6 +128,10 @@ void QuickPasteController::refreshStatus()
 {
     if (!m_model.quickPasteEnabled())
         return;
+    // A tap in place that may still work stays: putting it up again would end a chord under way.
+    if (m_model.quickPasteStatus() == QuickPasteStatus::ready && m_platform.tap.isInstalled() &&
+        m_platform.accessibility.isProcessTrusted())
+        return;
     m_monitor->stop();
     m_monitor->start(false);
 }
@@ -213,39 +217,50 @@ void QuickPasteController::paste(const PasteTarget& target, const ClipboardEntry
                                  bool whileHoldingShortcut)
 {
     const quint64 flags = m_platform.tap.currentModifierFlags();
-    if (!whileHoldingShortcut) {
+    if (!whileHoldingShortcut && (flags & (TapEvent::shiftFlag | TapEvent::controlFlag |
+                                           TapEvent::optionFlag | TapEvent::commandFlag))) {
         m_pendingPaste = false;
-        if (flags &
-            (TapEvent::shiftFlag | TapEvent::controlFlag | TapEvent::optionFlag | TapEvent::commandFlag))
-            return giveUp();
-        return pasteNow(target, entry);
+        return giveUp();
     }
-    // Typed keys cannot lift a Super or Shift the user holds, and the application would see them
-    // with Control+V: wait until they are up.
-    m_chordRelease.start([this, target, entry](bool released) {
+    const PasteShortcut shortcut = pasteShortcut();
+    std::shared_ptr<KeystrokePoster::Keystroke> keystroke = m_platform.keystrokes.create(shortcut);
+    if (!keystroke) {
         m_pendingPaste = false;
-        if (!released)
-            return giveUp();
-        pasteNow(target, entry);
-    });
+        m_model.setErrorMessage(AppMessage{L10n::Key::pasteEventFailed, std::nullopt});
+        return;
+    }
+    // Typed keys cannot lift a Super or Shift the user holds, and the application would see them with
+    // the paste; a key of the shortcut still down (the chord's V) would swallow the typed one. Wait
+    // until they are up.
+    m_chordRelease.start([keystroke] { return keystroke->keysAreUp(); },
+                         [this, target, entry, shortcut, keystroke](bool released) {
+                             m_pendingPaste = false;
+                             if (!released)
+                                 return giveUp();
+                             pasteNow(target, entry, shortcut, *keystroke);
+                         });
 }
 
-void QuickPasteController::pasteNow(const PasteTarget& target, const ClipboardEntry& entry)
+PasteShortcut QuickPasteController::pasteShortcut() const
+{
+    const PasteShortcutTable table(m_preferences.stringListValue(Preferences::Key::pasteWithControlShiftV),
+                                   m_preferences.stringListValue(Preferences::Key::pasteWithShiftInsert));
+    return table.shortcutFor(m_platform.workspace.frontmostWindowClasses());
+}
+
+void QuickPasteController::pasteNow(const PasteTarget& target, const ClipboardEntry& entry,
+                                    PasteShortcut shortcut, KeystrokePoster::Keystroke& keystroke)
 {
     if (m_platform.tap.isSecureEventInputEnabled() || !m_platform.accessibility.isProcessTrusted() ||
         !target.isStillCurrent(m_platform.workspace))
         return giveUp();
-    const std::unique_ptr<KeystrokePoster::Keystroke> keystroke = m_platform.keystrokes.create();
-    if (!keystroke) {
-        m_model.setErrorMessage(AppMessage{L10n::Key::pasteEventFailed, std::nullopt});
-        return;
-    }
-    if (!m_model.copy(entry))
+    // Shift+Insert pastes the selection of the X tradition, not the clipboard: both get the entry.
+    if (!m_model.copy(entry, shortcut == PasteShortcut::shiftInsert))
         return;
     // Focus moved while the copy was written: the entry stays on the clipboard, nothing is typed.
     if (!target.isStillCurrent(m_platform.workspace))
         return;
-    if (!keystroke->post())
+    if (!keystroke.post())
         m_model.setErrorMessage(AppMessage{L10n::Key::pasteEventFailed, std::nullopt});
 }
 

@@ -1,8 +1,10 @@
 #pragma once
 
 #include "models/ClipboardEntry.h"
+#include "models/PasteShortcut.h"
 #include "models/QuickPasteSession.h"
 #include "models/QuickPasteStatus.h"
+#include "platform/KeystrokePoster.h"
 #include "services/ChordReleaseWait.h"
 #include "services/GlobalShortcutMonitor.h"
 #include "services/PasteTarget.h"
@@ -16,14 +18,13 @@ class Accessibility;
 class AppModel;
 class DelayTimer;
 class EventTap;
-class KeystrokePoster;
 class Preferences;
 class QuickPastePopup;
 class Workspace;
 
 // Runs quick paste from the chord to the paste: a session over the history when the chord starts,
 // the popup moved along as V and Z are pressed, and 60 ms after the release the chosen entry copied
-// and Control+V typed into the application that was in front. It also owns the on/off preference,
+// and the paste shortcut typed into the application that was in front. It also owns the on/off preference,
 // the permission flow and the status the settings show.
 class QuickPasteController final : public QObject {
     Q_OBJECT
@@ -72,7 +73,10 @@ private:
     void discard();
     void finish(const ClipboardEntry& entry, bool whileHoldingShortcut);
     void paste(const PasteTarget& target, const ClipboardEntry& entry, bool whileHoldingShortcut);
-    void pasteNow(const PasteTarget& target, const ClipboardEntry& entry);
+    void pasteNow(const PasteTarget& target, const ClipboardEntry& entry, PasteShortcut shortcut,
+                  KeystrokePoster::Keystroke& keystroke);
+    // How the window in front pastes, by its class and the user's preferences.
+    PasteShortcut pasteShortcut() const;
     void giveUp();
     void updatePermissionPolling(QuickPasteStatus status);
     void pollPermission();

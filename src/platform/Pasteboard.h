@@ -27,6 +27,13 @@ public:
     // Replaces the contents with these items in one go; false when the system refused. The change
     // count has moved past the write when this returns, whatever the outcome.
     virtual bool write(const QList<PasteboardItemSnapshot>& items) = 0;
+    // The same onto the selection that X terminals paste with Shift+Insert (PRIMARY on X11); false
+    // where there is none or the system refused. Never watched or recorded.
+    virtual bool writeSelection(const QList<PasteboardItemSnapshot>& items)
+    {
+        Q_UNUSED(items);
+        return false;
+    }
 
     // Backends that fetch contents ahead of time only do so while someone observes.
     virtual void setObserving(bool observing) { Q_UNUSED(observing); }

@@ -58,6 +58,9 @@ public:
     virtual std::optional<FocusedElement> focusedElement(qint64 processIdentifier) const = 0;
     // The application's process has exited.
     virtual bool isTerminated(const RunningApplication& application) const = 0;
+    // The class names of the window in front (on X11 WM_CLASS's instance and class), which tell how
+    // it pastes; empty when there is none or the system names none.
+    virtual QStringList frontmostWindowClasses() const { return {}; }
     // Callbacks run on the GUI thread. Observing again replaces them; empty callbacks stop observing.
     // Notifications the system cannot give are simply never sent.
     virtual void observe(WorkspaceNotifications notifications) = 0;

@@ -13,9 +13,10 @@ ChordReleaseWait::~ChordReleaseWait()
     cancel();
 }
 
-void ChordReleaseWait::start(std::function<void(bool released)> done)
+void ChordReleaseWait::start(std::function<bool()> keysUp, std::function<void(bool released)> done)
 {
     m_timer.cancel();
+    m_keysUp = std::move(keysUp);
     m_done = std::move(done);
     m_started = m_timer.now();
     check();
@@ -35,7 +36,7 @@ void ChordReleaseWait::check()
     std::optional<bool> released;
     if (flags & (TapEvent::controlFlag | TapEvent::optionFlag))
         released = false;
-    else if (!(flags & (TapEvent::commandFlag | TapEvent::shiftFlag)))
+    else if (!(flags & (TapEvent::commandFlag | TapEvent::shiftFlag)) && (!m_keysUp || m_keysUp()))
         released = true;
     else if (m_timer.now() - m_started >= limit)
         released = false;

@@ -6,8 +6,9 @@
 class DelayTimer;
 class EventTap;
 
-// After a row is chosen with the chord still held, the paste waits until Super and Shift are up: a
-// typed Control+V would carry them, and a fake release cannot lift a key the user holds down.
+// Before the paste is typed, Super, Shift and the keys of the paste shortcut must be up: a typed
+// Control+V would carry a held Super or Shift, a fake release cannot lift a key the user holds down,
+// and a key still down (the chord's V) cannot be pressed again.
 class ChordReleaseWait {
 public:
     static constexpr std::chrono::milliseconds limit{1000};
@@ -18,9 +19,10 @@ public:
     ChordReleaseWait(const ChordReleaseWait&) = delete;
     ChordReleaseWait& operator=(const ChordReleaseWait&) = delete;
 
-    // done(true) as soon as both are up, done(false) once Control or Alt goes down or after `limit`.
-    // A wait started again replaces the earlier one, whose done is never called.
-    void start(std::function<void(bool released)> done);
+    // done(true) as soon as Super and Shift are up and keysUp() holds, done(false) once Control or Alt
+    // goes down or after `limit`. A wait started again replaces the earlier one, whose done is never
+    // called.
+    void start(std::function<bool()> keysUp, std::function<void(bool released)> done);
     void cancel();
     bool isWaiting() const { return static_cast<bool>(m_done); }
 
@@ -29,6 +31,7 @@ private:
 
     EventTap& m_tap;
     DelayTimer& m_timer;
+    std::function<bool()> m_keysUp;
     std::function<void(bool)> m_done;
     std::chrono::steady_clock::time_point m_started;
 };

@@ -138,7 +138,8 @@ QString ClipboardMonitor::ClipboardError::localizedDescription() const
     return QString();
 }
 
-std::optional<ClipboardMonitor::ClipboardError> ClipboardMonitor::write(const ClipboardEntry& entry)
+std::optional<ClipboardMonitor::ClipboardError> ClipboardMonitor::write(const ClipboardEntry& entry,
+                                                                        bool alsoSelection)
 {
     for (const QUrl& url : entry.fileURLs()) {
         if (!QFileInfo::exists(url.toLocalFile()))
@@ -152,7 +153,7 @@ std::optional<ClipboardMonitor::ClipboardError> ClipboardMonitor::write(const Cl
 
     const bool written = m_pasteboard.write(items);
     m_lastChangeCount = m_pasteboard.changeCount();
-    if (!written)
+    if (!written || (alsoSelection && !m_pasteboard.writeSelection(items)))
         return ClipboardError{ClipboardError::Code::writeFailed, QString()};
     return std::nullopt;
 }

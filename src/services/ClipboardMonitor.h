@@ -46,8 +46,9 @@ public:
     };
 
     // Puts the entry back exactly as captured, each item marked as Clipwell's own so that it is
-    // never recorded as a new copy.
-    std::optional<ClipboardError> write(const ClipboardEntry& entry);
+    // never recorded as a new copy; also onto the selection terminals paste with Shift+Insert when
+    // asked.
+    std::optional<ClipboardError> write(const ClipboardEntry& entry, bool alsoSelection = false);
 
     std::function<void(const ClipboardEntry&)> onCapture;
     std::function<void(L10n::Key)> onNotice;

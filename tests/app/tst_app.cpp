@@ -706,9 +706,11 @@ private Q_SLOTS:
     }
 
     // Steps: "start" the chord, "V"/"Z" a press and "^V"/"^Z" a release with the chord held, "go" letting
-    // go of it, "held:cst" the modifiers down now, "click:N" on the popup's row N, "wait" the paste
-    // delay, "field" the focus moving to another field, "tick" one look at the held modifiers, "activate"
-    // another application coming forward.
+    // go of it, "held:cstv" the keys down now (v: the shortcut's V), "click:N" on the popup's row N,
+    // "wait" the paste delay, "field" the focus moving to another field, "tick" one look at the held
+    // keys, "late" a second of them, "activate" another application coming forward, "secure" another
+    // program taking the keyboard, "class:C" the window class in front, "prefer:C" the user's own
+    // Shift+Insert classes.
     void quickPaste_data()
     {
         QTest::addColumn<int>("entries");
@@ -733,6 +735,16 @@ private Q_SLOTS:
         row("Escape", 3, "start esc wait", "typed 0; popup hidden");
         row("focus moved to another field", 3, "start go field wait",
             "typed 0; message pasteCancelled; popup hidden");
+        row("another program takes the keyboard", 3, "start go secure wait",
+            "typed 0; message pasteCancelled; popup hidden");
+        row("V let go after Super and Shift", 3, "start go held:v wait tick held: tick",
+            "pasted c; typed 1; popup hidden");
+        row("V held on", 3, "start go held:v wait late", "typed 0; message pasteCancelled; popup hidden");
+        row("a terminal", 3, "class:Gnome-terminal start go wait", "pasted c; typed 1 by 1; popup hidden");
+        row("xterm pastes PRIMARY", 3, "class:XTerm start go wait",
+            "pasted c; primary c; typed 1 by 2; popup hidden");
+        row("a class of the user's own", 3, "class:Gnome-terminal prefer:Mine,gnome-terminal start go wait",
+            "pasted c; primary c; typed 1 by 2; popup hidden");
     }
 
     void quickPaste()
@@ -763,7 +775,9 @@ private Q_SLOTS:
                 h.type(TapEvent::flagsChanged, 0, 0);
             else if (step.startsWith(u"held:")) {
                 h.tap.modifierFlags = 0;
-                for (const QChar key : step.mid(5))
+                h.keystrokes.keyDown = step.contains(u'v');
+                const QString modifiers = step.mid(5).remove(u'v');
+                for (const QChar key : modifiers)
                     h.tap.modifierFlags |= key == u'c'   ? TapEvent::commandFlag
                                            : key == u's' ? TapEvent::shiftFlag
                                                          : TapEvent::controlFlag;
@@ -772,8 +786,14 @@ private Q_SLOTS:
                 h.popup->onSelect(h.popup->session->candidates.at(step.mid(6).toInt()).id);
             } else if (step == u"wait")
                 h.pasteTimer->advance(QuickPasteController::pasteDelay);
-            else if (step == u"tick")
-                h.releaseTimer->advance(std::chrono::milliseconds(10));
+            else if (step == u"tick" || step == u"late")
+                h.releaseTimer->advance(std::chrono::milliseconds(step == u"tick" ? 10 : 1000));
+            else if (step == u"secure")
+                h.tap.secureInput = true;
+            else if (step.startsWith(u"class:"))
+                h.workspace.windowClasses = {step.mid(6)};
+            else if (step.startsWith(u"prefer:"))
+                h.preferences.setString(Key::pasteWithShiftInsert, step.mid(7));
             else if (step == u"field")
                 h.workspace.focused.insert(4242, FocusedElement{8});
             else if (step == u"activate")
@@ -784,7 +804,14 @@ private Q_SLOTS:
         if (!h.pasteboard.writes.isEmpty())
             seen << u"pasted "_s +
                         QString::fromUtf8(h.pasteboard.writes.last().first().representations.first().data);
-        seen << u"typed %1"_s.arg(h.keystrokes.posts);
+        if (!h.pasteboard.selectionWrites.isEmpty())
+            seen << u"primary "_s +
+                        QString::fromUtf8(
+                            h.pasteboard.selectionWrites.last().first().representations.first().data);
+        seen << u"typed %1"_s.arg(h.keystrokes.posts) +
+                    (h.keystrokes.shortcut.value_or(PasteShortcut::controlV) != PasteShortcut::controlV
+                         ? u" by %1"_s.arg(int(*h.keystrokes.shortcut))
+                         : QString());
         if (const std::optional<AppMessage> message = h.model->activityMessage())
             seen << u"message "_s + L10n::keyName(*message->key);
         seen << (h.popup->session
@@ -813,6 +840,9 @@ private Q_SLOTS:
         QVERIFY(h.pollTimer->fire());
         QCOMPARE(h.model->quickPasteStatus(), QuickPasteStatus::ready);
         QVERIFY(h.tap.isInstalled() && !h.pollTimer->isActive());
+        // Clipwell coming to the front keeps a working tap as it is.
+        h.controller->setApplicationActive(true);
+        QCOMPARE(h.tap.installs, 1);
         h.accessibility.trusted = false;
         h.controller->refreshStatus();
         QVERIFY(h.pollTimer->isActive());

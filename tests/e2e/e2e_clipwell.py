@@ -151,6 +151,26 @@ def copy_again(session):
     return "app.clipwell.internal" in targets.split()
 
 
+def start_window_manager(env):
+    """Starts openbox and waits until it frames a window of our own: it claims the screen before it
+    takes new windows, and a window mapped in between stays unmapped for good."""
+    window_manager = subprocess.Popen(["openbox"], env=env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    deadline = time.monotonic() + 30
+    while time.monotonic() < deadline:
+        probe = subprocess.Popen(["xmessage", "-title", "wm-probe", "probe"], env=env, stderr=subprocess.DEVNULL)
+        for _ in range(20):
+            tree = subprocess.run(["xwininfo", "-name", "wm-probe", "-tree"], env=env, capture_output=True,
+                                  text=True).stdout
+            if "Parent window id" in tree and "(the root window)" not in tree.split("Parent window id")[1]:
+                probe.kill()
+                probe.wait()
+                return window_manager
+            time.sleep(0.1)
+        probe.kill()
+        probe.wait()
+    fail("openbox never managed a window")
+
+
 def check_display_messages(session):
     cases = [({"DISPLAY": None, "WAYLAND_DISPLAY": "wayland-e2e"}, "Wayland"),
              ({"DISPLAY": ":4711", "WAYLAND_DISPLAY": None}, "cannot open the X display")]
@@ -165,8 +185,7 @@ def check_display_messages(session):
 def main():
     with tempfile.TemporaryDirectory() as root:
         session = Session(root)
-        window_manager = subprocess.Popen(["openbox"], env=session.env, stdout=subprocess.DEVNULL,
-                                          stderr=subprocess.DEVNULL)
+        window_manager = start_window_manager(session.env)
         try:
             check_display_messages(session)
 

@@ -1226,13 +1226,15 @@ private Q_SLOTS:
         QCOMPARE(log.join(u' '), reported);
     }
 
-    // Each step is the modifiers held at one look, 10 ms apart: c Super, s Shift, t Control, o Alt.
+    // Each step is the keys held at one look, 10 ms apart: c Super, s Shift, t Control, o Alt, v a key
+    // of the paste shortcut.
     void chordReleaseWait_data()
     {
         QTest::addColumn<QString>("held");
         QTest::addColumn<QString>("outcome");
         QTest::newRow("already up") << u"-"_s << u"released after 0 ms"_s;
         QTest::newRow("Shift, then Super") << u"cs c -"_s << u"released after 20 ms"_s;
+        QTest::newRow("V still down after Super and Shift") << u"csv v v -"_s << u"released after 30 ms"_s;
         QTest::newRow("Control goes down") << u"cs cst"_s << u"given up after 10 ms"_s;
         QTest::newRow("Alt instead of letting go") << u"cs c co"_s << u"given up after 20 ms"_s;
         QTest::newRow("held for a second") << u"cs "_s.repeated(120).trimmed() << u"given up after 1000 ms"_s;
@@ -1247,8 +1249,10 @@ private Q_SLOTS:
         ChordReleaseWait wait(tap, timer);
         QString reported;
         int elapsed = 0;
+        bool keyDown = false;
         const QStringList steps = held.split(u' ');
         for (qsizetype step = 0; step < steps.size() && reported.isEmpty(); ++step) {
+            keyDown = steps[step].contains(u'v');
             tap.modifierFlags = 0;
             for (const QChar key : steps[step])
                 tap.modifierFlags |= QHash<QChar, quint64>{{u'c', TapEvent::commandFlag},
@@ -1260,7 +1264,7 @@ private Q_SLOTS:
                 reported = u"%1 after %2 ms"_s.arg(released ? u"released"_s : u"given up"_s).arg(elapsed);
             };
             if (step == 0) {
-                wait.start(done);
+                wait.start([&] { return !keyDown; }, done);
             } else {
                 elapsed += 10;
                 timer.advance(std::chrono::milliseconds(10));

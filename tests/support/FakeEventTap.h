@@ -10,10 +10,12 @@ public:
     bool secureInput = false;
     quint64 modifierFlags = 0;
     int enables = 0;
+    int installs = 0;
     std::optional<Client> client;
 
     bool install(Client installed) override
     {
+        installs += canInstall;
         if (canInstall)
             client = std::move(installed);
         return canInstall;

@@ -35,6 +35,7 @@ public:
     // A refused write still clears the pasteboard and moves the change count.
     bool refuseWrites = false;
     QList<QList<PasteboardItemSnapshot>> writes;
+    QList<QList<PasteboardItemSnapshot>> selectionWrites;
     // The change counts the monitor reported as recorded.
     QList<qint64> recorded;
     // What the monitor installed to hear of changes as they happen.
@@ -70,6 +71,11 @@ public:
     }
     void setObserving(bool observing) override { m_observing = observing; }
     void markCurrentContentsSeen() override { ++m_markSeenCalls; }
+    bool writeSelection(const QList<PasteboardItemSnapshot>& items) override
+    {
+        selectionWrites.append(items);
+        return !refuseWrites;
+    }
     bool write(const QList<PasteboardItemSnapshot>& items) override
     {
         writes.append(items);

@@ -25,21 +25,28 @@ public:
 class FakeKeystrokePoster final : public KeystrokePoster {
 public:
     bool canCreate = true;
+    // A key of the shortcut is still held down.
+    bool keyDown = false;
     int posts = 0;
+    std::optional<PasteShortcut> shortcut;
     std::function<void()> onPost;
 
-    std::unique_ptr<Keystroke> create() override
+    std::unique_ptr<Keystroke> create(PasteShortcut created) override
     {
         if (!canCreate)
             return nullptr;
+        shortcut = created;
         return std::make_unique<Posted>(*this);
     }
 
 private:
     struct Posted final : Keystroke {
         explicit Posted(FakeKeystrokePoster& poster) : owner(poster) {}
+        bool keysAreUp() const override { return !owner.keyDown; }
         bool post() override
         {
+            if (owner.keyDown)
+                return false;
             ++owner.posts;
             if (owner.onPost)
                 owner.onPost();

@@ -19,6 +19,7 @@ public:
     // Process identifier → its focused element; none for the others.
     QHash<qint64, FocusedElement> focused;
     QList<qint64> terminated;
+    QStringList windowClasses;
     WorkspaceNotifications notifications;
 
     mutable int runningApplicationScans = 0;
@@ -60,6 +61,8 @@ public:
     {
         return terminated.contains(application.processIdentifier);
     }
+
+    QStringList frontmostWindowClasses() const override { return windowClasses; }
 
     // Tests fire a notification by calling the observed callback, e.g. notifications.willSleep().
     void observe(WorkspaceNotifications observed) override { notifications = std::move(observed); }

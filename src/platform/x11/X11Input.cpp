@@ -4,6 +4,7 @@
 
 #include <QMutexLocker>
 #include <QStringList>
+#include <algorithm>
 #include <array>
 #include <poll.h>
 #include <sys/eventfd.h>
@@ -158,6 +159,31 @@ void X11Input::chordEnded()
     free(xcb_get_input_focus_reply(m_connection, xcb_get_input_focus(m_connection), nullptr));
 }
 
+bool X11Input::isSecureEventInputEnabled() const
+{
+    // On the input thread, and while a chord holds the keyboard, the last grab tells. Otherwise
+    // someone may have taken the keyboard since (a password prompt before a paste): try to take it
+    // for a moment.
+    if (!m_thread || QThread::currentThread() == m_thread.get())
+        return m_secure.load();
+    QMutexLocker locker(&m_mutex);
+    if (m_grabbed || m_passiveKey)
+        return m_secure.load();
+    const XcbReply<xcb_grab_keyboard_reply_t> reply(
+        xcb_grab_keyboard_reply(m_connection,
+                                xcb_grab_keyboard(m_connection, 0, m_root, XCB_CURRENT_TIME,
+                                                  XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC),
+                                nullptr));
+    if (!reply)
+        return m_secure.load();
+    if (reply->status == XCB_GRAB_STATUS_SUCCESS) {
+        xcb_ungrab_keyboard(m_connection, XCB_CURRENT_TIME);
+        xcb_flush(m_connection);
+        return false;
+    }
+    return reply->status == XCB_GRAB_STATUS_ALREADY_GRABBED || reply->status == XCB_GRAB_STATUS_FROZEN;
+}
+
 quint64 X11Input::currentModifierFlags() const
 {
     if (xcb_connection_has_error(m_connection))
@@ -168,27 +194,41 @@ quint64 X11Input::currentModifierFlags() const
     return pointer ? m_keyboard.flags(pointer->mask) : 0;
 }
 
-bool X11Input::canPostPaste() const
+bool X11Input::canPostPaste(PasteShortcut shortcut) const
 {
     QMutexLocker locker(&m_mutex);
-    return m_hasXTest && !xcb_connection_has_error(m_connection) && m_keyboard.controlKey &&
-           m_keyboard.forwardKey;
+    return m_hasXTest && !xcb_connection_has_error(m_connection) && !m_keyboard.keysOf(shortcut).isEmpty();
 }
 
-bool X11Input::postPaste()
+bool X11Input::pasteKeysAreUp(PasteShortcut shortcut) const
 {
     QMutexLocker locker(&m_mutex);
-    if (!canPostPaste())
+    const QList<xcb_keycode_t> keys = m_keyboard.keysOf(shortcut);
+    const XcbReply<xcb_query_keymap_reply_t> keymap(
+        xcb_query_keymap_reply(m_connection, xcb_query_keymap(m_connection), nullptr));
+    if (!keymap || keys.isEmpty())
+        return false;
+    return std::none_of(keys.cbegin(), keys.cend(),
+                        [&keymap](xcb_keycode_t key) { return keymap->keys[key / 8] & (1 << (key % 8)); });
+}
+
+bool X11Input::postPaste(PasteShortcut shortcut)
+{
+    QMutexLocker locker(&m_mutex);
+    // The server drops a press of a key that is already down: the paste would never arrive.
+    if (!canPostPaste(shortcut) || !pasteKeysAreUp(shortcut))
         return false;
     if (m_grabbed)
         releaseKeyboard(false);
-    const xcb_keycode_t control = m_keyboard.controlKey;
-    const xcb_keycode_t v = m_keyboard.forwardKey;
-    // Raw events of these four come back to us: they are ours only in this order and for a moment,
+    const QList<xcb_keycode_t> keys = m_keyboard.keysOf(shortcut);
+    // Raw events of these keys come back to us: they are ours only in this order and for a moment,
     // since other tools type through the same XTEST device.
     const Clock::time_point expires = Clock::now() + std::chrono::milliseconds(200);
-    m_ownKeys = {
-        {true, control, expires}, {true, v, expires}, {false, v, expires}, {false, control, expires}};
+    m_ownKeys.clear();
+    for (const xcb_keycode_t key : keys)
+        m_ownKeys.push_back({true, key, expires});
+    for (auto key = keys.crbegin(); key != keys.crend(); ++key)
+        m_ownKeys.push_back({false, *key, expires});
     for (const OwnKey& key : m_ownKeys) {
         xcb_test_fake_input(m_connection, key.press ? XCB_KEY_PRESS : XCB_KEY_RELEASE, key.key,
                             XCB_CURRENT_TIME, m_root, 0, 0, 0);
@@ -451,6 +491,7 @@ void X11Input::handleKey(const xcb_key_press_event_t* event, bool press)
     const bool active = m_client.chordActive();
     if (!endDecision()) {
         m_grabbed = false;
+        m_passiveKey = 0;
         reportLost(TapEvent::tapDisabledByTimeout);
         return;
     }
@@ -471,12 +512,16 @@ void X11Input::handleKey(const xcb_key_press_event_t* event, bool press)
             }
             // Someone else holds the keyboard: the key goes on, and no chord starts.
             m_secure = true;
+            m_passiveKey = 0;
             xcb_allow_events(m_connection, XCB_ALLOW_REPLAY_KEYBOARD, XCB_CURRENT_TIME);
             xcb_flush(m_connection);
             locker.unlock();
             m_client.cancel();
             return;
         }
+        // A replayed key is the focused window's from now on: its release comes to us only raw.
+        if (!swallowed)
+            m_passiveKey = 0;
         xcb_allow_events(m_connection, swallowed ? XCB_ALLOW_SYNC_KEYBOARD : XCB_ALLOW_REPLAY_KEYBOARD,
                          XCB_CURRENT_TIME);
         xcb_flush(m_connection);

@@ -36,15 +36,16 @@ public:
     bool isInstalled() const override { return m_thread != nullptr; }
     void enable() override;
     void chordEnded() override;
-    bool isSecureEventInputEnabled() const override { return m_secure.load(); }
+    bool isSecureEventInputEnabled() const override;
     quint64 currentModifierFlags() const override;
 
     bool hasXTest() const { return m_hasXTest; }
     bool hasXInput2() const { return m_hasXInput2; }
-    // Control+V typed through XTEST once the keyboard is no longer grabbed; false when the keys are
-    // unknown or the display is gone.
-    bool canPostPaste() const;
-    bool postPaste();
+    // The paste shortcut typed through XTEST once the keyboard is no longer grabbed; false when its
+    // keys are unknown, one of them is held down, or the display is gone.
+    bool canPostPaste(PasteShortcut shortcut) const;
+    bool pasteKeysAreUp(PasteShortcut shortcut) const;
+    bool postPaste(PasteShortcut shortcut);
 
 private:
     struct OwnKey {

@@ -46,7 +46,8 @@ xcb_keycode_t keyTyping(xkb_keymap* keymap, xkb_layout_index_t layout, xkb_keysy
 std::optional<X11Keyboard> X11Keyboard::read(xcb_connection_t* connection)
 {
     if (!xkb_x11_setup_xkb_extension(connection, XKB_X11_MIN_MAJOR_XKB_VERSION, XKB_X11_MIN_MINOR_XKB_VERSION,
-                                     XKB_X11_SETUP_XKB_EXTENSION_NO_FLAGS, nullptr, nullptr, nullptr, nullptr))
+                                     XKB_X11_SETUP_XKB_EXTENSION_NO_FLAGS, nullptr, nullptr, nullptr,
+                                     nullptr))
         return std::nullopt;
     const int32_t device = xkb_x11_get_core_keyboard_device_id(connection);
     if (device < 0)
@@ -68,6 +69,8 @@ std::optional<X11Keyboard> X11Keyboard::read(xcb_connection_t* connection)
     keyboard.reverseKey = keyTyping(keymap.get(), layout, XKB_KEY_z);
     keyboard.escapeKey = keyTyping(keymap.get(), layout, XKB_KEY_Escape);
     keyboard.controlKey = keyTyping(keymap.get(), 0, XKB_KEY_Control_L);
+    keyboard.shiftKey = keyTyping(keymap.get(), 0, XKB_KEY_Shift_L);
+    keyboard.insertKey = keyTyping(keymap.get(), 0, XKB_KEY_Insert);
 
     const XcbReply<xcb_get_modifier_mapping_reply_t> modifiers(
         xcb_get_modifier_mapping_reply(connection, xcb_get_modifier_mapping(connection), nullptr));
@@ -94,6 +97,23 @@ std::optional<X11Keyboard> X11Keyboard::read(xcb_connection_t* connection)
         }
     }
     return keyboard;
+}
+
+QList<xcb_keycode_t> X11Keyboard::keysOf(PasteShortcut shortcut) const
+{
+    QList<xcb_keycode_t> keys;
+    switch (shortcut) {
+    case PasteShortcut::controlV:
+        keys = {controlKey, forwardKey};
+        break;
+    case PasteShortcut::controlShiftV:
+        keys = {controlKey, shiftKey, forwardKey};
+        break;
+    case PasteShortcut::shiftInsert:
+        keys = {shiftKey, insertKey};
+        break;
+    }
+    return keys.contains(0) ? QList<xcb_keycode_t>() : keys;
 }
 
 quint16 X11Keyboard::tapKeyCode(xcb_keycode_t key) const

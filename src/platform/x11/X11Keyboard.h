@@ -1,5 +1,8 @@
 #pragma once
 
+#include "models/PasteShortcut.h"
+
+#include <QList>
 #include <QtGlobal>
 #include <array>
 #include <optional>
@@ -16,11 +19,15 @@ struct X11Keyboard {
     // Core modifier state in the monitor's flag bits.
     quint64 flags(uint16_t state) const;
     bool isModifier(xcb_keycode_t key) const { return modifierBits[key] != 0; }
+    // The keys of the shortcut in the order they go down, modifiers first; empty when one is missing.
+    QList<xcb_keycode_t> keysOf(PasteShortcut shortcut) const;
 
     xcb_keycode_t forwardKey = 0;
     xcb_keycode_t reverseKey = 0;
     xcb_keycode_t escapeKey = 0;
     xcb_keycode_t controlKey = 0;
+    xcb_keycode_t shiftKey = 0;
+    xcb_keycode_t insertKey = 0;
     uint16_t superMask = 0;
     uint16_t altMask = 0;
     uint16_t numLockMask = 0;

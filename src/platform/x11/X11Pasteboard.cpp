@@ -23,6 +23,36 @@ X11ClipboardReader::OwnClient ownClient()
     return {setup->resource_id_base, setup->resource_id_mask};
 }
 
+// Hands the items to Qt, which serves them; setMimeData reports nothing, so whether the selection is
+// ours afterwards tells whether that worked.
+bool publish(const QList<PasteboardItemSnapshot>& items, QClipboard::Mode mode)
+{
+    xcb_connection_t* connection = guiConnection();
+    if (!connection)
+        return false;
+    auto* mimeData = new QMimeData;
+    for (const auto& [target, data] : X11TargetMap::writeTargets(items))
+        mimeData->setData(QString::fromLatin1(target), data);
+    QGuiApplication::clipboard()->setMimeData(mimeData, mode);
+
+    const QByteArray name(mode == QClipboard::Clipboard ? "CLIPBOARD" : "PRIMARY");
+    xcb_intern_atom_reply_t* atom = xcb_intern_atom_reply(
+        connection, xcb_intern_atom(connection, 1, static_cast<uint16_t>(name.size()), name.constData()),
+        nullptr);
+    if (!atom)
+        return false;
+    xcb_get_selection_owner_reply_t* owner =
+        xcb_get_selection_owner_reply(connection, xcb_get_selection_owner(connection, atom->atom), nullptr);
+    std::free(atom);
+    if (!owner)
+        return false;
+    const X11ClipboardReader::OwnClient own = ownClient();
+    const bool ours =
+        owner->owner != XCB_WINDOW_NONE && (owner->owner & ~own.resourceIdMask) == own.resourceIdBase;
+    std::free(owner);
+    return ours;
+}
+
 } // namespace
 
 #include <QPointer>
@@ -86,31 +116,12 @@ bool X11Pasteboard::write(const QList<PasteboardItemSnapshot>& items)
         m_items.append(written);
     }
 
-    xcb_connection_t* connection = guiConnection();
-    if (!connection)
-        return false;
-    auto* mimeData = new QMimeData;
-    for (const auto& [target, data] : X11TargetMap::writeTargets(items))
-        mimeData->setData(QString::fromLatin1(target), data);
-    QGuiApplication::clipboard()->setMimeData(mimeData, QClipboard::Clipboard);
+    return publish(items, QClipboard::Clipboard);
+}
 
-    // setMimeData reports nothing; whether the clipboard is ours now tells.
-    const QByteArray name("CLIPBOARD");
-    xcb_intern_atom_reply_t* atom = xcb_intern_atom_reply(
-        connection, xcb_intern_atom(connection, 1, static_cast<uint16_t>(name.size()), name.constData()),
-        nullptr);
-    if (!atom)
-        return false;
-    xcb_get_selection_owner_reply_t* owner =
-        xcb_get_selection_owner_reply(connection, xcb_get_selection_owner(connection, atom->atom), nullptr);
-    std::free(atom);
-    if (!owner)
-        return false;
-    const X11ClipboardReader::OwnClient own = ownClient();
-    const bool ours =
-        owner->owner != XCB_WINDOW_NONE && (owner->owner & ~own.resourceIdMask) == own.resourceIdBase;
-    std::free(owner);
-    return ours;
+bool X11Pasteboard::writeSelection(const QList<PasteboardItemSnapshot>& items)
+{
+    return publish(items, QClipboard::Selection);
 }
 
 void X11Pasteboard::setObserving(bool observing)

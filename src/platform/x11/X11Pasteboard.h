@@ -24,6 +24,7 @@ public:
     std::optional<QByteArray> data(qsizetype item, const QString& type) const override;
     std::optional<QString> string(const QString& type) const override;
     bool write(const QList<PasteboardItemSnapshot>& items) override;
+    bool writeSelection(const QList<PasteboardItemSnapshot>& items) override;
     void setObserving(bool observing) override;
     void markCurrentContentsSeen() override;
     void noteRecorded(qint64 changeCount) override;

@@ -176,6 +176,20 @@ std::optional<RunningApplication> X11Workspace::frontmostApplication() const
     return describe(properties({*active}).first());
 }
 
+QStringList X11Workspace::frontmostWindowClasses() const
+{
+    const std::optional<quint32> active =
+        cardinal(property(m_connection, m_root, m_activeWindowAtom, XCB_ATOM_WINDOW, 1));
+    if (!active || *active == XCB_WINDOW_NONE)
+        return {};
+    QStringList classes;
+    for (const QByteArray& part : properties({*active}).first().wmClass.split('\0')) {
+        if (!part.isEmpty())
+            classes << QString::fromLocal8Bit(part);
+    }
+    return classes;
+}
+
 X11Workspace::~X11Workspace() = default;
 
 std::optional<QString> X11Workspace::applicationURL(const QString& bundleIdentifier) const

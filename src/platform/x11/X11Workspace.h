@@ -28,6 +28,7 @@ public:
     // The X input-focus window, when it or the nearest ancestor that names a process names this one.
     std::optional<FocusedElement> focusedElement(qint64 processIdentifier) const override;
     bool isTerminated(const RunningApplication& application) const override;
+    QStringList frontmostWindowClasses() const override;
     // The active window and the current desktop from the root window; sleep and our session's lock
     // from logind.
     void observe(WorkspaceNotifications notifications) override;

@@ -12,6 +12,7 @@
 
 using namespace Qt::StringLiterals;
 using Direction = QuickPasteSession::Direction;
+Q_DECLARE_METATYPE(PasteShortcut)
 
 namespace {
 
@@ -34,6 +35,8 @@ class TestX11Input : public QObject {
     X11Keyboard m_keyboard;
     QStringList m_log;
     QString m_received;
+    // The next chord is refused, as with Clipwell in front.
+    std::atomic<bool> m_refuse{false};
 
     // The non-modifier keys the test application received, as "press v 4" with the state's lock bits
     // left out, once a key typed after everything else reached it (F12, key code 96 in Xvfb's keymap).
@@ -77,7 +80,7 @@ private Q_SLOTS:
         xcb_disconnect(connection);
         QVERIFY(m_keyboard.forwardKey);
         m_monitor = std::make_unique<GlobalShortcutMonitor>(*m_input, *m_accessibility);
-        m_monitor->canStart = [] { return true; };
+        m_monitor->canStart = [this] { return !m_refuse.exchange(false); };
         m_monitor->onStart = [this] { m_log << u"start"_s; };
         const auto key = [](auto direction) { return direction == Direction::next ? u"V"_s : u"Z"_s; };
         m_monitor->onCycle = [=, this](auto direction, bool repeat) {
@@ -124,6 +127,11 @@ private Q_SLOTS:
             "start upV cancel", "press k 65");
         row("Alt as well passes V on", "keydown super+shift+alt|key v|keyup super+shift+alt", "",
             "press v 73");
+        row("a refused chord leaves the next one working",
+            "refuse|keydown super+shift|key v|keyup super+shift|keydown super+shift|key v|keyup super+shift",
+            "start upV release", "press v 65");
+        row("Caps Lock and Num Lock on", "key Caps_Lock Num_Lock|keydown super+shift|key v|keyup super+shift",
+            "start upV release", "");
     }
 
     void chord()
@@ -132,21 +140,53 @@ private Q_SLOTS:
         QFETCH(QString, reported);
         QFETCH(QString, expected);
         m_log.clear();
-        for (const QString& step : typed.split(u'|'))
-            QVERIFY(xdotool(step));
+        for (const QString& step : typed.split(u'|')) {
+            if (step == u"refuse")
+                m_refuse = true;
+            else
+                QVERIFY(xdotool(step));
+        }
         const QRegularExpression pattern(QRegularExpression::anchoredPattern(reported));
         QTRY_VERIFY2(pattern.match(m_log.join(u' ')).hasMatch(), qPrintable(m_log.join(u' ')));
         QCOMPARE(received().filter(u"press"_s).join(u','), expected);
         QVERIFY(!m_monitor->active());
+        if (typed.contains(u"Caps_Lock"_s))
+            QVERIFY(xdotool(u"key Caps_Lock Num_Lock"_s));
+    }
+
+    // "hold" is a key the user keeps down meanwhile; the keys that reach the application follow.
+    void pasteKeystroke_data()
+    {
+        QTest::addColumn<PasteShortcut>("shortcut");
+        QTest::addColumn<QString>("hold");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("Control+V") << PasteShortcut::controlV << QString() << u"press v 4,release v 4"_s;
+        QTest::newRow("Control+Shift+V")
+            << PasteShortcut::controlShiftV << QString() << u"press v 5,release v 5"_s;
+        QTest::newRow("Shift+Insert")
+            << PasteShortcut::shiftInsert << QString() << u"press k 1,release k 1"_s;
+        // The server would drop the press of a key already down: nothing is typed, and it says so.
+        QTest::newRow("V still held") << PasteShortcut::controlV << u"v"_s << u"press v 0,release v 0"_s;
     }
 
     void pasteKeystroke()
     {
+        QFETCH(PasteShortcut, shortcut);
+        QFETCH(QString, hold);
+        QFETCH(QString, expected);
         X11KeystrokePoster poster(m_input);
-        const std::unique_ptr<KeystrokePoster::Keystroke> keystroke = poster.create();
+        const std::unique_ptr<KeystrokePoster::Keystroke> keystroke = poster.create(shortcut);
         QVERIFY(keystroke);
-        QVERIFY(keystroke->post());
-        QCOMPARE(received(), (QStringList{u"press v 4"_s, u"release v 4"_s}));
+        if (!hold.isEmpty()) {
+            QVERIFY(xdotool(u"keydown "_s + hold));
+            QVERIFY(!keystroke->keysAreUp());
+            QVERIFY(!keystroke->post());
+            QVERIFY(xdotool(u"keyup "_s + hold));
+        } else {
+            QVERIFY(keystroke->keysAreUp());
+            QVERIFY(keystroke->post());
+        }
+        QCOMPARE(received().join(u','), expected);
         xcb_connection_t* connection = xcb_connect(nullptr, nullptr);
         xcb_query_keymap_reply_t* keymap =
             xcb_query_keymap_reply(connection, xcb_query_keymap(connection), nullptr);
@@ -182,9 +222,25 @@ private Q_SLOTS:
             QTest::qWait(50);
         }
         swap(v);
-        xcb_disconnect(connection);
         QVERIFY(m_log.contains(u"start"_s));
         received();
+
+        // No key types v at all: there is no paste keystroke to make.
+        xcb_get_keyboard_mapping_reply_t* map =
+            xcb_get_keyboard_mapping_reply(connection, xcb_get_keyboard_mapping(connection, v, 1), nullptr);
+        const int width = map->keysyms_per_keycode;
+        const QList<xcb_keysym_t> saved(xcb_get_keyboard_mapping_keysyms(map),
+                                        xcb_get_keyboard_mapping_keysyms(map) + width);
+        free(map);
+        X11KeystrokePoster poster(m_input);
+        xcb_change_keyboard_mapping(connection, 1, v, uint8_t(width),
+                                    QList<xcb_keysym_t>(width, 0).constData());
+        xcb_flush(connection);
+        QTRY_VERIFY(!poster.create(PasteShortcut::controlV));
+        xcb_change_keyboard_mapping(connection, 1, v, uint8_t(width), saved.constData());
+        xcb_flush(connection);
+        QTRY_VERIFY(poster.create(PasteShortcut::controlV));
+        xcb_disconnect(connection);
     }
 
     void withoutXTestQuickPasteNeedsPermission()
@@ -217,8 +273,11 @@ private Q_SLOTS:
                      qPrintable(m_received));
         QCoreApplication::processEvents();
         QCOMPARE(m_log, QStringList());
+        // A paste now would go to the program holding the keyboard.
+        QVERIFY(m_input->isSecureEventInputEnabled());
         locker.kill();
         locker.waitForFinished();
+        QTRY_VERIFY(!m_input->isSecureEventInputEnabled());
     }
 };
 
