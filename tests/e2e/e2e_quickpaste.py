@@ -184,7 +184,8 @@ def main():
             top = (800 - 558) // 2
             chord("v", ("click", 640, top + 44 + 6 + 180 + 6 + 88 + 6 + 44))
             wait_for(lambda: field.text() == "third entry", "the clicked row in the field")
-            seen = field.keys()
+            # The paste itself is a V with Control alone.
+            seen = [key for key in field.keys() if key != "V %d" % 0x04000000]
             if any(key.startswith(("Esc", "V ", "Z ")) for key in seen):
                 fail("chord keys reached the field: %r" % seen)
 
