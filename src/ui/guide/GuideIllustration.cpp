@@ -21,7 +21,7 @@ constexpr qreal ringWidth = 2.5;
 constexpr qreal extensionCheckHeight = 424;
 
 // What the rings frame, on the canvas: xdpyinfo's two lines, the session button, the gear.
-const QRectF extensionListRect(100, 154, 430, 104);
+const QRectF extensionListRect(100, 158, 560, 128);
 const QRectF sessionButtonRect(484, 149, 52, 52);
 const QRectF settingsButtonRect(676, 25, 52, 52);
 
@@ -106,15 +106,16 @@ void paintExtensionCheck(QPainter& painter, const QSizeF& size, const Colours& c
     // Title bar: the terminal's symbol, ">_".
     painter.fillRect(QRectF(0, 0, size.width(), 70), colours.sidebar);
     painter.fillRect(QRectF(0, 69, size.width(), 1.5), colours.faint);
-    QFont mono = canvasFont(base, 30);
+    QFont mono = canvasFont(base, 44);
     mono.setFamily(QStringLiteral("monospace"));
     mono.setStyleHint(QFont::TypeWriter);
     label(painter, QRectF(0, 0, size.width(), 70), QStringLiteral(">_"), canvasFont(mono, 30, QFont::Bold),
           colours.secondary, Qt::AlignCenter);
-    // One line every 52 from the top of the ring's first line, less one.
+    // One line every 64, the ring around the second and third.
     const qreal left = 40;
+    const qreal lineHeight = extensionListRect.height() / 2;
     const auto line = [&](int index) {
-        return QRectF(left, extensionListRect.top() - 52 + index * 52, 1360, 52);
+        return QRectF(left, extensionListRect.top() + (index - 1) * lineHeight, 1360, lineHeight);
     };
     const QFontMetricsF metrics(mono);
     const qreal prompt = metrics.horizontalAdvance(QStringLiteral("$ "));
@@ -127,7 +128,7 @@ void paintExtensionCheck(QPainter& painter, const QSizeF& size, const Colours& c
     label(painter, line(2).adjusted(indent, 0, 0, 0), QStringLiteral("XTEST"), mono, colours.text);
     // The cursor after the last prompt.
     const QRectF last = line(3);
-    painter.fillRect(QRectF(last.left() + prompt, last.center().y() - 17, metrics.averageCharWidth(), 34),
+    painter.fillRect(QRectF(last.left() + prompt, last.center().y() - 24, metrics.averageCharWidth(), 48),
                      colours.secondary);
 }
 
