@@ -400,8 +400,8 @@
         <translation>Let Clipwell paste for you</translation>
     </message>
     <message id="accessibilityGuideEnable">
-        <source>1. Quick paste needs two extensions of your X server: XTEST, to press the paste keys in the app you were using, and XInput 2, to follow the keyboard. Most X servers have both turned on. If yours does not, ask whoever runs it to turn them on, or start it without disabling them.</source>
-        <translation>1. Quick paste needs two extensions of your X server: XTEST, to press the paste keys in the app you were using, and XInput 2, to follow the keyboard. Most X servers have both turned on. If yours does not, ask whoever runs it to turn them on, or start it without disabling them.</translation>
+        <source>1. Quick paste needs two extensions of your X server: XTEST, to press the paste keys in the app you were using, and XInput 2, to follow the keyboard. Most X servers have both. To check yours, run xdpyinfo in a terminal: its list of extensions must show XInputExtension and XTEST.</source>
+        <translation>1. Quick paste needs two extensions of your X server: XTEST, to press the paste keys in the app you were using, and XInput 2, to follow the keyboard. Most X servers have both. To check yours, run xdpyinfo in a terminal: its list of extensions must show XInputExtension and XTEST.</translation>
     </message>
     <message id="accessibilityGuideAdd">
         <source>2. On a remote, nested or restricted display they are often missing. Log out and choose a regular X11 session (often named “on Xorg”) from the session menu of the login screen.</source>
@@ -420,8 +420,8 @@
         <translation>On X11 there is no setting Clipwell can open for this: XTEST and XInput 2 come with the X server. Log in to a regular X11 session, or start the X server with both extensions, then come back.</translation>
     </message>
     <message id="accessibilityGuideSwitchDescription">
-        <source>The X server’s XTEST extension being turned on</source>
-        <translation>The X server’s XTEST extension being turned on</translation>
+        <source>A terminal where xdpyinfo lists the XInputExtension and XTEST extensions</source>
+        <translation>A terminal where xdpyinfo lists the XInputExtension and XTEST extensions</translation>
     </message>
     <message id="historyDamaged">
         <source>The history file is damaged.</source>

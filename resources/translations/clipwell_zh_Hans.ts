@@ -400,8 +400,8 @@
         <translation>让 Clipwell 为你粘贴</translation>
     </message>
     <message id="accessibilityGuideEnable">
-        <source>1. Quick paste needs two extensions of your X server: XTEST, to press the paste keys in the app you were using, and XInput 2, to follow the keyboard. Most X servers have both turned on. If yours does not, ask whoever runs it to turn them on, or start it without disabling them.</source>
-        <translation>1. 快速粘贴需要 X 服务器的两个扩展：XTEST 用于在你正在使用的应用中按下粘贴键，XInput 2 用于跟踪键盘。大多数 X 服务器都已启用这两个扩展。如果你的没有，请让它的管理员启用，或在启动 X 服务器时不要禁用它们。</translation>
+        <source>1. Quick paste needs two extensions of your X server: XTEST, to press the paste keys in the app you were using, and XInput 2, to follow the keyboard. Most X servers have both. To check yours, run xdpyinfo in a terminal: its list of extensions must show XInputExtension and XTEST.</source>
+        <translation>1. 快速粘贴需要 X 服务器的两个扩展：XTEST 用于在你正在使用的应用中按下粘贴键，XInput 2 用于跟踪键盘。大多数 X 服务器都具备这两个扩展。要检查你的 X 服务器，请在终端中运行 xdpyinfo：它列出的扩展中必须有 XInputExtension 和 XTEST。</translation>
     </message>
     <message id="accessibilityGuideAdd">
         <source>2. On a remote, nested or restricted display they are often missing. Log out and choose a regular X11 session (often named “on Xorg”) from the session menu of the login screen.</source>
@@ -420,8 +420,8 @@
         <translation>在 X11 上没有可供 Clipwell 打开的相关设置：XTEST 和 XInput 2 由 X 服务器提供。请登录常规的 X11 会话，或启动带有这两个扩展的 X 服务器，然后再回来。</translation>
     </message>
     <message id="accessibilityGuideSwitchDescription">
-        <source>The X server’s XTEST extension being turned on</source>
-        <translation>正在开启的 X 服务器 XTEST 扩展</translation>
+        <source>A terminal where xdpyinfo lists the XInputExtension and XTEST extensions</source>
+        <translation>终端中 xdpyinfo 列出了 XInputExtension 和 XTEST 扩展</translation>
     </message>
     <message id="historyDamaged">
         <source>The history file is damaged.</source>

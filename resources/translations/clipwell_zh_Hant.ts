@@ -400,8 +400,8 @@
         <translation>讓 Clipwell 為你貼上</translation>
     </message>
     <message id="accessibilityGuideEnable">
-        <source>1. Quick paste needs two extensions of your X server: XTEST, to press the paste keys in the app you were using, and XInput 2, to follow the keyboard. Most X servers have both turned on. If yours does not, ask whoever runs it to turn them on, or start it without disabling them.</source>
-        <translation>1. 快速貼上需要 X 伺服器的兩個擴充功能：XTEST 用於在你正在使用的應用程式中按下貼上鍵，XInput 2 用於追蹤鍵盤。大多數 X 伺服器都已啟用這兩個擴充功能。如果你的沒有，請讓它的管理員啟用，或在啟動 X 伺服器時不要停用它們。</translation>
+        <source>1. Quick paste needs two extensions of your X server: XTEST, to press the paste keys in the app you were using, and XInput 2, to follow the keyboard. Most X servers have both. To check yours, run xdpyinfo in a terminal: its list of extensions must show XInputExtension and XTEST.</source>
+        <translation>1. 快速貼上需要 X 伺服器的兩個擴充功能：XTEST 用於在你正在使用的應用程式中按下貼上鍵，XInput 2 用於追蹤鍵盤。大多數 X 伺服器都具備這兩個擴充功能。要檢查你的 X 伺服器，請在終端機中執行 xdpyinfo：它列出的擴充功能中必須有 XInputExtension 和 XTEST。</translation>
     </message>
     <message id="accessibilityGuideAdd">
         <source>2. On a remote, nested or restricted display they are often missing. Log out and choose a regular X11 session (often named “on Xorg”) from the session menu of the login screen.</source>
@@ -420,8 +420,8 @@
         <translation>在 X11 上沒有可供 Clipwell 開啟的相關設定：XTEST 和 XInput 2 由 X 伺服器提供。請登入一般的 X11 工作階段，或啟動帶有這兩個擴充功能的 X 伺服器，然後再回來。</translation>
     </message>
     <message id="accessibilityGuideSwitchDescription">
-        <source>The X server’s XTEST extension being turned on</source>
-        <translation>正在啟用的 X 伺服器 XTEST 擴充功能</translation>
+        <source>A terminal where xdpyinfo lists the XInputExtension and XTEST extensions</source>
+        <translation>終端機中 xdpyinfo 列出了 XInputExtension 和 XTEST 擴充功能</translation>
     </message>
     <message id="historyDamaged">
         <source>The history file is damaged.</source>

@@ -91,6 +91,9 @@ void AppCoordinator::start()
     if (m_statusItem) {
         m_statusItem->setToolTip(m_localization.text(L10n::Key::statusTooltip));
         connect(m_statusItem.get(), &StatusItem::clicked, this, &AppCoordinator::statusClicked);
+        m_statusItem->setPaused(m_model.recordingPaused());
+        connect(&m_model, &AppModel::recordingPausedChanged, m_statusItem.get(),
+                [this] { m_statusItem->setPaused(m_model.recordingPaused()); });
     }
 
     m_model.start();

@@ -1,13 +1,13 @@
 #include "shell/ClipwellApp.h"
 
-#include "shell/AppCoordinator.h"
 #include "app/AppModel.h"
 #include "app/Preferences.h"
 #include "app/QuickPasteController.h"
-#include "shell/SingleInstance.h"
-#include "shell/TerminationSignals.h"
 #include "l10n/Localization.h"
 #include "platform/PlatformServices.h"
+#include "shell/AppCoordinator.h"
+#include "shell/SingleInstance.h"
+#include "shell/TerminationSignals.h"
 #include "ui/common/SourceApplicationIconCache.h"
 #include "ui/quickpaste/QuickPastePanelController.h"
 

@@ -1,18 +1,14 @@
 #include "shell/StatusItem.h"
 
-#include "ui/common/Symbols.h"
+#include "ui/common/StatusBarIcon.h"
 
 #include <QCursor>
-#include <QEvent>
-#include <QGuiApplication>
 #include <QMenu>
-#include <QPalette>
 #include <QSystemTrayIcon>
 
 TrayStatusItem::TrayStatusItem(QObject* parent)
-    : StatusItem(parent), m_tray(std::make_unique<QSystemTrayIcon>())
+    : StatusItem(parent), m_tray(std::make_unique<QSystemTrayIcon>(StatusBarIcon::icon(false)))
 {
-    updateIcon();
     connect(m_tray.get(), &QSystemTrayIcon::activated, this,
             [this](QSystemTrayIcon::ActivationReason reason) {
                 // A double click also arrives as a trigger first; middle clicks mean nothing here.
@@ -21,7 +17,6 @@ TrayStatusItem::TrayStatusItem(QObject* parent)
                 else if (reason == QSystemTrayIcon::Context)
                     Q_EMIT clicked(Click::right);
             });
-    qApp->installEventFilter(this);
     m_tray->show();
 }
 
@@ -46,19 +41,12 @@ void TrayStatusItem::popUpMenu(std::unique_ptr<QMenu> menu)
     m_menu->popup(QCursor::pos());
 }
 
-bool TrayStatusItem::eventFilter(QObject* watched, QEvent* event)
+void TrayStatusItem::setPaused(bool paused)
 {
-    // Template images follow the text colour; a theme change re-tints the symbol.
-    if (watched == qApp && event->type() == QEvent::ApplicationPaletteChange)
-        updateIcon();
-    return StatusItem::eventFilter(watched, event);
+    m_tray->setIcon(StatusBarIcon::icon(paused));
 }
 
-void TrayStatusItem::updateIcon()
+QIcon TrayStatusItem::icon() const
 {
-    // Missing symbol: no image, but the tooltip and clicks still work.
-    m_tray->setIcon(Symbols::exists(QStringLiteral("StatusBarIcon"))
-                        ? Symbols::icon(QStringLiteral("StatusBarIcon"),
-                                        QGuiApplication::palette().color(QPalette::WindowText))
-                        : QIcon());
+    return m_tray->icon();
 }

@@ -4,6 +4,7 @@
 #include <QPointer>
 #include <memory>
 
+class QIcon;
 class QMenu;
 class QSystemTrayIcon;
 
@@ -18,6 +19,8 @@ public:
     using QObject::QObject;
 
     virtual void setToolTip(const QString& toolTip) = 0;
+    // Whether the item shows that recording is paused.
+    virtual void setPaused(bool paused) = 0;
     // Shows the menu at the item; it is deleted once it closes.
     virtual void popUpMenu(std::unique_ptr<QMenu> menu) = 0;
 
@@ -25,8 +28,8 @@ Q_SIGNALS:
     void clicked(StatusItem::Click click);
 };
 
-// The item as a tray icon: the "StatusBarIcon" symbol in the palette's text colour. Qt docks it
-// whenever a tray appears, so a panel that starts after us still gets it.
+// The item as a tray icon, drawn to show on any panel (StatusBarIcon). Qt docks it whenever a tray
+// appears, so a panel that starts after us still gets it.
 class TrayStatusItem final : public StatusItem {
     Q_OBJECT
 
@@ -35,14 +38,12 @@ public:
     ~TrayStatusItem() override;
 
     void setToolTip(const QString& toolTip) override;
+    void setPaused(bool paused) override;
     void popUpMenu(std::unique_ptr<QMenu> menu) override;
 
-protected:
-    bool eventFilter(QObject* watched, QEvent* event) override;
+    QIcon icon() const;
 
 private:
-    void updateIcon();
-
     std::unique_ptr<QSystemTrayIcon> m_tray;
     QPointer<QMenu> m_menu;
 };

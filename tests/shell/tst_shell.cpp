@@ -5,6 +5,7 @@
 #include "shell/AppCoordinator.h"
 #include "shell/MainMenu.h"
 #include "shell/SingleInstance.h"
+#include "shell/StatusItem.h"
 #include "shell/TerminationSignals.h"
 #include "support/FakeEventTap.h"
 #include "support/FakePasteboard.h"
@@ -12,6 +13,7 @@
 #include "support/FakeWorkspace.h"
 #include "support/ManualDelayTimer.h"
 #include "support/x11/WindowManager.h"
+#include "ui/common/AppTheme.h"
 #include "ui/common/HistoryButton.h"
 #include "ui/history/HistorySidebar.h"
 #include "ui/history/MainWindowController.h"
@@ -22,6 +24,7 @@
 #include <QMainWindow>
 #include <QMenuBar>
 #include <QMessageBox>
+#include <QPainter>
 #include <QPointer>
 #include <QProcess>
 #include <QScopeGuard>
@@ -51,10 +54,12 @@ public:
             onRemoved();
     }
     void setToolTip(const QString& text) override { toolTip = text; }
+    void setPaused(bool on) override { paused = on; }
     void popUpMenu(std::unique_ptr<QMenu> popUp) override { menu = std::move(popUp); }
     void click(Click click) { Q_EMIT clicked(click); }
 
     QString toolTip;
+    bool paused = false;
     std::unique_ptr<QMenu> menu;
     std::function<void()> onRemoved;
 };
@@ -327,6 +332,33 @@ private Q_SLOTS:
         QVERIFY(h.coordinator->settingsWindow()->window() == settings && settings->isVisible());
     }
 
+    // The panel's colours are not the theme's: in either theme the symbol stands out on a light panel
+    // and on a dark one, and a paused one looks different.
+    void trayIconShowsOnAnyPanel()
+    {
+        TrayStatusItem tray;
+        for (const AppTheme theme : {AppTheme::light, AppTheme::dark}) {
+            AppThemes::apply(theme);
+            QImage running;
+            for (const bool paused : {false, true}) {
+                tray.setPaused(paused);
+                const QImage icon = tray.icon().pixmap(22).toImage();
+                for (const QColor panel : {QColor(0xF4, 0xF4, 0xF4), QColor(0x24, 0x24, 0x24)}) {
+                    QImage shown(icon.size(), QImage::Format_RGB32);
+                    shown.fill(panel);
+                    QPainter(&shown).drawImage(0, 0, icon);
+                    int standsOut = 0;
+                    for (int y = 0; y < shown.height(); ++y)
+                        for (int x = 0; x < shown.width(); ++x)
+                            standsOut += std::abs(qGray(shown.pixel(x, y)) - qGray(panel.rgb())) > 96;
+                    QVERIFY2(standsOut > 40, qPrintable(panel.name()));
+                }
+                QVERIFY(paused ? icon != running : std::exchange(running, icon).isNull());
+            }
+        }
+        AppThemes::apply(AppTheme::light);
+    }
+
     // Launched paused, as stored.
     void statusMenuFollowsRecordingState()
     {
@@ -336,9 +368,9 @@ private Q_SLOTS:
             return describe(h.status->menu.get());
         };
         QCOMPARE(menu(), u"Open History | Resume Recording | - | Settings… | - | Quit Clipwell"_s);
-        QVERIFY(!h.pasteboard.observing());
+        QVERIFY(!h.pasteboard.observing() && h.status->paused);
         h.status->menu->actions().at(1)->trigger();
-        QVERIFY(!h.model->recordingPaused() && h.pasteboard.observing());
+        QVERIFY(!h.model->recordingPaused() && h.pasteboard.observing() && !h.status->paused);
         QCOMPARE(menu(), u"Open History | Pause Recording | - | Settings… | - | Quit Clipwell"_s);
     }
 

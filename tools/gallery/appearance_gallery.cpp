@@ -6,6 +6,7 @@
 #include "ui/common/ClipboardKindIcon.h"
 #include "ui/common/HistoryAppearance.h"
 #include "ui/common/HistoryButton.h"
+#include "ui/common/StatusBarIcon.h"
 #include "ui/common/Symbols.h"
 
 #include <QApplication>
@@ -88,7 +89,10 @@ QImage sheet(AppTheme theme)
     const int symbolsTop = 40 + rowHeight * int(std::size(samples)) + 30;
     const QStringList names = Symbols::names();
     const int symbolRows = 4; // 16, 24, 32 and the kind icons
-    const QSize size(left + columnWidth * int(std::size(states)), symbolsTop + symbolRows * 64 + 50);
+    // The tray symbol, running and paused, on panels from white to black, below the rest.
+    const int trayHeight = 64;
+    const QSize size(left + columnWidth * int(std::size(states)),
+                     symbolsTop + symbolRows * 64 + 50 + trayHeight);
     const int perSymbol = std::max(64, (size.width() - left) / std::max<int>(1, int(names.size())));
     const QSize canvas(std::max(size.width(), left + perSymbol * int(names.size()) + 10), size.height());
 
@@ -165,6 +169,23 @@ QImage sheet(AppTheme theme)
         painter.fillRect(QRect(x, kindsTop + 8, 22, 22),
                          HistoryAppearance::resolve(static_cast<HistoryAppearance::Colour>(colour), palette));
         x += 26;
+    }
+    const int trayTop = kindsTop + 56;
+    painter.setPen(label);
+    painter.drawText(QRect(12, trayTop, left - 12, 40), Qt::AlignVCenter, QStringLiteral("tray"));
+    x = left;
+    for (const QColor panel : {QColor(Qt::white), QColor(0xDE, 0xDE, 0xDE), QColor(0x80, 0x80, 0x80),
+                               QColor(0x30, 0x30, 0x30), QColor(Qt::black)}) {
+        painter.fillRect(QRect(x, trayTop, 172, 40), panel);
+        int iconX = x + 8;
+        for (const bool paused : {false, true}) {
+            for (const int iconSize : {16, 22, 32}) {
+                painter.drawImage(QPoint(iconX, trayTop + (40 - iconSize) / 2),
+                                  StatusBarIcon::image(iconSize, ratio, paused));
+                iconX += iconSize + 4;
+            }
+        }
+        x += 176;
     }
     painter.end();
     return image;

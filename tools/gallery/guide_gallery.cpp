@@ -46,24 +46,16 @@ int main(int argc, char** argv)
                 qWarning("the guide did not report its close");
         }
         const QList<std::pair<GuideIllustration::Kind, QString>> pictures = {
-            {GuideIllustration::Kind::extensionSwitch, QStringLiteral("switch")},
+            {GuideIllustration::Kind::extensionCheck, QStringLiteral("terminal")},
             {GuideIllustration::Kind::session, QStringLiteral("session")},
             {GuideIllustration::Kind::settings, QStringLiteral("settings")}};
         for (const auto& [kind, name] : pictures) {
-            for (const qreal progress : {0.0, 1.0}) {
-                if (progress > 0 && kind != GuideIllustration::Kind::extensionSwitch)
-                    continue;
-                GuideIllustration picture(kind);
-                picture.resize(1100, picture.heightForWidth(1100));
-                picture.setSwitchProgress(progress);
-                QPixmap image(picture.size() + QSize(40, 40));
-                image.fill(picture.palette().color(QPalette::Window));
-                picture.render(&image, QPoint(20, 20));
-                image.save(QStringLiteral("%1/%2-picture-%3%4.png")
-                               .arg(output, AppThemes::rawValue(theme))
-                               .arg(name)
-                               .arg(progress > 0 ? QStringLiteral("-on") : QString()));
-            }
+            GuideIllustration picture(kind);
+            picture.resize(1100, picture.heightForWidth(1100));
+            QPixmap image(picture.size() + QSize(40, 40));
+            image.fill(picture.palette().color(QPalette::Window));
+            picture.render(&image, QPoint(20, 20));
+            image.save(QStringLiteral("%1/%2-picture-%3.png").arg(output, AppThemes::rawValue(theme), name));
         }
     }
     return 0;

@@ -13,14 +13,15 @@ int topPadding(HistoryRowLayout layout, ClipboardKind kind)
 {
     if (layout == HistoryRowLayout::history)
         return 18;
-    return kind == ClipboardKind::image ? 9 : 0;
+    return kind == ClipboardKind::image ? 9 : 6;
 }
 
+// The bottom line keeps clear of the card's edge and rounded corners.
 int bottomPadding(HistoryRowLayout layout, ClipboardKind kind)
 {
     if (layout == HistoryRowLayout::history)
         return 8;
-    return kind == ClipboardKind::image ? 9 : 0;
+    return kind == ClipboardKind::image ? 9 : 8;
 }
 
 int contentSpacing(HistoryRowLayout layout, ClipboardKind kind)

@@ -38,8 +38,7 @@ QColor systemRed(const QPalette& palette)
 } // namespace
 
 AccessibilityGuideView::AccessibilityGuideView(std::function<bool()> isTrusted, QWidget* parent,
-                                               std::unique_ptr<DelayTimer> permissionWatch,
-                                               ReducedMotion* reducedMotion)
+                                               std::unique_ptr<DelayTimer> permissionWatch)
     : QWidget(parent), m_isTrusted(std::move(isTrusted)),
       m_watch(permissionWatch ? std::move(permissionWatch) : std::make_unique<QtDelayTimer>())
 {
@@ -88,12 +87,12 @@ AccessibilityGuideView::AccessibilityGuideView(std::function<bool()> isTrusted, 
         step->setSpacing(12);
         text = stepText(content);
         step->addWidget(text);
-        picture = new GuideIllustration(kind, content, nullptr, reducedMotion);
+        picture = new GuideIllustration(kind, content);
         step->addWidget(picture);
         steps->addLayout(step);
         return step;
     };
-    QVBoxLayout* first = addStep(m_enable, m_switch, GuideIllustration::Kind::extensionSwitch);
+    QVBoxLayout* first = addStep(m_enable, m_terminal, GuideIllustration::Kind::extensionCheck);
     m_authorize = new HistoryButton(HistoryButtonStyle::Kind::primary, content);
     m_authorize->setObjectName(QStringLiteral("accessibility-guide-authorize"));
     QFont small = base;
@@ -121,7 +120,7 @@ AccessibilityGuideView::AccessibilityGuideView(std::function<bool()> isTrusted, 
 
 QList<GuideIllustration*> AccessibilityGuideView::illustrations() const
 {
-    return {m_switch, m_session, m_settingsPicture};
+    return {m_terminal, m_session, m_settingsPicture};
 }
 
 void AccessibilityGuideView::retranslate()
@@ -135,7 +134,7 @@ void AccessibilityGuideView::retranslate()
     m_settings->setText(L10n::text(Key::accessibilityGuideSettings));
     m_authorize->setText(L10n::text(Key::grantAccess));
     m_openError->setText(L10n::text(Key::accessibilityGuideOpenFailed));
-    m_switch->setAccessibleName(L10n::text(Key::accessibilityGuideSwitchDescription));
+    m_terminal->setAccessibleName(L10n::text(Key::accessibilityGuideSwitchDescription));
     // The pictures carry words of the interface language.
     for (GuideIllustration* picture : illustrations())
         picture->update();
@@ -184,6 +183,12 @@ void AccessibilityGuideView::stopWatching()
 
 void AccessibilityGuideView::keyPressEvent(QKeyEvent* event)
 {
+    // Ctrl+W closes it as it closes any other window.
+    if (event->matches(QKeySequence::Close)) {
+        if (onDismiss)
+            onDismiss();
+        return;
+    }
     switch (event->key()) {
     case Qt::Key_Escape:
         if (onDismiss)

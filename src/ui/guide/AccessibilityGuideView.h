@@ -9,7 +9,6 @@
 class GuideIllustration;
 class HistoryButton;
 class QLabel;
-class ReducedMotion;
 
 // The guide's content: a title with a close button and three illustrated steps, the first with the
 // grant-access button. While shown it asks once a second whether quick paste may run, and reports the
@@ -26,8 +25,7 @@ public:
 
     // The watch timer defaults to a real, coarse one.
     explicit AccessibilityGuideView(std::function<bool()> isTrusted, QWidget* parent = nullptr,
-                                    std::unique_ptr<DelayTimer> permissionWatch = nullptr,
-                                    ReducedMotion* reducedMotion = nullptr);
+                                    std::unique_ptr<DelayTimer> permissionWatch = nullptr);
 
     bool openFailed() const { return m_openFailed; }
     // The steps' pictures, top to bottom.
@@ -59,7 +57,7 @@ private:
     QLabel* m_settings = nullptr;
     HistoryButton* m_authorize = nullptr;
     QLabel* m_openError = nullptr;
-    GuideIllustration* m_switch = nullptr;
+    GuideIllustration* m_terminal = nullptr;
     GuideIllustration* m_session = nullptr;
     GuideIllustration* m_settingsPicture = nullptr;
 };

@@ -1,5 +1,6 @@
 #include "ui/guide/AccessibilityGuideWindowController.h"
 
+#include "l10n/Localization.h"
 #include "ui/common/ReducedMotion.h"
 #include "ui/guide/AccessibilityGuideView.h"
 
@@ -37,7 +38,6 @@ public:
 
     GuidePanel() : QWidget(nullptr, Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint)
     {
-        setWindowTitle(QStringLiteral("Clipwell"));
         setAttribute(Qt::WA_TranslucentBackground);
     }
 
@@ -98,8 +98,8 @@ AccessibilityGuideWindowController::AccessibilityGuideWindowController(
     panel->onCloseRequest = [this] { close(); };
     auto* layout = new QVBoxLayout(panel.get());
     layout->setContentsMargins(0, 0, 0, 0);
-    m_view = new AccessibilityGuideView(std::move(isTrusted), panel.get(),
-                                        std::move(environment.permissionWatch), environment.reducedMotion);
+    m_view =
+        new AccessibilityGuideView(std::move(isTrusted), panel.get(), std::move(environment.permissionWatch));
     layout->addWidget(m_view);
     m_view->onAuthorize = std::move(onAuthorize);
     m_view->onAuthorized = [this] {
@@ -109,6 +109,12 @@ AccessibilityGuideWindowController::AccessibilityGuideWindowController(
     };
     m_view->onDismiss = [this] { close(); };
     m_window = std::move(panel);
+    // Named for window lists and assistive technologies by what it is, not only by whose it is.
+    const auto retitle = [this] {
+        m_window->setWindowTitle(L10n::text(L10n::Key::accessibilityGuideViewGuide));
+    };
+    connect(&AppLocalization::shared(), &AppLocalization::appLanguageDidChange, this, retitle);
+    retitle();
     connect(qGuiApp, &QGuiApplication::applicationStateChanged, this,
             &AccessibilityGuideWindowController::applicationStateChanged);
 }

@@ -3,13 +3,11 @@
 #include "l10n/Localization.h"
 #include "ui/common/AppTheme.h"
 #include "ui/common/HistoryAppearance.h"
-#include "ui/common/ReducedMotion.h"
 #include "ui/common/Symbols.h"
 
 #include <QPainter>
 #include <QPainterPath>
 
-using namespace std::chrono_literals;
 using HistoryAppearance::Colour;
 
 namespace {
@@ -20,13 +18,10 @@ constexpr qreal frameRadius = 22;
 constexpr qreal ringMargin = 4;
 constexpr qreal ringRadius = 5;
 constexpr qreal ringWidth = 2.5;
+constexpr qreal extensionCheckHeight = 424;
 
-constexpr auto waitBeforeOn = 1100ms;
-constexpr auto stayOn = 2000ms;
-constexpr auto turnOnDuration = 250;
-
-// The controls the rings frame, on the canvas.
-const QRectF extensionSwitchRect(1302, 274, 96, 56);
+// What the rings frame, on the canvas: xdpyinfo's two lines, the session button, the gear.
+const QRectF extensionListRect(100, 158, 560, 128);
 const QRectF sessionButtonRect(484, 149, 52, 52);
 const QRectF settingsButtonRect(676, 25, 52, 52);
 
@@ -104,54 +99,37 @@ void label(QPainter& painter, const QRectF& rect, const QString& text, const QFo
     painter.drawText(rect, alignment | Qt::TextSingleLine, text);
 }
 
-// The display's extensions: a settings window listing XInput 2 (on) and XTEST, whose switch turns on.
-void paintExtensions(QPainter& painter, const QSizeF& size, qreal on, const Colours& colours,
-                     const QFont& base)
+// A terminal: xdpyinfo's extensions filtered for the two quick paste needs, and a fresh prompt.
+void paintExtensionCheck(QPainter& painter, const QSizeF& size, const Colours& colours, const QFont& base)
 {
     painter.fillRect(QRectF(QPointF(0, 0), size), colours.window);
-    // Title bar: a display symbol and the server's name.
+    // Title bar: the terminal's symbol, ">_".
     painter.fillRect(QRectF(0, 0, size.width(), 70), colours.sidebar);
-    painter.setPen(QPen(colours.secondary, 4));
-    painter.setBrush(Qt::NoBrush);
-    painter.drawRoundedRect(QRectF(640, 20, 42, 28), 4, 4);
-    painter.drawLine(QPointF(661, 48), QPointF(661, 56));
-    painter.drawLine(QPointF(650, 57), QPointF(672, 57));
-    label(painter, QRectF(696, 0, 300, 70), QStringLiteral("X11"), canvasFont(base, 30, QFont::DemiBold),
-          colours.text);
-    // Sidebar with the extensions page selected.
-    painter.fillRect(QRectF(0, 70, 340, size.height() - 70), colours.sidebar);
     painter.fillRect(QRectF(0, 69, size.width(), 1.5), colours.faint);
-    painter.fillRect(QRectF(339, 70, 1.5, size.height() - 70), colours.faint);
-    for (int row = 0; row < 4; ++row) {
-        const QRectF item(20, 96 + row * 78, 300, 60);
-        if (row == 1) {
-            painter.setPen(Qt::NoPen);
-            painter.setBrush(colours.selected);
-            painter.drawRoundedRect(item, 12, 12);
-        }
-        painter.setPen(Qt::NoPen);
-        painter.setBrush(row == 1 ? colours.accent : colours.faint);
-        painter.drawRoundedRect(QRectF(item.left() + 18, item.center().y() - 14, 28, 28), 7, 7);
-        textBar(painter, QRectF(item.left() + 64, item.center().y() - 8, 130 + (row % 2) * 60, 16),
-                row == 1 ? colours.secondary : colours.faint);
-    }
-    // The page: a heading bar, then a card of two extensions with their switches.
-    textBar(painter, QRectF(400, 102, 260, 26), colours.secondary);
-    const QRectF card(380, 150, size.width() - 380 - 30, 236);
-    painter.setPen(QPen(colours.faint, 1.5));
-    painter.setBrush(colours.card);
-    painter.drawRoundedRect(card, 18, 18);
-    painter.fillRect(QRectF(card.left() + 30, 268, card.width() - 60, 1.5), colours.faint);
-    const QFont name = canvasFont(base, 34, QFont::DemiBold);
-    label(painter, QRectF(card.left() + 34, 160, 400, 56), QStringLiteral("XInput 2"), name, colours.text);
-    textBar(painter, QRectF(card.left() + 34, 222, 420, 14), colours.faint);
-    drawSwitch(
-        painter,
-        QRectF(extensionSwitchRect.left(), 182, extensionSwitchRect.width(), extensionSwitchRect.height()), 1,
-        colours);
-    label(painter, QRectF(card.left() + 34, 276, 400, 56), QStringLiteral("XTEST"), name, colours.text);
-    textBar(painter, QRectF(card.left() + 34, 338, 360, 14), colours.faint);
-    drawSwitch(painter, extensionSwitchRect, on, colours);
+    QFont mono = canvasFont(base, 44);
+    mono.setFamily(QStringLiteral("monospace"));
+    mono.setStyleHint(QFont::TypeWriter);
+    label(painter, QRectF(0, 0, size.width(), 70), QStringLiteral(">_"), canvasFont(mono, 30, QFont::Bold),
+          colours.secondary, Qt::AlignCenter);
+    // One line every 64, the ring around the second and third.
+    const qreal left = 40;
+    const qreal lineHeight = extensionListRect.height() / 2;
+    const auto line = [&](int index) {
+        return QRectF(left, extensionListRect.top() + (index - 1) * lineHeight, 1360, lineHeight);
+    };
+    const QFontMetricsF metrics(mono);
+    const qreal prompt = metrics.horizontalAdvance(QStringLiteral("$ "));
+    for (const int index : {0, 3})
+        label(painter, line(index), QStringLiteral("$"), mono, colours.accent);
+    label(painter, line(0).adjusted(prompt, 0, 0, 0),
+          QStringLiteral("xdpyinfo | grep -E 'XTEST|XInputExtension'"), mono, colours.text);
+    const qreal indent = extensionListRect.left() + 16 - left;
+    label(painter, line(1).adjusted(indent, 0, 0, 0), QStringLiteral("XInputExtension"), mono, colours.text);
+    label(painter, line(2).adjusted(indent, 0, 0, 0), QStringLiteral("XTEST"), mono, colours.text);
+    // The cursor after the last prompt.
+    const QRectF last = line(3);
+    painter.fillRect(QRectF(last.left() + prompt, last.center().y() - 24, metrics.averageCharWidth(), 48),
+                     colours.secondary);
 }
 
 // The login screen: the user, the password field, the session button and its open menu with X11 chosen.
@@ -269,8 +247,11 @@ QPainterPath topRounded(const QRectF& bounds, qreal radius)
 GuideIllustration::Screenshot GuideIllustration::screenshot(Kind kind)
 {
     switch (kind) {
-    case Kind::extensionSwitch:
-        return {1446.0 / 424.0, QRectF(0.900415, 0.646226, 0.066390, 0.132075)};
+    case Kind::extensionCheck:
+        return {canvasWidth / extensionCheckHeight,
+                QRectF(extensionListRect.x() / canvasWidth, extensionListRect.y() / extensionCheckHeight,
+                       extensionListRect.width() / canvasWidth,
+                       extensionListRect.height() / extensionCheckHeight)};
     case Kind::session:
         return {1446.0 / 220.0, QRectF(0.334716, 0.677273, 0.035961, 0.236364)};
     case Kind::settings:
@@ -279,22 +260,12 @@ GuideIllustration::Screenshot GuideIllustration::screenshot(Kind kind)
     Q_UNREACHABLE();
 }
 
-GuideIllustration::GuideIllustration(Kind kind, QWidget* parent, std::unique_ptr<DelayTimer> loop,
-                                     ReducedMotion* reducedMotion)
-    : QWidget(parent), m_kind(kind), m_loop(loop ? std::move(loop) : std::make_unique<QtDelayTimer>()),
-      m_reducedMotion(reducedMotion ? *reducedMotion : ReducedMotion::shared())
+GuideIllustration::GuideIllustration(Kind kind, QWidget* parent) : QWidget(parent), m_kind(kind)
 {
     QSizePolicy policy(QSizePolicy::Expanding, QSizePolicy::Preferred);
     policy.setHeightForWidth(true);
     setSizePolicy(policy);
     setMinimumWidth(200);
-    m_turnOn.setStartValue(0.0);
-    m_turnOn.setEndValue(1.0);
-    m_turnOn.setDuration(turnOnDuration);
-    m_turnOn.setEasingCurve(QEasingCurve::InOutQuad);
-    connect(&m_turnOn, &QVariantAnimation::valueChanged, this,
-            [this](const QVariant& value) { setSwitchProgress(value.toReal()); });
-    connect(&m_reducedMotion, &ReducedMotion::changed, this, &GuideIllustration::updateLoop);
 }
 
 QSizeF GuideIllustration::canvasSize() const
@@ -305,8 +276,8 @@ QSizeF GuideIllustration::canvasSize() const
 QRectF GuideIllustration::canvasControl() const
 {
     switch (m_kind) {
-    case Kind::extensionSwitch:
-        return extensionSwitchRect;
+    case Kind::extensionCheck:
+        return extensionListRect;
     case Kind::session:
         return sessionButtonRect;
     case Kind::settings:
@@ -330,14 +301,6 @@ QRectF GuideIllustration::controlRect() const
     return {control.x() * sx, control.y() * sy, control.width() * sx, control.height() * sy};
 }
 
-void GuideIllustration::setSwitchProgress(qreal progress)
-{
-    if (qFuzzyCompare(progress + 1, m_progress + 1))
-        return;
-    m_progress = progress;
-    update();
-}
-
 int GuideIllustration::heightForWidth(int width) const
 {
     return qRound(width / screenshot(m_kind).aspectRatio);
@@ -346,44 +309,6 @@ int GuideIllustration::heightForWidth(int width) const
 QSize GuideIllustration::sizeHint() const
 {
     return {512, heightForWidth(512)};
-}
-
-void GuideIllustration::showEvent(QShowEvent* event)
-{
-    QWidget::showEvent(event);
-    updateLoop();
-}
-
-void GuideIllustration::hideEvent(QHideEvent* event)
-{
-    QWidget::hideEvent(event);
-    updateLoop();
-}
-
-void GuideIllustration::updateLoop()
-{
-    const bool loop = m_kind == Kind::extensionSwitch && isVisible() && !m_reducedMotion.isReduced();
-    if (loop == m_looping)
-        return;
-    m_looping = loop;
-    m_turnOn.stop();
-    setSwitchProgress(0);
-    if (loop)
-        waitThenTurnOn();
-    else
-        m_loop->cancel();
-}
-
-void GuideIllustration::waitThenTurnOn()
-{
-    m_loop->start(waitBeforeOn, [this] {
-        m_turnOn.start();
-        m_loop->start(stayOn, [this] {
-            m_turnOn.stop();
-            setSwitchProgress(0);
-            waitThenTurnOn();
-        });
-    });
 }
 
 void GuideIllustration::paintEvent(QPaintEvent*)
@@ -401,8 +326,8 @@ void GuideIllustration::paintEvent(QPaintEvent*)
     painter.setClipPath(frame);
     painter.scale(scale, height() / canvasSize().height());
     switch (m_kind) {
-    case Kind::extensionSwitch:
-        paintExtensions(painter, canvasSize(), m_progress, colours, font());
+    case Kind::extensionCheck:
+        paintExtensionCheck(painter, canvasSize(), colours, font());
         break;
     case Kind::session:
         paintSession(painter, canvasSize(), colours, font());

@@ -3,9 +3,9 @@
 #include "app/AppModel.h"
 #include "l10n/Localization.h"
 #include "ui/common/HistoryImagePreview.h"
+#include "ui/common/Symbols.h"
 #include "ui/history/HistoryListModel.h"
 #include "ui/history/HistoryRowDelegate.h"
-#include "ui/common/Symbols.h"
 
 #include <QContextMenuEvent>
 #include <QMenu>
@@ -223,6 +223,13 @@ void HistoryListView::mouseDoubleClickEvent(QMouseEvent* event)
     // The first click opened the link already; a second one would open it again.
     if (event->button() == Qt::LeftButton && linkAt(event->position().toPoint())) {
         event->accept();
+        return;
+    }
+    // Anywhere else on a row: copied again, as the menu's Copy Again does.
+    const QModelIndex index = indexAt(event->position().toPoint());
+    if (event->button() == Qt::LeftButton && index.isValid()) {
+        event->accept();
+        m_model.copy(m_listModel->entry(index.row()));
         return;
     }
     QListView::mouseDoubleClickEvent(event);

@@ -4,20 +4,21 @@
 #include "l10n/Localization.h"
 #include "services/DelayTimer.h"
 #include "ui/common/ActivityIndicator.h"
-#include "ui/history/ClearHistoryDialog.h"
 #include "ui/common/ClipboardEmptyState.h"
 #include "ui/common/HistoryAppearance.h"
 #include "ui/common/HistoryButton.h"
+#include "ui/common/SecondaryLabel.h"
+#include "ui/history/ClearHistoryDialog.h"
 #include "ui/history/HistoryFilterMenu.h"
 #include "ui/history/HistoryHeading.h"
 #include "ui/history/HistoryListModel.h"
 #include "ui/history/HistoryListView.h"
 #include "ui/history/HistorySearchField.h"
-#include "ui/common/SecondaryLabel.h"
 
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPainter>
+#include <QShortcut>
 #include <QStackedWidget>
 #include <QVBoxLayout>
 
@@ -136,6 +137,9 @@ HistorySidebar::HistorySidebar(AppModel& model, std::function<void()> openSettin
     // The arrows cross between the field and the list as if they were one column.
     connect(m_searchField, &HistorySearchField::downPressed, this, &HistorySidebar::focusList);
     connect(m_list, &HistoryListView::upFromFirstRow, m_searchField, &HistorySearchField::setFocusToInput);
+    // Ctrl+F from anywhere in the window.
+    auto* find = new QShortcut(QKeySequence::Find, this);
+    connect(find, &QShortcut::activated, m_searchField, &HistorySearchField::setFocusToInput);
     connect(&AppLocalization::shared(), &AppLocalization::appLanguageDidChange, this,
             &HistorySidebar::retranslate);
 

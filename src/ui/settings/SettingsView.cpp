@@ -186,6 +186,8 @@ SettingsView::SettingsView(Services services, QWidget* parent)
     // Tab goes to the controls, never to the page itself.
     m_scrollArea->setFocusPolicy(Qt::NoFocus);
     m_scrollArea->viewport()->setAutoFillBackground(false);
+    // The status wraps by the width the window gives the page.
+    m_scrollArea->viewport()->installEventFilter(this);
     outer->addWidget(m_scrollArea);
 
     auto* page = new Page;
@@ -266,8 +268,6 @@ QWidget* SettingsView::makeQuickPasteCard()
     status->setSpacing(6);
     m_statusLabel = new QLabel(m_statusRow);
     m_statusLabel->setFont(sized(font(), 12));
-    // A long status (what the display lacks) wraps instead of widening the page past the window.
-    m_statusRow->installEventFilter(this);
     m_readyMark = new ReadyMark(m_statusRow);
     status->addWidget(m_statusLabel, 0, Qt::AlignVCenter);
     status->addWidget(m_readyMark, 0, Qt::AlignVCenter);
@@ -407,14 +407,17 @@ void SettingsView::updateQuickPaste()
 
 bool SettingsView::eventFilter(QObject* watched, QEvent* event)
 {
-    if (watched == m_statusRow && event->type() == QEvent::Resize)
+    if (watched == m_scrollArea->viewport() && event->type() == QEvent::Resize)
         fitStatus();
     return QWidget::eventFilter(watched, event);
 }
 
+// A long status (what the display lacks) wraps instead of widening the page past the window. The room
+// is reckoned from the viewport, never from the row: a row the unwrapped text has already widened
+// would always have room for it.
 void SettingsView::fitStatus()
 {
-    int available = m_statusRow->width();
+    int available = m_scrollArea->viewport()->width() - 2 * (pagePadding + cardPadding);
     for (QWidget* beside : {static_cast<QWidget*>(m_readyMark), static_cast<QWidget*>(m_grantAccess),
                             static_cast<QWidget*>(m_retry)}) {
         if (!beside->isHidden())

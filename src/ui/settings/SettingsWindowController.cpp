@@ -7,6 +7,7 @@
 
 #include <QCloseEvent>
 #include <QGuiApplication>
+#include <QKeyEvent>
 #include <QPainter>
 #include <QScreen>
 #include <QStyle>
@@ -32,6 +33,15 @@ protected:
     {
         hide();
         event->ignore();
+    }
+    // What no control takes: Escape and the platform's close keys (Ctrl+W) put the window away.
+    void keyPressEvent(QKeyEvent* event) override
+    {
+        if ((event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) ||
+            event->matches(QKeySequence::Close))
+            close();
+        else
+            QWidget::keyPressEvent(event);
     }
     // The page's colour also under a title we draw ourselves.
     void paintEvent(QPaintEvent*) override

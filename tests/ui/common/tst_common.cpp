@@ -6,6 +6,7 @@
 #include "ui/common/HistoryAppearance.h"
 #include "ui/common/HistoryButton.h"
 #include "ui/common/HistoryImagePreview.h"
+#include "ui/common/HistoryRowPainter.h"
 #include "ui/common/SourceApplicationIcon.h"
 #include "ui/common/SourceApplicationIconCache.h"
 #include "ui/common/Symbols.h"
@@ -14,6 +15,7 @@
 #include <QApplication>
 #include <QEventLoop>
 #include <QPainter>
+#include <QPainterPath>
 #include <QProxyStyle>
 #include <QSemaphore>
 #include <QSignalSpy>
@@ -575,6 +577,44 @@ private Q_SLOTS:
         QCOMPARE(changes.size(), 1);
         QCOMPARE(preview.thumbnail()->pixelSize, QSize(100, 200));
         QCOMPARE(preview.previewAspectRatio(), 0.5);
+    }
+
+    // Every part of a row, its bottom line included, lies inside the rounded card: in the popup's fixed
+    // rows and the list's sized ones, for every kind, with a title of one line or of two.
+    void rowPartsStayInsideTheCard_data()
+    {
+        QTest::addColumn<int>("layout");
+        QTest::addColumn<ClipboardKind>("kind");
+        QTest::addColumn<QString>("title");
+        for (const HistoryRowLayout layout : {HistoryRowLayout::history, HistoryRowLayout::quickPaste})
+            for (const ClipboardKind kind : ClipboardKinds::allCases)
+                for (const QString& title :
+                     {u"git status"_s, u"Meeting notes: ship on Monday, "_s.repeated(4)})
+                    QTest::addRow("%d %s %d", int(layout), qPrintable(ClipboardKinds::title(kind)),
+                                  int(title.size()))
+                        << int(layout) << kind << title;
+    }
+    void rowPartsStayInsideTheCard()
+    {
+        QFETCH(int, layout);
+        QFETCH(ClipboardKind, kind);
+        QFETCH(QString, title);
+        const HistoryRowPainter painter{HistoryRowLayout(layout)};
+        ClipboardEntry entry = makeEntry(title, 700000000, 0, u"Firefox"_s);
+        entry.kind = kind;
+        const QFont font = QApplication::font();
+        const QRect card(16, 40, 428, painter.cardHeight(entry, 428, font));
+        const HistoryRowPainter::Parts parts =
+            painter.arrange({entry, false, false, false, {}, std::nullopt, Timestamp{700000090}}, card, font);
+        QPainterPath shape;
+        shape.addRoundedRect(QRectF(card), HistoryRowPainter::cornerRadius, HistoryRowPainter::cornerRadius);
+        for (const QRect& part : parts.titleLineRects + QList{parts.sourceIcon, parts.sourceNameRect,
+                                                              parts.kindIcon, parts.timeRect})
+            QVERIFY2(shape.contains(QRectF(part)), qPrintable(u"%1,%2 %3x%4 in %5 high"_s.arg(part.x())
+                                                                  .arg(part.y())
+                                                                  .arg(part.width())
+                                                                  .arg(part.height())
+                                                                  .arg(card.height())));
     }
 
     void applicationURL_data()

@@ -34,8 +34,8 @@ struct Guide {
                                                   },
                                                   std::unique_ptr<DelayTimer>(watch), &motion}};
 
-    // p present, c close, i close without animation, e the pending fades end, x Escape, b the button
-    // named Close, t the extensions arrive, s a second passes, o settings can be opened, g Return.
+    // p present, c close, i close without animation, e the pending fades end, x Escape, w Ctrl+W, b the
+    // button named Close, t the extensions arrive, s a second passes, o settings can be opened, g Return.
     void run(QStringView script)
     {
         const QList<HistoryButton*> buttons = controller.window().findChildren<HistoryButton*>();
@@ -47,6 +47,10 @@ struct Guide {
             {u'i', [this] { controller.closeImmediately(); }},
             {u'e', [this] { std::ranges::for_each(std::exchange(pending, {}), [](auto& done) { done(); }); }},
             {u'x', [this] { QTest::keyClick(controller.view().illustrations().first(), Qt::Key_Escape); }},
+            {u'w',
+             [this] {
+                 QTest::keyClick(controller.view().illustrations().first(), Qt::Key_W, Qt::ControlModifier);
+             }},
             {u'b', [&] { QTest::mouseClick(close == buttons.end() ? nullptr : *close, Qt::LeftButton); }},
             {u't', [this] { trusted = true; }},
             {u's', [this] { watch->advance(1s); }},
@@ -80,6 +84,7 @@ private Q_SLOTS:
         QTest::newRow("closed without animation") << u"pecie"_s << u"gone 1 0 160"_s;
         QTest::newRow("presented after closing") << u"pecepce"_s << u"gone 1 0 160"_s;
         QTest::newRow("escape") << u"pexe"_s << u"gone 1 0 160"_s;
+        QTest::newRow("Ctrl+W") << u"pewe"_s << u"gone 1 0 160"_s;
         QTest::newRow("close button") << u"pebe"_s << u"gone 1 0 160"_s;
         QTest::newRow("trusted at once") << u"tpe"_s << u"gone 1 1 160"_s;
         QTest::newRow("nothing to open") << u"peg"_s << u"shown 0 0 failed 220"_s;
@@ -104,6 +109,16 @@ private Q_SLOTS:
                      .arg(guide.lastFade),
                  outcome);
         QVERIFY(guide.easedRight);
+    }
+
+    // Window lists name it by what it is, in the interface language.
+    void windowTitle()
+    {
+        Guide guide;
+        AppLocalization::shared().select(AppLanguage::traditionalChinese);
+        QCOMPARE(guide.controller.window().windowTitle(), u"如何設定快速貼上"_s);
+        AppLocalization::shared().select(AppLanguage::english);
+        QCOMPARE(guide.controller.window().windowTitle(), u"How to set up quick paste"_s);
     }
 
     void highlight_data()

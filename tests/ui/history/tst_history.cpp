@@ -205,6 +205,7 @@ private Q_SLOTS:
         QTest::newRow("Delete key without a selection") << u"Delete"_s << false << u"entry 0"_s << 3 << 0;
         QTest::newRow("Return key does nothing") << u"Return"_s << true << u"entry 0"_s << 3 << 0;
         QTest::newRow("menu: Copy Again") << u"menu Copy Again"_s << false << u"entry 2"_s << 3 << 1;
+        QTest::newRow("double click copies again") << u"double click"_s << false << u"entry 2"_s << 3 << 1;
         QTest::newRow("menu: Delete") << u"menu Delete"_s << false << u"entry 0"_s << 2 << 0;
     }
     void actions()
@@ -224,6 +225,10 @@ private Q_SLOTS:
                                             [&](QAction* item) { return item->text() == action.mid(5); });
             QVERIFY(found != actions.end());
             (*found)->trigger();
+        } else if (action == u"double click") {
+            // As a real double click ends: with the button let go.
+            QTest::mouseDClick(h.view->viewport(), Qt::LeftButton, {}, h.rowRect(2).center());
+            QTest::mouseRelease(h.view->viewport(), Qt::LeftButton, {}, h.rowRect(2).center());
         } else {
             QTest::keyClick(h.view.get(), action == u"Delete" ? Qt::Key_Delete : Qt::Key_Return);
         }
@@ -306,6 +311,7 @@ private Q_SLOTS:
         QTest::newRow("queries narrow and widen") << QStringList{u"query al"_s, u"query a"_s, u"query beta"_s,
                                                                  u"query t"_s,  u"query"_s,   u"query two"_s};
         QTest::newRow("copy again moves to the top") << QStringList{u"copy 4"_s, u"copy 5"_s, u"copy 1"_s};
+        QTest::newRow("copy the top again") << QStringList{u"copy 0"_s};
         QTest::newRow("filter then delete") << QStringList{u"filter"_s, u"delete 2"_s, u"delete 0"_s};
     }
     void rowsFollowTheModelInPlace()
@@ -320,7 +326,9 @@ private Q_SLOTS:
         QAbstractItemModelTester tester(&h.list(), QAbstractItemModelTester::FailureReportingMode::QtTest);
         QSignalSpy resets(&h.list(), &QAbstractItemModel::modelReset);
         QSignalSpy removals(&h.list(), &QAbstractItemModel::rowsRemoved);
+        QSignalSpy changes(&h.list(), &QAbstractItemModel::dataChanged);
         for (const QString& step : std::as_const(steps)) {
+            const QList<ClipboardEntry> before = h.rows();
             QList<std::pair<QPersistentModelIndex, QUuid>> held;
             for (int row = 0; row < h.list().rowCount(); ++row)
                 held.append({QPersistentModelIndex(h.list().index(row)), h.list().entry(row).id});
@@ -346,6 +354,14 @@ private Q_SLOTS:
             }
             QCOMPARE(removals.size(), removedRuns);
             removals.clear();
+            // A row left in place with new values is announced, so that views repaint it.
+            for (int row = 0; row < std::min(before.size(), h.rows().size()); ++row) {
+                if (before[row].id == h.list().entry(row).id && !(before[row] == h.list().entry(row)))
+                    QVERIFY(std::ranges::any_of(changes, [row](const QList<QVariant>& change) {
+                        return change[0].toModelIndex().row() <= row && row <= change[1].toModelIndex().row();
+                    }));
+            }
+            changes.clear();
         }
         QCOMPARE(resets.size(), 0);
     }
@@ -519,6 +535,8 @@ private Q_SLOTS:
             << 3 << -1 << u"field"_s << int(Qt::Key_Down) << true << 0;
         QTest::newRow("Up on the first row leaves") << 3 << 0 << u"list"_s << int(Qt::Key_Up) << false << 0;
         QTest::newRow("Up further down moves up") << 3 << 2 << u"list"_s << int(Qt::Key_Up) << true << 1;
+        QTest::newRow("Ctrl+F goes to the field")
+            << 3 << 1 << u"list"_s << (Qt::ControlModifier | Qt::Key_F).toCombined() << false << 1;
     }
     void focusAndArrows()
     {
@@ -537,7 +555,8 @@ private Q_SLOTS:
             h.model->setSelection(selected < 0 ? QUuid() : h.model->entries().at(selected).id);
             QWidget* widget = from == u"field" ? h.sidebar->searchField()->lineEdit() : list;
             widget->setFocus();
-            QTest::keyClick(widget, Qt::Key(key));
+            const QKeyCombination chord = QKeyCombination::fromCombined(key);
+            QTest::keyClick(widget, chord.key(), chord.keyboardModifiers());
         }
         QTRY_COMPARE(list->hasFocus(), listFocused);
         QCOMPARE(h.sidebar->searchField()->isInputFocused(), !listFocused);

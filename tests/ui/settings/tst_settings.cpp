@@ -10,6 +10,7 @@
 #include "ui/settings/SettingsWindowController.h"
 
 #include <QLabel>
+#include <QScrollArea>
 
 using namespace Qt::StringLiterals;
 using Status = LoginItemService::Status;
@@ -46,6 +47,7 @@ private Q_SLOTS:
         AppLocalization::shared().select(AppLanguage::english);
         AppThemes::apply(AppTheme::light);
     }
+    void cleanup() { init(); }
 
     // The status row shows the message and only the action the status calls for; off hides it all.
     void quickPasteStatusRow_data()
@@ -83,6 +85,46 @@ private Q_SLOTS:
         QVERIFY(!h.view.statusLabel()->isVisible() && !h.view.guideLink()->isVisible());
     }
 
+    // Quick paste switched on in the open window, after a first time when it was ready: at every
+    // status, in every language, the page stays as wide as the window and every control inside it.
+    void everyStatusFitsTheWindow_data()
+    {
+        QTest::addColumn<QuickPasteStatus>("status");
+        QTest::addColumn<AppLanguage>("language");
+        for (const AppLanguage language :
+             {AppLanguage::english, AppLanguage::simplifiedChinese, AppLanguage::traditionalChinese})
+            for (const QuickPasteStatus status :
+                 {QuickPasteStatus::disabled, QuickPasteStatus::needsPermission, QuickPasteStatus::failed,
+                  QuickPasteStatus::ready})
+                QTest::addRow("%s %d", qPrintable(AppLanguages::rawValue(language)), int(status))
+                    << status << language;
+    }
+    void everyStatusFitsTheWindow()
+    {
+        QFETCH(QuickPasteStatus, status);
+        QFETCH(AppLanguage, language);
+        AppLocalization::shared().select(language);
+        Settings h;
+        const auto toggleAndSettle = [&h] {
+            QTest::mouseClick(h.view.quickPasteSwitch(), Qt::LeftButton);
+            for (int pass = 0; pass < 4; ++pass)
+                QCoreApplication::sendPostedEvents();
+        };
+        toggleAndSettle();
+        toggleAndSettle();
+        h.accessibility.trusted = status != QuickPasteStatus::needsPermission;
+        h.tap.canInstall = status != QuickPasteStatus::failed;
+        if (status != QuickPasteStatus::disabled)
+            toggleAndSettle();
+        QCOMPARE(h.model->quickPasteStatus(), status);
+        const QWidget* viewport = h.view.scrollArea()->viewport();
+        QCOMPARE(h.view.scrollArea()->widget()->width(), viewport->width());
+        for (const QWidget* control : h.view.scrollArea()->widget()->findChildren<QWidget*>())
+            QVERIFY2(!control->isVisible() ||
+                         control->mapTo(viewport, QPoint(control->width(), 0)).x() <= viewport->width(),
+                     control->metaObject()->className());
+    }
+
     void launchAtLogin_data()
     {
         QTest::addColumn<QString>("failure");
@@ -109,6 +151,21 @@ private Q_SLOTS:
         QCOMPARE(h.view.launchAtLoginSwitch()->isChecked(), failure.isEmpty());
         QVERIFY(h.view.launchAtLoginMessage()->isVisible());
         QCOMPARE(h.view.launchAtLoginMessage()->text(), message);
+    }
+
+    void escapeAndCtrlWClose_data()
+    {
+        QTest::addColumn<int>("keys");
+        QTest::newRow("Escape") << int(Qt::Key_Escape);
+        QTest::newRow("Ctrl+W") << (Qt::ControlModifier | Qt::Key_W).toCombined();
+    }
+    void escapeAndCtrlWClose()
+    {
+        QFETCH(int, keys);
+        Settings h;
+        const QKeyCombination chord = QKeyCombination::fromCombined(keys);
+        QTest::keyClick(h.view.pauseRecordingSwitch(), chord.key(), chord.keyboardModifiers());
+        QVERIFY(!h.controller.window()->isVisible());
     }
 
     // The pickers change the language and the theme at once, and the window follows both.
