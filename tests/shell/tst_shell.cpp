@@ -19,6 +19,7 @@
 
 #include <QKeyEvent>
 #include <QLineEdit>
+#include <QLocalSocket>
 #include <QMainWindow>
 #include <QMenuBar>
 #include <QMessageBox>
@@ -499,6 +500,72 @@ private Q_SLOTS:
         SingleInstance instance(root.path());
         QCOMPARE(instance.claim(), SingleInstance::Claim::failed);
         QVERIFY(instance.errorString().contains(root.path()));
+    }
+
+    // Whatever other local programs do to the socket, memory and descriptors stay bounded and a later
+    // launch still gets through.
+    void connectionsThatHogAreClosed_data()
+    {
+        QTest::addColumn<int>("hogs");
+        QTest::addColumn<int>("bytes");
+        QTest::addColumn<int>("idleMs");
+        QTest::addColumn<int>("closed");
+        QTest::newRow("one that says nothing") << 1 << 0 << 100 << 1;
+        QTest::newRow("one line that never ends") << 1 << 65536 << 3600000 << 1;
+        const int many = SingleInstance::maxConnections + 12;
+        QTest::newRow("more than are served at once") << many << 0 << 3600000 << 12;
+    }
+
+    void connectionsThatHogAreClosed()
+    {
+        QFETCH(int, hogs);
+        QFETCH(int, bytes);
+        QFETCH(int, idleMs);
+        QFETCH(int, closed);
+        QTemporaryDir root;
+        SingleInstance first(root.path());
+        first.setIdleTimeout(std::chrono::milliseconds(idleMs));
+        QCOMPARE(first.claim(), SingleInstance::Claim::primary);
+        std::vector<std::unique_ptr<QLocalSocket>> clients;
+        for (int i = 0; i < hogs; ++i) {
+            clients.push_back(std::make_unique<QLocalSocket>());
+            clients.back()->connectToServer(first.socketPath());
+            QVERIFY(clients.back()->waitForConnected(5000));
+            clients.back()->write(QByteArray(bytes, 'x'));
+        }
+        const auto cut = [&] {
+            return static_cast<int>(std::count_if(clients.begin(), clients.end(), [](const auto& client) {
+                return client->state() == QLocalSocket::UnconnectedState;
+            }));
+        };
+        QTRY_COMPARE_WITH_TIMEOUT(cut(), closed, 20000);
+        if (hogs > 1)
+            return;
+        QSignalSpy presented(&first, &SingleInstance::presentRequested);
+        std::atomic<int> claim{-1};
+        std::thread launch([&] { claim = static_cast<int>(SingleInstance(root.path()).claim()); });
+        const bool answered = presented.wait(10000);
+        launch.join();
+        QVERIFY(answered && claim == static_cast<int>(SingleInstance::Claim::secondary));
+    }
+
+    // Without a runtime folder the instance lives in the user's own folders, where no one else can
+    // have made its folder first.
+    void worksWithoutRuntimeFolder()
+    {
+        QTemporaryDir tmp;
+        const QByteArray runtime = qgetenv("XDG_RUNTIME_DIR"), tmpdir = qgetenv("TMPDIR");
+        const auto restore = qScopeGuard([&] {
+            for (const auto& [name, value] :
+                 {std::pair{"XDG_RUNTIME_DIR", runtime}, std::pair{"TMPDIR", tmpdir}})
+                value.isNull() ? qunsetenv(name) : qputenv(name, value);
+        });
+        qunsetenv("XDG_RUNTIME_DIR");
+        qputenv("TMPDIR", QFile::encodeName(tmp.path()));
+        QVERIFY(QFile(tmp.filePath(u"clipwell-%1"_s.arg(::getuid()))).open(QIODevice::WriteOnly));
+        SingleInstance instance;
+        QCOMPARE(instance.claim(), SingleInstance::Claim::primary);
+        QVERIFY(!instance.socketPath().startsWith(tmp.path()));
     }
 
     // Under openbox, keys come from the server and held ones auto-repeat: Ctrl+W still held (or never
