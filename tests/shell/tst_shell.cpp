@@ -136,7 +136,8 @@ struct Harness {
     int terminations = 0;
     std::unique_ptr<AppCoordinator> coordinator;
 
-    explicit Harness(bool paused = false, bool realAlert = false)
+    explicit Harness(bool paused = false, bool realAlert = false,
+                     AppCoordinator::Launch launch = AppCoordinator::Launch::interactive)
     {
         preferences.setBool(Preferences::Key::recordingPaused, paused);
         model = std::make_unique<AppModel>(pasteboard, workspace, preferences, directory,
@@ -158,7 +159,7 @@ struct Harness {
         }
         desktop.terminate = [this] { ++terminations; };
         coordinator = std::make_unique<AppCoordinator>(*model, preferences, localization, desktop);
-        coordinator->start();
+        coordinator->start(launch);
         static_cast<void>(QTest::qWaitFor([this] { return !model->isLoading(); }, 10000));
     }
 
@@ -242,18 +243,24 @@ private Q_SLOTS:
     void presentsTheHistoryWindow_data()
     {
         QTest::addColumn<Presenter>("presenter");
-        QTest::newRow("status item left click") << Presenter::statusLeftClick;
-        QTest::newRow("launched again") << Presenter::reopen;
-        QTest::newRow("status menu") << Presenter::statusMenuItem;
-        QTest::newRow("main menu") << Presenter::mainMenuItem;
+        QTest::addColumn<bool>("background");
+        QTest::newRow("status item left click") << Presenter::statusLeftClick << false;
+        QTest::newRow("launched again") << Presenter::reopen << false;
+        QTest::newRow("status menu") << Presenter::statusMenuItem << false;
+        QTest::newRow("main menu") << Presenter::mainMenuItem << false;
+        QTest::newRow("started at login, then the tray") << Presenter::statusLeftClick << true;
+        QTest::newRow("started at login, then launched") << Presenter::reopen << true;
     }
 
     void presentsTheHistoryWindow()
     {
         QFETCH(Presenter, presenter);
-        Harness h;
-        QVERIFY(h.window()->isVisible());
-        item(h.menu(0), u"Hide Clipwell"_s)->trigger();
+        QFETCH(bool, background);
+        Harness h(false, false,
+                  background ? AppCoordinator::Launch::background : AppCoordinator::Launch::interactive);
+        QCOMPARE(h.window()->isVisible(), !background);
+        if (!background)
+            item(h.menu(0), u"Hide Clipwell"_s)->trigger();
         QVERIFY(!h.window()->isVisible());
         if (presenter == Presenter::reopen)
             h.coordinator->handleReopen();
