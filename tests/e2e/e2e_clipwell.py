@@ -292,8 +292,15 @@ def main():
                 fail("the other manager got %r; Clipwell said %r" % (open(manager_log).read(), output_of(again)))
 
             # Started at login: no window; a launch from the menu opens it.
+            # An earlier version's autostart entry gets the option.
+            autostart = os.path.join(session.env["XDG_CONFIG_HOME"], "autostart", "clipwell.desktop")
+            os.makedirs(os.path.dirname(autostart))
+            with open(autostart, "w") as entry:
+                entry.write('[Desktop Entry]\nType=Application\nExec="%s"\n' % os.path.abspath(CLIPWELL))
             at_login = session.launch("--background")
             wait_for(lambda: answers_on_its_socket(session), "the instance started in the background")
+            if '" --background\n' not in open(autostart).read():
+                fail("the older autostart entry was not updated: %r" % open(autostart).read())
             if session.visible_windows():
                 fail("a start in the background opened the history window")
             if session.launch("--background").wait(timeout=30) != 0 or session.visible_windows():

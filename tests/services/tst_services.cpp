@@ -485,6 +485,24 @@ private Q_SLOTS:
         save();
         QCOMPARE(nextRetry(), 2);
         QCOMPARE(failed, (QList{true, true}));
+
+        // A failure that a newer save overtook is not retried over it.
+        r.repository.save({makeEntry(u"older"_s, 2)}, [&](auto error) { failed.append(error.has_value()); });
+        QVERIFY(r.delay->fire());
+        r.repository.save({makeEntry(u"newer"_s, 3)}, {});
+        QTRY_COMPARE(failed.size(), 3);
+        QVERIFY(QFile::remove(directory));
+        QVERIFY(r.delay->fire());
+        QTRY_COMPARE(titles(HistoryRepository::read(directory).entries), u"newer"_s);
+
+        // A write that fails at quit is tried again too, for when the user stays.
+        QVERIFY(QDir(directory).removeRecursively());
+        writeFile(directory, "in the way");
+        QVERIFY(r.repository.flush({makeEntry(u"at quit"_s, 4)}));
+        QVERIFY(nextRetry() > 0);
+        QVERIFY(QFile::remove(directory));
+        QVERIFY(r.delay->fire());
+        QTRY_COMPARE(titles(HistoryRepository::read(directory).entries), u"at quit"_s);
     }
 
     void loadingRemovesOnlyOurUnfinishedWrites()

@@ -546,8 +546,8 @@ private Q_SLOTS:
             }));
         };
         QTRY_COMPARE_WITH_TIMEOUT(cut(), closed, 20000);
-        if (hogs > 1)
-            return;
+        // Those that leave free their place.
+        clients.clear();
         QSignalSpy presented(&first, &SingleInstance::presentRequested);
         std::atomic<int> claim{-1};
         std::thread launch([&] { claim = static_cast<int>(SingleInstance(root.path()).claim()); });
