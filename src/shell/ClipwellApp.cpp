@@ -15,6 +15,7 @@
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QEvent>
+#include <QFileInfo>
 #include <QIcon>
 #include <QSessionManager>
 #include <QTextStream>
@@ -83,7 +84,10 @@ std::variant<Options, int> parseCommandLine(const QStringList& arguments)
 
     const bool parsed = parser.parse(arguments);
     if (parser.isSet(help) || parser.optionNames().contains(QStringLiteral("help-all"))) {
-        QTextStream(stdout) << parser.helpText();
+        // Without an application object Qt does not know the program's name.
+        QTextStream(stdout) << parser.helpText().replace(
+            QStringLiteral("<executable_name>"),
+            QFileInfo(arguments.value(0, QStringLiteral("clipwell"))).fileName());
         return 0;
     }
     if (parser.isSet(version)) {
