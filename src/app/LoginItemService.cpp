@@ -52,6 +52,19 @@ EntryFlags readFlags(const QByteArray& contents)
     return flags;
 }
 
+// What versions before the background option wrote: a quoted path to a clipwell binary and nothing
+// else. A quote inside the path is escaped with a (doubled) backslash.
+bool isOlderExecValue(const QByteArray& value)
+{
+    if (value.size() < 3 || !value.startsWith('"') || !value.endsWith("/clipwell\""))
+        return false;
+    for (qsizetype i = 1; i < value.size() - 1; ++i) {
+        if (value[i] == '"' && value[i - 1] != '\\')
+            return false;
+    }
+    return true;
+}
+
 } // namespace
 
 XdgAutostartLoginItemService::XdgAutostartLoginItemService()
@@ -78,7 +91,7 @@ QString XdgAutostartLoginItemService::entryPath() const
 
 QString XdgAutostartLoginItemService::execValue(const QString& binaryPath)
 {
-    // The argument is always quoted, with ", `, $ and \ escaped inside the quotes; a literal % is
+    // The binary is always quoted, with ", `, $ and \ escaped inside the quotes; a literal % is
     // doubled so it is no field code. Then the value as a whole gets the string escapes, which double
     // every backslash again.
     QString quoted = QStringLiteral("\"");
@@ -89,6 +102,7 @@ QString XdgAutostartLoginItemService::execValue(const QString& binaryPath)
     }
     quoted.append(u'"');
     quoted.replace(u'%', QStringLiteral("%%"));
+    quoted += u' ' + backgroundArgument;
 
     QString value;
     for (const QChar c : std::as_const(quoted)) {
@@ -151,6 +165,44 @@ std::optional<AppError> XdgAutostartLoginItemService::unregisterItem()
     if (!info.exists() && !info.isSymLink())
         return std::nullopt;
     if (!file.remove())
+        return AppError::fixed(fileSystemError(entryPath(), file.errorString()));
+    return std::nullopt;
+}
+
+std::optional<AppError> XdgAutostartLoginItemService::updateOlderEntry()
+{
+    // A switched-off entry stays as the user left it.
+    if (status() != Status::enabled)
+        return std::nullopt;
+    QFile entry(entryPath());
+    if (!entry.open(QIODevice::ReadOnly))
+        return AppError::fixed(fileSystemError(entryPath(), entry.errorString()));
+    QList<QByteArray> lines = entry.readAll().split('\n');
+    entry.close();
+    bool inMainGroup = false;
+    bool changed = false;
+    for (QByteArray& line : lines) {
+        const QByteArray trimmed = line.trimmed();
+        if (trimmed.startsWith('[')) {
+            inMainGroup = trimmed == "[Desktop Entry]";
+            continue;
+        }
+        const qsizetype equals = trimmed.indexOf('=');
+        if (!inMainGroup || equals < 0 || trimmed.left(equals).trimmed() != "Exec")
+            continue;
+        const QByteArray value = trimmed.mid(equals + 1).trimmed();
+        if (isOlderExecValue(value)) {
+            line = "Exec=" + value + ' ' + backgroundArgument.toUtf8();
+            changed = true;
+        }
+    }
+    if (!changed)
+        return std::nullopt;
+    QSaveFile file(entryPath());
+    if (!file.open(QIODevice::WriteOnly))
+        return AppError::fixed(fileSystemError(entryPath(), file.errorString()));
+    file.write(lines.join('\n'));
+    if (!file.commit())
         return AppError::fixed(fileSystemError(entryPath(), file.errorString()));
     return std::nullopt;
 }

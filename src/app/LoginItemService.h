@@ -32,7 +32,9 @@ public:
 
     QString autostartDirectory() const;
     QString entryPath() const;
-    // The Exec value for a binary: quoted and escaped as desktop entries require.
+    // The option the entry starts Clipwell with, so that a login does not open the history window.
+    static inline const QString backgroundArgument = QStringLiteral("--background");
+    // The Exec value for a binary: quoted and escaped as desktop entries require, then the option.
     static QString execValue(const QString& binaryPath);
 
     // Enabled while the entry exists and is neither Hidden nor switched off for GNOME; notFound when
@@ -41,6 +43,8 @@ public:
     std::optional<AppError> registerItem() override;
     std::optional<AppError> unregisterItem() override;
     void openSystemSettingsLoginItems() override;
+    // An entry of an older version starts Clipwell without the option: it gets it, and keeps the rest.
+    std::optional<AppError> updateOlderEntry();
 
     // How folders are opened; QDesktopServices::openUrl unless replaced.
     std::function<bool(const QUrl&)> openUrl;

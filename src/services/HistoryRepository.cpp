@@ -205,27 +205,50 @@ void HistoryRepository::save(QList<ClipboardEntry> entries, SaveCompletion compl
     const auto left =
         std::chrono::duration_cast<std::chrono::milliseconds>(*m_unsavedSince + maxSaveWait - now);
     const auto delay = std::clamp(left, std::chrono::milliseconds(0), saveDelay);
+    scheduleWrite(delay, std::move(entries), std::move(completion));
+}
+
+void HistoryRepository::scheduleWrite(std::chrono::milliseconds delay, QList<ClipboardEntry> entries,
+                                      SaveCompletion completion)
+{
     const quint64 flushes = m_flushes->load();
-    m_timer->start(
-        delay, [this, flushes, entries = std::move(entries), completion = std::move(completion)]() mutable {
-            m_unsavedSince.reset();
-            QMetaObject::invokeMethod(
-                m_worker,
-                [this, flushes, entries = std::move(entries), completion = std::move(completion)]() mutable {
-                    // A flush has written a newer list, or is waiting to.
-                    if (m_flushes->load() != flushes)
-                        return;
-                    std::optional<Error> error = replaceArchive(entries);
-                    QMetaObject::invokeMethod(
-                        this,
-                        [this, flushes, completion = std::move(completion), error = std::move(error)] {
-                            if (completion && m_flushes->load() == flushes)
-                                completion(error);
-                        },
-                        Qt::QueuedConnection);
-                },
-                Qt::QueuedConnection);
-        });
+    const quint64 write = ++m_writes;
+    m_timer->start(delay, [this, flushes, write, entries = std::move(entries),
+                           completion = std::move(completion)]() mutable {
+        m_unsavedSince.reset();
+        QMetaObject::invokeMethod(
+            m_worker,
+            [this, flushes, write, entries = std::move(entries),
+             completion = std::move(completion)]() mutable {
+                // A flush has written a newer list, or is waiting to.
+                if (m_flushes->load() != flushes)
+                    return;
+                std::optional<Error> error = replaceArchive(entries);
+                QMetaObject::invokeMethod(
+                    this,
+                    [this, flushes, write, entries = std::move(entries), completion = std::move(completion),
+                     error = std::move(error)]() mutable {
+                        if (m_flushes->load() != flushes)
+                            return;
+                        if (!error)
+                            m_retryDelay = std::chrono::milliseconds(0);
+                        else if (write == m_writes)
+                            retryLater(std::move(entries));
+                        if (completion)
+                            completion(error);
+                    },
+                    Qt::QueuedConnection);
+            },
+            Qt::QueuedConnection);
+    });
+}
+
+void HistoryRepository::retryLater(QList<ClipboardEntry> entries)
+{
+    // The disk may have room again later; without a retry these copies would wait for the next
+    // change, or be lost with the process.
+    m_retryDelay = m_retryDelay.count() == 0 ? firstRetryDelay : std::min(m_retryDelay * 2, maxRetryDelay);
+    scheduleWrite(m_retryDelay, std::move(entries), nullptr);
 }
 
 std::optional<HistoryRepository::Error> HistoryRepository::flush(QList<ClipboardEntry> entries)
@@ -234,6 +257,11 @@ std::optional<HistoryRepository::Error> HistoryRepository::flush(QList<Clipboard
     std::optional<Error> error;
     QMetaObject::invokeMethod(
         m_worker, [&] { error = replaceArchive(entries); }, Qt::BlockingQueuedConnection);
+    if (error)
+        // The user may go back to Clipwell; the list is then written once the disk lets it.
+        retryLater(entries);
+    else
+        m_retryDelay = std::chrono::milliseconds(0);
     return error;
 }
 

@@ -29,6 +29,10 @@ public:
     static constexpr std::chrono::milliseconds saveDelay{400};
     // However long copies keep coming less than saveDelay apart, a change waits no longer than this.
     static constexpr std::chrono::milliseconds maxSaveWait{2000};
+    // A failed save is tried again after firstRetryDelay, then after twice as long each time, up to
+    // maxRetryDelay, until a write succeeds or a newer save takes over.
+    static constexpr std::chrono::milliseconds firstRetryDelay{2000};
+    static constexpr std::chrono::milliseconds maxRetryDelay{60000};
     static inline const QString fileName = QStringLiteral("history.plist");
 
     enum class RepositoryError {
@@ -76,6 +80,8 @@ public:
     static QString defaultDirectory();
 
     void load(LoadCompletion completion);
+    // The completion reports the first write of this list only; the retries of a failed one are
+    // silent, so the user is told once.
     void save(QList<ClipboardEntry> entries, SaveCompletion completion);
     // Cancels a scheduled save and writes at once; waits for a write already under way.
     std::optional<Error> flush(QList<ClipboardEntry> entries);
@@ -89,6 +95,9 @@ public:
 
 private:
     void cancelPendingSave();
+    void scheduleWrite(std::chrono::milliseconds delay, QList<ClipboardEntry> entries,
+                       SaveCompletion completion);
+    void retryLater(QList<ClipboardEntry> entries);
     // On the worker: the write of a save or flush, which first sets aside an archive the load could
     // not read.
     std::optional<Error> replaceArchive(const QList<ClipboardEntry>& entries);
@@ -97,6 +106,10 @@ private:
     std::unique_ptr<DelayTimer> m_timer;
     // When the oldest change not yet handed to the worker was made.
     std::optional<std::chrono::steady_clock::time_point> m_unsavedSince;
+    // Bumped by every scheduled write: only the newest list is worth a retry.
+    quint64 m_writes = 0;
+    // The wait before the next retry; zero while the last write succeeded.
+    std::chrono::milliseconds m_retryDelay{0};
     QThread m_thread;
     QObject* m_worker = nullptr;
     // Bumped by every flush. A save scheduled before a flush is not written unless its write has

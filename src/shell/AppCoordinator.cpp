@@ -80,7 +80,7 @@ MainWindowController& AppCoordinator::mainWindow()
     return *m_mainWindow;
 }
 
-void AppCoordinator::start()
+void AppCoordinator::start(Launch launch)
 {
     AppThemes::apply(AppThemes::stored(m_preferences));
     m_localization.refreshSystemLanguage();
@@ -101,6 +101,8 @@ void AppCoordinator::start()
     if (QuickPasteController* quickPaste = this->quickPaste())
         quickPaste->setEnabled(m_model.quickPasteEnabled(), false);
     cancelQuickPaste();
+    if (launch == Launch::background)
+        return;
     mainWindow().present();
     presentAccessibilityGuideOnColdLaunch();
 }

@@ -28,6 +28,8 @@ class AppCoordinator final : public QObject {
 
 public:
     enum class QuitChoice { returnToApp, quitAnyway };
+    // A start from the desktop opens the history window; one at login stays in the tray.
+    enum class Launch { interactive, background };
 
     // What the coordinator asks of the desktop. Empty members get the real thing.
     struct Desktop {
@@ -62,8 +64,9 @@ public:
     // Absent until showSettings() first made it; then kept, closing only hides it.
     SettingsWindowController* settingsWindow() const { return m_settingsWindow.get(); }
 
-    // Theme, language, language observers, menu, status item, model, history window.
-    void start();
+    // Theme, language, language observers, menu, status item, model; then, unless in the background,
+    // the history window and the guide.
+    void start(Launch launch = Launch::interactive);
     // Language observers, clipboard monitor, quick paste, status item; idempotent.
     void stop();
 

@@ -1,6 +1,7 @@
 #include "shell/ClipwellApp.h"
 
 #include "app/AppModel.h"
+#include "app/LoginItemService.h"
 #include "app/Preferences.h"
 #include "app/QuickPasteController.h"
 #include "l10n/Localization.h"
@@ -12,7 +13,9 @@
 #include "ui/quickpaste/QuickPastePanelController.h"
 
 #include <QApplication>
+#include <QCommandLineParser>
 #include <QEvent>
+#include <QFileInfo>
 #include <QIcon>
 #include <QSessionManager>
 #include <QTextStream>
@@ -42,11 +45,15 @@ private:
     AppCoordinator& m_coordinator;
 };
 
+void nameApplication()
+{
+    QCoreApplication::setApplicationName(QStringLiteral("Clipwell"));
+    QCoreApplication::setOrganizationName(QStringLiteral("Clipwell"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(CLIPWELL_VERSION));
+}
+
 void configureApplication()
 {
-    QApplication::setApplicationName(QStringLiteral("Clipwell"));
-    QApplication::setOrganizationName(QStringLiteral("Clipwell"));
-    QApplication::setApplicationVersion(QStringLiteral(CLIPWELL_VERSION));
     // Matches the installed desktop entry, so panels group the window under it.
     QGuiApplication::setDesktopFileName(QStringLiteral("clipwell"));
     QApplication::setWindowIcon(
@@ -56,6 +63,48 @@ void configureApplication()
 }
 
 } // namespace
+
+std::variant<Options, int> parseCommandLine(const QStringList& arguments)
+{
+    QCommandLineParser parser;
+    // Session managers restart their clients with "-session ID", in Qt's single-dash style.
+    parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
+    parser.setApplicationDescription(QStringLiteral(
+        "Clipwell keeps a history of what you copy, so that you can find it and copy it again."));
+    const QCommandLineOption help = parser.addHelpOption();
+    const QCommandLineOption version = parser.addVersionOption();
+    const QCommandLineOption background(
+        XdgAutostartLoginItemService::backgroundArgument.mid(2),
+        QStringLiteral("Start in the tray without opening the history window, as at login. Launching "
+                       "Clipwell again opens it."));
+    parser.addOption(background);
+    QCommandLineOption session(QStringLiteral("session"), QString(), QStringLiteral("id"));
+    session.setFlags(QCommandLineOption::HiddenFromHelp);
+    parser.addOption(session);
+
+    const bool parsed = parser.parse(arguments);
+    if (parser.isSet(help) || parser.optionNames().contains(QStringLiteral("help-all"))) {
+        // Without an application object Qt does not know the program's name.
+        QTextStream(stdout) << parser.helpText().replace(
+            QStringLiteral("<executable_name>"),
+            QFileInfo(arguments.value(0, QStringLiteral("clipwell"))).fileName());
+        return 0;
+    }
+    if (parser.isSet(version)) {
+        QTextStream(stdout) << QCoreApplication::applicationName() << ' '
+                            << QCoreApplication::applicationVersion() << '\n';
+        return 0;
+    }
+    if (!parsed || !parser.positionalArguments().isEmpty()) {
+        const QString problem =
+            parsed ? QStringLiteral("Unexpected argument: %1").arg(parser.positionalArguments().constFirst())
+                   : parser.errorText();
+        QTextStream(stderr) << problem << '\n' << QStringLiteral("See clipwell --help.") << '\n';
+        return 2;
+    }
+    // A session restored at login is a start at login.
+    return Options{parser.isSet(background) || parser.isSet(session)};
+}
 
 std::optional<QString> displayProblem(const QByteArray& display, const QByteArray& waylandDisplay)
 {
@@ -86,6 +135,15 @@ std::optional<QString> displayProblem(const QByteArray& display, const QByteArra
 
 int run(int argc, char** argv)
 {
+    nameApplication();
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments.append(QString::fromLocal8Bit(argv[i]));
+    const std::variant<Options, int> command = parseCommandLine(arguments);
+    if (const int* status = std::get_if<int>(&command))
+        return *status;
+    const Options options = std::get<Options>(command);
+
     // Clipboard reads, the global chord and synthetic paste all need X11; under Wayland that is XWayland.
     qputenv("QT_QPA_PLATFORM", "xcb");
     if (const std::optional<QString> problem =
@@ -98,7 +156,7 @@ int run(int argc, char** argv)
     configureApplication();
 
     SingleInstance instance;
-    switch (instance.claim()) {
+    switch (instance.claim(!options.background)) {
     case SingleInstance::Claim::primary:
         break;
     case SingleInstance::Claim::secondary:
@@ -109,6 +167,9 @@ int run(int argc, char** argv)
     }
     // Before anything is loaded, so that a signal during start-up already quits properly.
     TerminationSignals terminationSignals;
+    if (const std::optional<AppError> failure = XdgAutostartLoginItemService().updateOlderEntry())
+        qWarning("Clipwell cannot update its autostart entry: %s",
+                 qPrintable(failure->localizedDescription()));
 
     // Goes before the application object: at its teardown Qt hands its clipboard to the clipboard
     // manager and waits for it, and that must not be our own pasteboard thread.
@@ -149,7 +210,8 @@ int run(int argc, char** argv)
     QuitEventFilter quitEvents(coordinator);
     application.installEventFilter(&quitEvents);
 
-    coordinator.start();
+    coordinator.start(options.background ? AppCoordinator::Launch::background
+                                         : AppCoordinator::Launch::interactive);
     const int status = QApplication::exec();
     application.removeEventFilter(&quitEvents);
     SourceApplicationIconCache::setShared(nullptr);

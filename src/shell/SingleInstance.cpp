@@ -5,7 +5,9 @@
 #include <QFileInfo>
 #include <QLocalSocket>
 #include <QLockFile>
+#include <QStandardPaths>
 #include <QThread>
+#include <QTimer>
 #include <cerrno>
 #include <cstring>
 #include <sys/stat.h>
@@ -36,7 +38,8 @@ QString SingleInstance::defaultDirectory()
     const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
     if (!runtime.isEmpty() && QDir::isAbsolutePath(runtime) && QFileInfo(runtime).isDir())
         return runtime + QStringLiteral("/clipwell");
-    return QDir::tempPath() + QStringLiteral("/clipwell-%1").arg(::getuid());
+    return QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation) +
+           QStringLiteral("/Clipwell/instance");
 }
 
 QString SingleInstance::socketPath() const
@@ -44,7 +47,7 @@ QString SingleInstance::socketPath() const
     return m_directory + QStringLiteral("/instance.socket");
 }
 
-SingleInstance::Claim SingleInstance::claim()
+SingleInstance::Claim SingleInstance::claim(bool present)
 {
     if (!prepareDirectory())
         return Claim::failed;
@@ -54,13 +57,19 @@ SingleInstance::Claim SingleInstance::claim()
     if (m_lock->tryLock(0))
         return listen();
     if (m_lock->error() == QLockFile::LockFailedError)
-        return contactRunningInstance();
+        return present ? contactRunningInstance() : Claim::secondary;
     m_error = QStringLiteral("Clipwell cannot create its instance lock in %1.").arg(m_directory);
     return Claim::failed;
 }
 
 bool SingleInstance::prepareDirectory()
 {
+    // The folders above are the user's own (the cache folder); only the last one must be private.
+    const QString parent = QFileInfo(m_directory).path();
+    if (!QDir().mkpath(parent)) {
+        m_error = QStringLiteral("Clipwell cannot create the folder %1.").arg(parent);
+        return false;
+    }
     const QByteArray path = QFile::encodeName(m_directory);
     if (::mkdir(path.constData(), 0700) != 0 && errno != EEXIST) {
         m_error = QStringLiteral("Clipwell cannot create the folder %1: %2")
@@ -120,9 +129,28 @@ void SingleInstance::answer(QLocalSocket* connection)
 {
     connection->setParent(this);
     connect(connection, &QLocalSocket::disconnected, connection, &QObject::deleteLater);
-    const auto readRequest = [this, connection] {
-        if (!connection->canReadLine())
+    const auto drop = [connection] {
+        connection->abort();
+        connection->deleteLater();
+    };
+    if (m_connections >= maxConnections) {
+        drop();
+        return;
+    }
+    ++m_connections;
+    connect(connection, &QObject::destroyed, this, [this] { --m_connections; });
+    // Qt stops reading from the socket once this much waits, so nobody can make us hold more.
+    connection->setReadBufferSize(maxRequestBytes);
+    auto* idle = new QTimer(connection);
+    idle->setSingleShot(true);
+    connect(idle, &QTimer::timeout, connection, drop);
+    idle->start(m_idleTimeout);
+    const auto readRequest = [this, connection, drop] {
+        if (!connection->canReadLine()) {
+            if (connection->bytesAvailable() >= maxRequestBytes)
+                drop();
             return;
+        }
         if (connection->readLine() == presentRequest) {
             Q_EMIT presentRequested();
             connection->write(presentReply);

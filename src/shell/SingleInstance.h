@@ -3,6 +3,7 @@
 #include <QLocalServer>
 #include <QObject>
 #include <QString>
+#include <chrono>
 #include <memory>
 
 class QLocalSocket;
@@ -24,16 +25,26 @@ public:
         failed,
     };
 
+    // Connections served at once; more are closed as they come.
+    static constexpr int maxConnections = 8;
+    // The longest line a later launch sends; a connection that sends more is closed.
+    static constexpr qint64 maxRequestBytes = 64;
+
     // directory: where the lock and the socket live; empty means defaultDirectory().
     explicit SingleInstance(QString directory = QString(), QObject* parent = nullptr);
     ~SingleInstance() override;
 
-    // $XDG_RUNTIME_DIR/clipwell, or a private folder in the temporary folder named by the user id.
+    // $XDG_RUNTIME_DIR/clipwell, or else Clipwell/instance in the user's cache folder: unlike the
+    // shared temporary folder, no other user can make it first.
     static QString defaultDirectory();
 
-    Claim claim();
+    // present: whether a running instance is asked to show its window; a start in the background
+    // only finds out that one runs.
+    Claim claim(bool present = true);
     QString errorString() const { return m_error; }
     QString socketPath() const;
+    // How long a connection may stay without sending its request.
+    void setIdleTimeout(std::chrono::milliseconds timeout) { m_idleTimeout = timeout; }
 
 Q_SIGNALS:
     void presentRequested();
@@ -48,4 +59,6 @@ private:
     std::unique_ptr<QLockFile> m_lock;
     QLocalServer m_server;
     QString m_error;
+    std::chrono::milliseconds m_idleTimeout{3000};
+    int m_connections = 0;
 };

@@ -523,12 +523,44 @@ private Q_SLOTS:
         QCOMPARE(service.entryPath(), config.filePath(u"autostart/clipwell.desktop"_s));
         const QByteArray entry = contents(service.entryPath());
         QVERIFY(entry.startsWith("[Desktop Entry]\n") && entry.contains("\nType=Application\n"));
-        QVERIFY2(entry.contains("\nExec=\"" + exec + "\"\n"), entry.constData());
+        // Started at login, Clipwell stays in the tray.
+        QVERIFY2(entry.contains("\nExec=\"" + exec + "\" --background\n"), entry.constData());
         QCOMPARE(service.status(), Status::enabled);
 
         QVERIFY(!service.unregisterItem());
         QVERIFY(!QFileInfo::exists(service.entryPath()));
         QVERIFY(!service.unregisterItem());
+    }
+
+    // Entries of versions without the background option get it; anything else is left as it is.
+    void olderEntriesStartInTheBackground_data()
+    {
+        QTest::addColumn<QByteArray>("entry");
+        QTest::addColumn<QByteArray>("updated"); // null: unchanged
+        const QByteArray older =
+            "[Desktop Entry]\nType=Application\nName=Clipwell\nExec=\"/opt/a\\\\\"b/clipwell\"\n"
+            "X-GNOME-Autostart-Delay=5\n";
+        QByteArray updated = older;
+        updated.replace("clipwell\"\n", "clipwell\" --background\n");
+        QTest::newRow("older entry") << older << updated;
+        QTest::newRow("current entry") << updated << QByteArray();
+        QTest::newRow("switched off") << older + "Hidden=true\n" << QByteArray();
+        QTest::newRow("the user's own command")
+            << QByteArray("[Desktop Entry]\nExec=\"/usr/bin/clipwell\" --verbose\n") << QByteArray();
+        QTest::newRow("only in an action")
+            << QByteArray("[Desktop Entry]\nExec=true\n[Desktop Action a]\nExec=\"/usr/bin/clipwell\"\n")
+            << QByteArray();
+    }
+
+    void olderEntriesStartInTheBackground()
+    {
+        QFETCH(QByteArray, entry);
+        QFETCH(QByteArray, updated);
+        QTemporaryDir config;
+        XdgAutostartLoginItemService service(config.path(), binary);
+        writeFile(service.entryPath(), entry);
+        QVERIFY(!service.updateOlderEntry());
+        QCOMPARE(contents(service.entryPath()), updated.isNull() ? entry : updated);
     }
 
     // CI runs as root, so modes do not stop writes: a file where a folder must be does.

@@ -3,16 +3,18 @@
 
     e2e_clipwell.py CLIPWELL TEST_CLIPBOARD_OWNER
 
-Checks the start-up messages without a usable display; starts Clipwell, copies a text, a link and an
-image from other clients and sends SIGTERM a moment after the last one: the archive, read with
+Checks the start-up messages without a usable display, and --help and --version without any; starts
+Clipwell, copies a text, a link and an image from other clients and sends SIGTERM a moment after the last one: the archive, read with
 plistlib, holds all three. Started again, Clipwell loads them (later copies are written beside them,
 on SIGHUP and SIGINT); closing its window leaves it running, a second launch brings the window back
 and exits, and a crashed instance does not keep the next one from starting. A copy whose owner quits
-stays on the clipboard, and another clipboard manager gets it when Clipwell quits.
+stays on the clipboard, and another clipboard manager gets it when Clipwell quits. Started in the
+background, as at login, Clipwell opens no window until it is launched again.
 """
 import os
 import plistlib
 import signal
+import socket
 import struct
 import subprocess
 import sys
@@ -63,7 +65,7 @@ class Session:
         self.copies = 0
         self.launches = 0
 
-    def launch(self, **overrides):
+    def launch(self, *arguments, **overrides):
         env = dict(self.env, **overrides)
         for name, value in overrides.items():
             if value is None:
@@ -71,7 +73,7 @@ class Session:
         # Files, not pipes: nobody reads Clipwell's output while it runs.
         self.launches += 1
         output = open(os.path.join(self.root, "clipwell-%d.log" % self.launches), "w+")
-        process = subprocess.Popen([CLIPWELL], env=env, stdout=output, stderr=subprocess.STDOUT)
+        process = subprocess.Popen([CLIPWELL, *arguments], env=env, stdout=output, stderr=subprocess.STDOUT)
         process.output = output
         return process
 
@@ -171,15 +173,32 @@ def start_window_manager(env):
     fail("openbox never managed a window")
 
 
+def answers_on_its_socket(session):
+    """Whether the instance runs its event loop: it closes a connection that asks for nothing it knows."""
+    path = os.path.join(session.env["XDG_RUNTIME_DIR"], "clipwell", "instance.socket")
+    try:
+        with socket.socket(socket.AF_UNIX) as connection:
+            connection.settimeout(10)
+            connection.connect(path)
+            connection.sendall(b"hello\n")
+            return connection.recv(16) == b""
+    except OSError:
+        return False
+
+
 def check_display_messages(session):
-    cases = [({"DISPLAY": None, "WAYLAND_DISPLAY": "wayland-e2e"}, "Wayland"),
-             ({"DISPLAY": ":4711", "WAYLAND_DISPLAY": None}, "cannot open the X display")]
-    for overrides, expected in cases:
-        process = session.launch(**overrides)
+    no_display = {"DISPLAY": None, "WAYLAND_DISPLAY": None}
+    cases = [((), {"DISPLAY": None, "WAYLAND_DISPLAY": "wayland-e2e"}, 1, "Wayland"),
+             ((), {"DISPLAY": ":4711", "WAYLAND_DISPLAY": None}, 1, "cannot open the X display"),
+             (("--help",), no_display, 0, "--background"),
+             (("--version",), no_display, 0, "Clipwell 0."),
+             (("--backgroud",), no_display, 2, "backgroud")]
+    for arguments, overrides, status, expected in cases:
+        process = session.launch(*arguments, **overrides)
         process.wait(timeout=30)
         errors = output_of(process)
-        if process.returncode != 1 or expected not in errors:
-            fail("with %r: status %d, message %r" % (overrides, process.returncode, errors))
+        if process.returncode != status or expected not in errors:
+            fail("%r with %r: status %d, message %r" % (arguments, overrides, process.returncode, errors))
 
 
 def main():
@@ -290,6 +309,25 @@ def main():
             manager.wait()
             if open(manager_log).read().split("\n")[:2] != ["handed over at quit"] * 2:
                 fail("the other manager got %r; Clipwell said %r" % (open(manager_log).read(), output_of(again)))
+
+            # Started at login: no window; a launch from the menu opens it.
+            # An earlier version's autostart entry gets the option.
+            autostart = os.path.join(session.env["XDG_CONFIG_HOME"], "autostart", "clipwell.desktop")
+            os.makedirs(os.path.dirname(autostart))
+            with open(autostart, "w") as entry:
+                entry.write('[Desktop Entry]\nType=Application\nExec="%s"\n' % os.path.abspath(CLIPWELL))
+            at_login = session.launch("--background")
+            wait_for(lambda: answers_on_its_socket(session), "the instance started in the background")
+            if '" --background\n' not in open(autostart).read():
+                fail("the older autostart entry was not updated: %r" % open(autostart).read())
+            if session.visible_windows():
+                fail("a start in the background opened the history window")
+            if session.launch("--background").wait(timeout=30) != 0 or session.visible_windows():
+                fail("a second start in the background did not leave quietly")
+            if session.launch().wait(timeout=30) != 0:
+                fail("a launch beside the background instance failed")
+            wait_for(lambda: session.visible_windows(), "a launch to open the window of the background instance")
+            session.stop(at_login, signal.SIGTERM)
         finally:
             session.close()
             window_manager.terminate()

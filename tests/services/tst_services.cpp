@@ -447,6 +447,64 @@ private Q_SLOTS:
         QCOMPARE(titles(HistoryRepository::read(directory).entries), u"flushed"_s);
     }
 
+    // A save that fails is tried again, less and less often, until the disk takes it; the user hears
+    // of the failure once. A file where the folder must be stands for a full disk.
+    void aFailedSaveIsRetried()
+    {
+        const QString directory = freshDirectory();
+        QVERIFY(QDir().mkpath(QFileInfo(directory).path()));
+        writeFile(directory, "in the way");
+        Repository r(directory);
+        QList<bool> failed;
+        const auto save = [&] {
+            r.repository.save({makeEntry(u"kept"_s, 1)},
+                              [&](auto error) { failed.append(error.has_value()); });
+            QVERIFY(r.delay->fire());
+        };
+        const auto nextRetry = [&] {
+            return QTest::qWaitFor([&] { return r.delay->isActive(); }, 10000)
+                       ? r.delay->delay().count() / 1000
+                       : -1;
+        };
+        save();
+        QList<qint64> delays;
+        for (int attempt = 0; attempt < 7; ++attempt) {
+            delays.append(nextRetry());
+            QVERIFY(r.delay->fire());
+        }
+        QCOMPARE(delays, (QList<qint64>{2, 4, 8, 16, 32, 60, 60}));
+        QCOMPARE(nextRetry(), 60);
+        QVERIFY(QFile::remove(directory));
+        QVERIFY(r.delay->fire());
+        QTRY_COMPARE(titles(HistoryRepository::read(directory).entries), u"kept"_s);
+        QCOMPARE(failed, QList{true});
+
+        // The next failure starts over with a short wait.
+        QVERIFY(QDir(directory).removeRecursively());
+        writeFile(directory, "in the way");
+        save();
+        QCOMPARE(nextRetry(), 2);
+        QCOMPARE(failed, (QList{true, true}));
+
+        // A failure that a newer save overtook is not retried over it.
+        r.repository.save({makeEntry(u"older"_s, 2)}, [&](auto error) { failed.append(error.has_value()); });
+        QVERIFY(r.delay->fire());
+        r.repository.save({makeEntry(u"newer"_s, 3)}, {});
+        QTRY_COMPARE(failed.size(), 3);
+        QVERIFY(QFile::remove(directory));
+        QVERIFY(r.delay->fire());
+        QTRY_COMPARE(titles(HistoryRepository::read(directory).entries), u"newer"_s);
+
+        // A write that fails at quit is tried again too, for when the user stays.
+        QVERIFY(QDir(directory).removeRecursively());
+        writeFile(directory, "in the way");
+        QVERIFY(r.repository.flush({makeEntry(u"at quit"_s, 4)}));
+        QVERIFY(nextRetry() > 0);
+        QVERIFY(QFile::remove(directory));
+        QVERIFY(r.delay->fire());
+        QTRY_COMPARE(titles(HistoryRepository::read(directory).entries), u"at quit"_s);
+    }
+
     void loadingRemovesOnlyOurUnfinishedWrites()
     {
         const QString directory = freshDirectory();

@@ -21,6 +21,7 @@
 
 #include <QKeyEvent>
 #include <QLineEdit>
+#include <QLocalSocket>
 #include <QMainWindow>
 #include <QMenuBar>
 #include <QMessageBox>
@@ -140,7 +141,8 @@ struct Harness {
     int terminations = 0;
     std::unique_ptr<AppCoordinator> coordinator;
 
-    explicit Harness(bool paused = false, bool realAlert = false)
+    explicit Harness(bool paused = false, bool realAlert = false,
+                     AppCoordinator::Launch launch = AppCoordinator::Launch::interactive)
     {
         preferences.setBool(Preferences::Key::recordingPaused, paused);
         model = std::make_unique<AppModel>(pasteboard, workspace, preferences, directory,
@@ -162,7 +164,7 @@ struct Harness {
         }
         desktop.terminate = [this] { ++terminations; };
         coordinator = std::make_unique<AppCoordinator>(*model, preferences, localization, desktop);
-        coordinator->start();
+        coordinator->start(launch);
         static_cast<void>(QTest::qWaitFor([this] { return !model->isLoading(); }, 10000));
     }
 
@@ -246,18 +248,24 @@ private Q_SLOTS:
     void presentsTheHistoryWindow_data()
     {
         QTest::addColumn<Presenter>("presenter");
-        QTest::newRow("status item left click") << Presenter::statusLeftClick;
-        QTest::newRow("launched again") << Presenter::reopen;
-        QTest::newRow("status menu") << Presenter::statusMenuItem;
-        QTest::newRow("main menu") << Presenter::mainMenuItem;
+        QTest::addColumn<bool>("background");
+        QTest::newRow("status item left click") << Presenter::statusLeftClick << false;
+        QTest::newRow("launched again") << Presenter::reopen << false;
+        QTest::newRow("status menu") << Presenter::statusMenuItem << false;
+        QTest::newRow("main menu") << Presenter::mainMenuItem << false;
+        QTest::newRow("started at login, then the tray") << Presenter::statusLeftClick << true;
+        QTest::newRow("started at login, then launched") << Presenter::reopen << true;
     }
 
     void presentsTheHistoryWindow()
     {
         QFETCH(Presenter, presenter);
-        Harness h;
-        QVERIFY(h.window()->isVisible());
-        item(h.menu(0), u"Hide Clipwell"_s)->trigger();
+        QFETCH(bool, background);
+        Harness h(false, false,
+                  background ? AppCoordinator::Launch::background : AppCoordinator::Launch::interactive);
+        QCOMPARE(h.window()->isVisible(), !background);
+        if (!background)
+            item(h.menu(0), u"Hide Clipwell"_s)->trigger();
         QVERIFY(!h.window()->isVisible());
         if (presenter == Presenter::reopen)
             h.coordinator->handleReopen();
@@ -531,6 +539,72 @@ private Q_SLOTS:
         SingleInstance instance(root.path());
         QCOMPARE(instance.claim(), SingleInstance::Claim::failed);
         QVERIFY(instance.errorString().contains(root.path()));
+    }
+
+    // Whatever other local programs do to the socket, memory and descriptors stay bounded and a later
+    // launch still gets through.
+    void connectionsThatHogAreClosed_data()
+    {
+        QTest::addColumn<int>("hogs");
+        QTest::addColumn<int>("bytes");
+        QTest::addColumn<int>("idleMs");
+        QTest::addColumn<int>("closed");
+        QTest::newRow("one that says nothing") << 1 << 0 << 100 << 1;
+        QTest::newRow("one line that never ends") << 1 << 65536 << 3600000 << 1;
+        const int many = SingleInstance::maxConnections + 12;
+        QTest::newRow("more than are served at once") << many << 0 << 3600000 << 12;
+    }
+
+    void connectionsThatHogAreClosed()
+    {
+        QFETCH(int, hogs);
+        QFETCH(int, bytes);
+        QFETCH(int, idleMs);
+        QFETCH(int, closed);
+        QTemporaryDir root;
+        SingleInstance first(root.path());
+        first.setIdleTimeout(std::chrono::milliseconds(idleMs));
+        QCOMPARE(first.claim(), SingleInstance::Claim::primary);
+        std::vector<std::unique_ptr<QLocalSocket>> clients;
+        for (int i = 0; i < hogs; ++i) {
+            clients.push_back(std::make_unique<QLocalSocket>());
+            clients.back()->connectToServer(first.socketPath());
+            QVERIFY(clients.back()->waitForConnected(5000));
+            clients.back()->write(QByteArray(bytes, 'x'));
+        }
+        const auto cut = [&] {
+            return static_cast<int>(std::count_if(clients.begin(), clients.end(), [](const auto& client) {
+                return client->state() == QLocalSocket::UnconnectedState;
+            }));
+        };
+        QTRY_COMPARE_WITH_TIMEOUT(cut(), closed, 20000);
+        // Those that leave free their place.
+        clients.clear();
+        QSignalSpy presented(&first, &SingleInstance::presentRequested);
+        std::atomic<int> claim{-1};
+        std::thread launch([&] { claim = static_cast<int>(SingleInstance(root.path()).claim()); });
+        const bool answered = presented.wait(10000);
+        launch.join();
+        QVERIFY(answered && claim == static_cast<int>(SingleInstance::Claim::secondary));
+    }
+
+    // Without a runtime folder the instance lives in the user's own folders, where no one else can
+    // have made its folder first.
+    void worksWithoutRuntimeFolder()
+    {
+        QTemporaryDir tmp;
+        const QByteArray runtime = qgetenv("XDG_RUNTIME_DIR"), tmpdir = qgetenv("TMPDIR");
+        const auto restore = qScopeGuard([&] {
+            for (const auto& [name, value] :
+                 {std::pair{"XDG_RUNTIME_DIR", runtime}, std::pair{"TMPDIR", tmpdir}})
+                value.isNull() ? qunsetenv(name) : qputenv(name, value);
+        });
+        qunsetenv("XDG_RUNTIME_DIR");
+        qputenv("TMPDIR", QFile::encodeName(tmp.path()));
+        QVERIFY(QFile(tmp.filePath(u"clipwell-%1"_s.arg(::getuid()))).open(QIODevice::WriteOnly));
+        SingleInstance instance;
+        QCOMPARE(instance.claim(), SingleInstance::Claim::primary);
+        QVERIFY(!instance.socketPath().startsWith(tmp.path()));
     }
 
     // Under openbox, keys come from the server and held ones auto-repeat: Ctrl+W still held (or never
