@@ -19,6 +19,7 @@
 #include <QIcon>
 #include <QSessionManager>
 #include <QTextStream>
+#include <string_view>
 #include <xcb/xcb.h>
 
 namespace ClipwellApp {
@@ -81,6 +82,17 @@ std::variant<Options, int> parseCommandLine(const QStringList& arguments)
     QCommandLineOption session(QStringLiteral("session"), QString(), QStringLiteral("id"));
     session.setFlags(QCommandLineOption::HiddenFromHelp);
     parser.addOption(session);
+    // Qt's own options are Qt's to take, once the application object is made.
+    for (const char* name : {"platform", "platformpluginpath", "platformtheme", "plugin", "display",
+                             "qwindowgeometry", "qwindowicon", "qwindowtitle", "geometry", "style",
+                             "stylesheet", "name", "title", "reverse", "nograb", "dograb", "sync"}) {
+        const bool flag = std::string_view(name) == "reverse" || std::string_view(name) == "nograb" ||
+                          std::string_view(name) == "dograb" || std::string_view(name) == "sync";
+        QCommandLineOption option(QString::fromLatin1(name), QString(),
+                                  flag ? QString() : QStringLiteral("value"));
+        option.setFlags(QCommandLineOption::HiddenFromHelp);
+        parser.addOption(option);
+    }
 
     const bool parsed = parser.parse(arguments);
     if (parser.isSet(help) || parser.optionNames().contains(QStringLiteral("help-all"))) {
