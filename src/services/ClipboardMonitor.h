@@ -49,7 +49,8 @@ public:
     // never recorded as a new copy.
     std::optional<ClipboardError> write(const ClipboardEntry& entry);
 
-    std::function<void(const ClipboardEntry&)> onCapture;
+    // True when the entry went into the history: only then is it kept on the clipboard for restoring.
+    std::function<bool(const ClipboardEntry&)> onCapture;
     std::function<void(L10n::Key)> onNotice;
 
 private:
