@@ -206,6 +206,7 @@ private Q_SLOTS:
         QTest::newRow("a hung owner does not hold up the next copy")
             << QStringList{u"--hang"_s, u"UTF8_STRING=stuck"_s} << QByteArray("next") << patient
             << text("next");
+        // The one row that waits out its timeout: long enough for the answers that do come.
         QTest::newRow("a target that never comes is left out")
             << QStringList{u"--hang-target"_s, u"text/html"_s, u"text/html=<b>never</b>"_s,
                            u"UTF8_STRING=arrives"_s}
