@@ -26,7 +26,10 @@ int main(int argc, char** argv)
     ClipboardMonitor monitor(pasteboard, workspace);
     QElapsedTimer sinceCopy;
     QEventLoop loop;
-    monitor.onCapture = [&](const ClipboardEntry&) { loop.exit(0); };
+    monitor.onCapture = [&](const ClipboardEntry&) {
+        loop.exit(0);
+        return true;
+    };
     monitor.start();
 
     QTimer deadline;

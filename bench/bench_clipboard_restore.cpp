@@ -27,7 +27,10 @@ int main(int argc, char** argv)
     FakeWorkspace workspace;
     ClipboardMonitor monitor(pasteboard, workspace);
     int captured = 0;
-    monitor.onCapture = [&](const ClipboardEntry&) { ++captured; };
+    monitor.onCapture = [&](const ClipboardEntry&) {
+        ++captured;
+        return true;
+    };
     monitor.start();
 
     xcb_connection_t* observer = xcb_connect(nullptr, nullptr);

@@ -151,10 +151,7 @@ void AppModel::setNeedsRecovery(bool needsRecovery)
 void AppModel::start()
 {
     const QPointer<AppModel> self(this);
-    m_clipboard->onCapture = [self](const ClipboardEntry& entry) {
-        if (self)
-            self->record(entry);
-    };
+    m_clipboard->onCapture = [self](const ClipboardEntry& entry) { return self && self->record(entry); };
     m_clipboard->onNotice = [self](L10n::Key key) {
         if (self)
             self->setActivityMessage(AppMessage{key, std::nullopt});
@@ -182,13 +179,14 @@ void AppModel::start()
     });
 }
 
-void AppModel::record(const ClipboardEntry& entry)
+bool AppModel::record(const ClipboardEntry& entry)
 {
     if (m_needsRecovery || m_recordingPaused)
-        return;
+        return false;
     setEntries(HistoryRepository::recording(entry, m_entries));
     reconcileSelection();
     save();
+    return true;
 }
 
 void AppModel::updateFilteredEntries(bool entriesChanged)

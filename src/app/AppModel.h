@@ -113,7 +113,8 @@ Q_SIGNALS:
     void filteredEntriesChanged();
 
 private:
-    void record(const ClipboardEntry& entry);
+    // False when recording is paused or the history awaits recovery: the entry was not recorded.
+    bool record(const ClipboardEntry& entry);
     void save();
     void setEntries(QList<ClipboardEntry> entries);
     void setIsLoading(bool loading);

@@ -121,8 +121,8 @@ void ClipboardMonitor::poll()
     entry.sourceBundleIdentifier = frontmost ? frontmost->bundleIdentifier : std::nullopt;
     entry.deduplicationKey = ClipboardEntry::makeDeduplicationKey(
         entry.sourceName, entry.sourceBundleIdentifier, entry.fingerprint);
-    onCapture(entry);
-    m_pasteboard.noteRecorded(changeCount);
+    if (onCapture(entry))
+        m_pasteboard.noteRecorded(changeCount);
 }
 
 QString ClipboardMonitor::ClipboardError::localizedDescription() const

@@ -50,7 +50,8 @@ public:
     // asked.
     std::optional<ClipboardError> write(const ClipboardEntry& entry, bool alsoSelection = false);
 
-    std::function<void(const ClipboardEntry&)> onCapture;
+    // True when the entry went into the history: only then is it kept on the clipboard for restoring.
+    std::function<bool(const ClipboardEntry&)> onCapture;
     std::function<void(L10n::Key)> onNotice;
 
 private:

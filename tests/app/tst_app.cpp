@@ -1,4 +1,5 @@
 #include "app/AppModel.h"
+#include "app/HistorySearch.h"
 #include "app/LoginItemService.h"
 #include "app/Preferences.h"
 #include "app/QuickPasteController.h"
@@ -269,6 +270,7 @@ private Q_SLOTS:
         QCOMPARE(h.model->errorMessage()->key, std::optional(L10n::Key::historyReadFailed));
         QVERIFY(!h.pasteboard.observing());
         h.copyText(u"not recorded"_s);
+        QVERIFY(h.pasteboard.recorded.isEmpty());
         QVERIFY(h.model->copy(makeEntry(u"copied back"_s, 5)));
         QVERIFY(h.model->entries().isEmpty());
         QVERIFY(!h.model->flush());
@@ -376,6 +378,25 @@ private Q_SLOTS:
         }
     }
 
+    // The answers of a search that was superseded while it ran arrive first; they must not pass for
+    // the current search's.
+    void aSupersededSearchNeverFinishesTheCurrentOne()
+    {
+        const QList<ClipboardEntry> history = searchedHistory();
+        const QString language = AppLocalization::shared().languageIdentifier();
+        HistorySearch search;
+        search.synchronousLimit = 0;
+        QList<bool> complete;
+        connect(&search, &HistorySearch::finished, this, [&] {
+            const QList<std::optional<bool>> answers = search.answers(history, {}, u"b"_s, language);
+            complete.append(
+                std::all_of(answers.cbegin(), answers.cend(), [](auto a) { return a.has_value(); }));
+        });
+        search.answers(history, {}, u"a"_s, language);
+        search.answers(history, {}, u"b"_s, language);
+        QTRY_COMPARE(complete, QList<bool>{true});
+    }
+
     void deletingMovesTheSelection()
     {
         Harness h({makeEntry(u"c"_s, 3), makeEntry(u"b"_s, 2), makeEntry(u"a"_s, 1)});
@@ -408,6 +429,7 @@ private Q_SLOTS:
         QVERIFY(!h.pasteboard.observing());
         QVERIFY(h.preferences.boolValue(Preferences::Key::recordingPaused));
         h.copyText(u"copied while paused"_s);
+        QVERIFY(h.pasteboard.recorded.isEmpty());
         h.pasteboard.setText(u"copied while paused, not yet seen"_s);
         h.model->setRecordingPaused(false);
         QVERIFY(h.pasteboard.observing());

@@ -84,6 +84,27 @@ ClipboardEntry sample(int n = 0, const std::function<void(ClipboardEntry&)>& cha
     return refreshed(entry);
 }
 
+// One entry whose data puts the offset table exactly at `tableOffset`, the first size whose offsets
+// need a wider width than the size before.
+Entries tableAt(qsizetype tableOffset)
+{
+    ClipboardEntry entry = sample(0, [](ClipboardEntry& e) {
+        e.sourceName.clear(), e.title.clear(), e.plainText.reset(), e.sourceBundleIdentifier.reset();
+    });
+    entry.fingerprint.clear(); // small enough for a table at 256
+    entry.deduplicationKey = ClipboardEntry::makeDeduplicationKey({}, {}, {});
+    qsizetype size = 0;
+    for (int tries = 0; tries < 8; ++tries) {
+        entry.items = {item({{PasteboardType::png, QByteArray(size, 'd')}})};
+        const QByteArray file = ArchiveCodec::encode({entry});
+        const auto at = qsizetype(qFromBigEndian<quint64>(file.constData() + file.size() - 8));
+        if (at == tableOffset)
+            return {entry};
+        size = std::max<qsizetype>(0, size + tableOffset - at);
+    }
+    qFatal("No entry puts the offset table at %lld", qlonglong(tableOffset));
+}
+
 // Python's plistlib as the independent oracle, one process for the whole run: starting one per request
 // would dominate the test's time.
 class Plistlib {
@@ -242,15 +263,18 @@ HistoryRepository::LoadResult load(HistoryRepository& repository)
     return loaded.value_or(HistoryRepository::LoadResult{});
 }
 
-// Entries from "title@time", newest or oldest first as written; "+N" adds N MiB of data, "=i" takes the
-// id and "~i" the content (so the key, not the id) of the i-th entry, and "!" leaves no data.
+// Entries from "title@time", newest or oldest first as written; "+N" makes N MiB of data in all, "=i"
+// takes the id and "~i" the content (so the key, not the id) of the i-th entry, and "!" leaves no data.
 Entries build(const QString& description)
 {
     static const QRegularExpression token(u"(\\w+)@(\\d+)(?:\\+(\\d+))?(?:([=~])(\\d+))?(!)?"_s);
     Entries entries;
     for (const QString& part : description.split(u' ')) {
         const QRegularExpressionMatch m = token.match(part);
-        ClipboardEntry entry = makeEntry(m.captured(1), m.captured(2).toInt(), m.captured(3).toInt() * MiB);
+        const qint64 bytes = m.captured(3).toInt() * MiB;
+        const QString title = m.captured(1);
+        ClipboardEntry entry =
+            makeEntry(title, m.captured(2).toInt(), bytes ? bytes - title.toUtf8().size() : 0);
         if (m.hasCaptured(4)) {
             const ClipboardEntry& earlier = entries[m.captured(5).toInt()];
             if (m.captured(4) == u"="_s)
@@ -289,7 +313,10 @@ struct Harness {
 
     Harness()
     {
-        monitor.onCapture = [this](const ClipboardEntry& entry) { captured.append(entry); };
+        monitor.onCapture = [this](const ClipboardEntry& entry) {
+            captured.append(entry);
+            return true;
+        };
         monitor.onNotice = [this](L10n::Key key) { notices.append(key); };
     }
 };
@@ -342,6 +369,9 @@ private Q_SLOTS:
         trim("without data is dropped", u"a@1 b@2!"_s, u"a"_s);
         trim("64 MiB in all, a smaller later entry still fits",
              u"1@7+11 2@6+11 3@5+11 4@4+11 5@3+11 6@2+11 7@1+1"_s, u"1 2 3 4 5 7"_s);
+        const QString exactly64MiB = u"a@9+12 b@8+12 c@7+12 d@6+12 e@5+12 f@4+4 g@1"_s;
+        trim("exactly 64 MiB is kept, one byte more is not", exactly64MiB, u"a b c d e f"_s);
+        record("a copy one byte past 64 MiB is not kept", exactly64MiB, u"a b c d e f"_s);
         record("a new copy goes in front", u"c@30 b@20 a@10 n@40"_s, u"n c b a"_s);
         record("the clock stepped back", u"c@30 b@20 a@10 n@15"_s, u"c b n a"_s);
         record("equal time goes before", u"c@30 b@20 a@10 n@20"_s, u"c n b a"_s);
@@ -668,6 +698,8 @@ private Q_SLOTS:
             e.items = {item({{PasteboardType::tiff, large}, {PasteboardType::plainText, "x"}}),
                        item({{PasteboardType::tiff, large}})};
         })};
+        QTest::newRow("offset table at 256: 2-byte offsets") << tableAt(256);
+        QTest::newRow("offset table at 65,536: 4-byte offsets") << tableAt(65536);
         const QString longText = QString(300, u'a') + u"\u00E9"_s;
         QTest::newRow("long texts repeated")
             << Entries{sample(0, [&](ClipboardEntry& e) { e.plainText = longText; }),
@@ -787,6 +819,10 @@ private Q_SLOTS:
         row("offset table outside the file", corpus("found-offset-table-outside"),
             u"outside the file of 42 bytes"_s);
         row("references of 6 bytes", corpus("found-trailer-widths"), u"references of 6 bytes"_s);
+        row("the root running into the offset table", corpus("hand-object-into-offset-table"),
+            u"object 4 claims 3 elements"_s);
+        row("more objects than 2-byte offsets fit, the top one past the end",
+            corpus("hand-objects-past-wide-table"), u"offset table of 82 objects does not fit"_s);
 
         // Our encoding of one entry, with one object changed in place.
         const QByteArray one = ArchiveCodec::encode({sample()});

@@ -49,8 +49,9 @@ QList<Item> assemble(const ReadPlan& plan, const QHash<QByteArray, QByteArray>& 
 QList<Item> typesOnly(const ReadPlan& plan);
 
 // The targets and bytes that put these items back on the clipboard: each type under every target it
-// is read from, each in that target's encoding; file URLs of all items form one uri-list. Types with
-// no X11 counterpart go under their own name, so that nothing written is lost.
+// is read from, each in that target's encoding; file URLs of all items form one uri-list; plain text
+// also as Latin-1 STRING and TEXT, as Qt offers it. Types with no X11 counterpart go under their own
+// name, so that nothing written is lost.
 QList<std::pair<QByteArray, QByteArray>> writeTargets(const QList<PasteboardItemSnapshot>& items);
 
 // URIs of a uri-list: CRLF or LF separated, comment lines and blank lines dropped.

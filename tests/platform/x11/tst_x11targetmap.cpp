@@ -23,6 +23,10 @@ const auto utf16 = [](const QString& text) {
 const auto textAs = [](const QByteArray& text) {
     return Targets{{"text/plain;charset=utf-8", text}, {"UTF8_STRING", text}, {"text/plain", text}};
 };
+// And last, as older clients ask for it: in Latin-1.
+const auto legacyTextAs = [](const QByteArray& latin1) {
+    return Targets{{"STRING", latin1}, {"TEXT", latin1}};
+};
 const Items oneURL{{{url}, {{url, "https://example.com"}}}};
 
 } // namespace
@@ -137,18 +141,24 @@ private Q_SLOTS:
 
         QTest::newRow("text under every text target, then html")
             << Snapshots{{{{plainText, "hi"}, {html, "<b>hi</b>"}}}}
-            << textAs("hi") + Targets{{"text/html", "<b>hi</b>"}};
+            << textAs("hi") + Targets{{"text/html", "<b>hi</b>"}} + legacyTextAs("hi");
+        // As Qt serves it: what Latin-1 cannot hold becomes '?'.
+        QTest::newRow("text beyond Latin-1")
+            << Snapshots{{{{plainText, "caf\xc3\xa9 \xe6\x96\x87"}}}}
+            << textAs("caf\xc3\xa9 \xe6\x96\x87") + legacyTextAs("caf\xe9 ?");
         QTest::newRow("files of all items: uri-list, copied-files, paths as text")
             << Snapshots{{{{fileURL, "file:///a"}, {ownMarker, "1"}}},
                          {{{fileURL, "file:///b%20c"}, {ownMarker, "1"}}}}
             << Targets{{"app.clipwell.internal", "1"},
                        {"text/uri-list", "file:///a\r\nfile:///b%20c\r\n"},
                        {"x-special/gnome-copied-files", "copy\nfile:///a\nfile:///b%20c"}} +
-                   textAs("/a\n/b c");
+                   textAs("/a\n/b c") + legacyTextAs("/a\n/b c");
         QTest::newRow("a file's captured text is kept")
             << Snapshots{{{{fileURL, "file:///a%20b"}, {plainText, "a b"}}}}
-            << textAs("a b") + Targets{{"text/uri-list", "file:///a%20b\r\n"},
-                                       {"x-special/gnome-copied-files", "copy\nfile:///a%20b"}};
+            << textAs("a b") +
+                   Targets{{"text/uri-list", "file:///a%20b\r\n"},
+                           {"x-special/gnome-copied-files", "copy\nfile:///a%20b"}} +
+                   legacyTextAs("a b");
         QTest::newRow("a web address as x-moz-url and uri-list")
             << Snapshots{{{{url, "https://e.example/é"}}}}
             << Targets{{"text/x-moz-url", utf16(QStringLiteral("https://e.example/é"))},

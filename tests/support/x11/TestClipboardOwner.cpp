@@ -6,7 +6,8 @@
 // requested target's name; --pad-targets lists N filler targets at that point of TARGETS;
 // --incr-targets sends a TARGETS list longer than one chunk incrementally, as data always is.
 // --exit-after NAME quits once it has answered NAME; --save-on-exit first asks the clipboard manager
-// to save its targets, and prints "saved" or "refused". --manager PATH owns CLIPBOARD_MANAGER instead
+// to save its targets, and prints "saved" or "refused"; --destroy-window then destroys its window and
+// stays connected until another client owns CLIPBOARD. --manager PATH owns CLIPBOARD_MANAGER instead
 // and appends the UTF8_STRING of every clipboard it is asked to save to PATH.
 
 #include <algorithm>
@@ -20,6 +21,7 @@
 #include <optional>
 #include <set>
 #include <string>
+#include <unistd.h>
 #include <vector>
 #include <xcb/xcb.h>
 
@@ -44,6 +46,7 @@ bool incrTargets = false;
 std::FILE* logFile = nullptr;
 std::string exitAfter;
 bool saveOnExit = false;
+bool destroyWindow = false;
 std::FILE* managerLog = nullptr;
 
 // Transfers in flight, by requestor window and property.
@@ -90,6 +93,8 @@ void parse(int argc, char** argv)
             exitAfter = value();
         else if (arg == "--save-on-exit")
             saveOnExit = true;
+        else if (arg == "--destroy-window")
+            destroyWindow = true;
         else if (arg == "--manager") {
             if (!(managerLog = std::fopen(value().c_str(), "a")))
                 fail("cannot open the manager log");
@@ -282,6 +287,17 @@ int main(int argc, char** argv)
     if (saveOnExit) {
         std::puts(convert(managerAtom, saveAtom) ? "saved" : "refused");
         std::fflush(stdout);
+    }
+    for (int wait = 0; destroyWindow && wait < 2000; ++wait) {
+        if (wait == 0)
+            xcb_destroy_window(c, window);
+        xcb_get_selection_owner_reply_t* now =
+            xcb_get_selection_owner_reply(c, xcb_get_selection_owner(c, clipboardAtom), nullptr);
+        const bool taken = now && now->owner != XCB_WINDOW_NONE;
+        std::free(now);
+        if (taken)
+            break;
+        usleep(10'000);
     }
     // A round trip first: the server may drop what a client sent just before it went away.
     std::free(xcb_get_input_focus_reply(c, xcb_get_input_focus(c), nullptr));
