@@ -192,7 +192,10 @@ def check_display_messages(session):
              ((), {"DISPLAY": ":4711", "WAYLAND_DISPLAY": None}, 1, "cannot open the X display"),
              (("--help",), no_display, 0, "--background"),
              (("--version",), no_display, 0, "Clipwell 0."),
-             (("--backgroud",), no_display, 2, "backgroud")]
+             (("--backgroud",), no_display, 2, "backgroud"),
+             # Qt's own options are left to Qt.
+             (("-style", "Fusion", "-platform", "xcb"), {"DISPLAY": ":4711", "WAYLAND_DISPLAY": None}, 1,
+              "cannot open the X display")]
     for arguments, overrides, status, expected in cases:
         process = session.launch(*arguments, **overrides)
         process.wait(timeout=30)
