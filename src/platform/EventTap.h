@@ -15,6 +15,9 @@ public:
         std::function<bool()> chordActive;
         // The tap could not hold on to the chord it was told to start.
         std::function<void()> cancel;
+        // Whether the chord can still be seen, called when that changes after the install (another
+        // program took the shortcut after a keyboard change, or the display went away).
+        std::function<void(bool)> available;
     };
 
     virtual ~EventTap() = default;

@@ -31,8 +31,14 @@ void GlobalShortcutMonitor::start(bool requestPermission)
             onStatus(QuickPasteStatus::needsPermission);
         return;
     }
+    const auto available = [this](bool yes) {
+        deliver([yes](GlobalShortcutMonitor& monitor) {
+            if (monitor.onStatus)
+                monitor.onStatus(yes ? QuickPasteStatus::ready : QuickPasteStatus::failed);
+        });
+    };
     const bool installed = m_tap.install({[this](TapEvent& event) { return handle(event); },
-                                          [this] { return active(); }, [this] { cancel(); }});
+                                          [this] { return active(); }, [this] { cancel(); }, available});
     if (!installed) {
         if (onStatus)
             onStatus(QuickPasteStatus::failed);

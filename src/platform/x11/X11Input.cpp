@@ -322,11 +322,15 @@ void X11Input::refreshKeyboard()
         m_keyboard = *keyboard;
         return;
     }
+    const bool held = m_grabbedKey != 0;
     ungrabChord();
     m_keyboard = *keyboard;
-    if (!grabChord())
+    const bool holds = grabChord();
+    if (!holds)
         qCWarning(lcQuickPaste) << "Quick paste lost its shortcut after the keyboard layout changed.";
     xcb_flush(m_connection);
+    if (holds != held && m_client.available)
+        m_client.available(holds);
 }
 
 void X11Input::wake()
@@ -347,6 +351,8 @@ void X11Input::run()
         xcb_flush(m_connection);
         if (xcb_connection_has_error(m_connection)) {
             qCWarning(lcQuickPaste) << "Lost the connection to the X display; quick paste no longer works.";
+            if (m_client.available)
+                m_client.available(false);
             return;
         }
         std::array<pollfd, 2> fds{
