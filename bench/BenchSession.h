@@ -89,8 +89,19 @@ public:
     }
 
 private:
-    bool isClipwell(xcb_window_t window)
+    // A window of class "Clipwell", or a window manager's frame around one.
+    bool isClipwell(xcb_window_t window, int depth = 0)
     {
+        if (depth < 3) {
+            xcb_query_tree_reply_t* tree =
+                xcb_query_tree_reply(m_connection, xcb_query_tree(m_connection, window), nullptr);
+            bool found = false;
+            for (int i = 0; tree && !found && i < xcb_query_tree_children_length(tree); ++i)
+                found = isClipwell(xcb_query_tree_children(tree)[i], depth + 1);
+            std::free(tree);
+            if (found)
+                return true;
+        }
         xcb_get_property_reply_t* reply = xcb_get_property_reply(
             m_connection,
             xcb_get_property(m_connection, 0, window, XCB_ATOM_WM_CLASS, XCB_ATOM_STRING, 0, 64), nullptr);
