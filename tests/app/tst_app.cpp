@@ -566,6 +566,8 @@ private Q_SLOTS:
         updated.replace("clipwell\"\n", "clipwell\" --background\n");
         QTest::newRow("older entry") << older << updated;
         QTest::newRow("current entry") << updated << QByteArray();
+        QTest::newRow("TryExec is not the command")
+            << QByteArray("[Desktop Entry]\nTryExec=\"/usr/bin/clipwell\"\nExec=true\n") << QByteArray();
         QTest::newRow("switched off") << older + "Hidden=true\n" << QByteArray();
         QTest::newRow("the user's own command")
             << QByteArray("[Desktop Entry]\nExec=\"/usr/bin/clipwell\" --verbose\n") << QByteArray();
