@@ -167,20 +167,25 @@ std::optional<RunningApplication> X11Workspace::describe(const WindowProperties&
     return application;
 }
 
-std::optional<RunningApplication> X11Workspace::frontmostApplication() const
+std::optional<quint32> X11Workspace::activeWindow() const
 {
     const std::optional<quint32> active =
         cardinal(property(m_connection, m_root, m_activeWindowAtom, XCB_ATOM_WINDOW, 1));
-    if (!active || *active == XCB_WINDOW_NONE)
+    return active && *active != XCB_WINDOW_NONE ? active : std::nullopt;
+}
+
+std::optional<RunningApplication> X11Workspace::frontmostApplication() const
+{
+    const std::optional<quint32> active = activeWindow();
+    if (!active)
         return std::nullopt;
     return describe(properties({*active}).first());
 }
 
 QStringList X11Workspace::frontmostWindowClasses() const
 {
-    const std::optional<quint32> active =
-        cardinal(property(m_connection, m_root, m_activeWindowAtom, XCB_ATOM_WINDOW, 1));
-    if (!active || *active == XCB_WINDOW_NONE)
+    const std::optional<quint32> active = activeWindow();
+    if (!active)
         return {};
     QStringList classes;
     for (const QByteArray& part : properties({*active}).first().wmClass.split('\0')) {

@@ -37,6 +37,8 @@ private:
     struct WindowProperties;
 
     quint32 atom(const char* name) const;
+    // The window the window manager calls active; nothing when there is none.
+    std::optional<quint32> activeWindow() const;
     // One batch of requests for all windows, so a long client list costs one round trip.
     QList<WindowProperties> properties(const QList<quint32>& windows) const;
     std::optional<RunningApplication> describe(const WindowProperties& window) const;
