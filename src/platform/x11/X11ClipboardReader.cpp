@@ -87,7 +87,7 @@ X11ClipboardReader::X11ClipboardReader(const QByteArray& displayName, Options op
     for (int i = 0; i < propertyPoolSize; ++i)
         m_atoms->properties[static_cast<size_t>(i)] =
             intern(m_connection, QByteArray("CLIPWELL_SELECTION_" + QByteArray::number(i)).constData());
-    const QList<QByteArray>& known = X11TargetMap::knownTargets();
+    const QList<QByteArray>& known = MimeTypeMap::knownTargets();
     QList<xcb_intern_atom_cookie_t> cookies;
     for (const QByteArray& name : known)
         cookies.append(
@@ -293,7 +293,7 @@ bool X11ClipboardReader::isOwn(quint32 owner) const
                                  (owner & ~m_ownClient.resourceIdMask) == m_ownClient.resourceIdBase);
 }
 
-void X11ClipboardReader::keepRecorded(quint64 generation, QList<X11TargetMap::Item> items)
+void X11ClipboardReader::keepRecorded(quint64 generation, QList<MimeTypeMap::Item> items)
 {
     {
         const QMutexLocker lock(&m_recordedMutex);
@@ -314,7 +314,7 @@ void X11ClipboardReader::restoreIfKept()
         m_saved = Kept();
     if (!m_death)
         return;
-    QList<X11TargetMap::Item> items;
+    QList<MimeTypeMap::Item> items;
     if (m_saved.generation == m_death->generation) {
         items = m_saved.items;
     } else {
@@ -403,10 +403,10 @@ void X11ClipboardReader::saveTargets(const xcb_selection_request_event_t* reques
                                    : "Did not keep the clipboard of an application that is quitting.");
 }
 
-X11SelectionServer::Targets X11ClipboardReader::restoreTargets(const QList<X11TargetMap::Item>& items)
+X11SelectionServer::Targets X11ClipboardReader::restoreTargets(const QList<MimeTypeMap::Item>& items)
 {
     QList<PasteboardItemSnapshot> snapshots;
-    for (const X11TargetMap::Item& item : items) {
+    for (const MimeTypeMap::Item& item : items) {
         PasteboardItemSnapshot snapshot;
         for (const QString& type : item.types)
             snapshot.representations.append({type, item.data.value(type)});
@@ -426,7 +426,7 @@ quint32 X11ClipboardReader::nextProperty()
     return m_atoms->properties[m_propertyIndex];
 }
 
-void X11ClipboardReader::publish(quint64 generation, QList<X11TargetMap::Item> items)
+void X11ClipboardReader::publish(quint64 generation, QList<MimeTypeMap::Item> items)
 {
     m_readGeneration = generation;
     m_publish(Snapshot{generation, std::move(items)});
@@ -467,14 +467,14 @@ X11ClipboardReader::Read X11ClipboardReader::readContents()
             atomOf.insert(*known, atom);
         }
     }
-    const X11TargetMap::ReadPlan plan = X11TargetMap::plan(names);
+    const MimeTypeMap::ReadPlan plan = MimeTypeMap::plan(names);
     if (!plan.excludedTypes.isEmpty())
-        return {refused, X11TargetMap::typesOnly(plan)};
+        return {refused, MimeTypeMap::typesOnly(plan)};
 
     QHash<QByteArray, QByteArray> fetched;
     qint64 total = 0;
     for (qsizetype i = 0; i < plan.fetches.size(); ++i) {
-        const X11TargetMap::ReadPlan::Fetch& request = plan.fetches[i];
+        const MimeTypeMap::ReadPlan::Fetch& request = plan.fetches[i];
         QByteArray data;
         switch (fetch(atomOf.value(request.target), data, m_options.sizeLimit - total)) {
         case FetchResult::ok:
@@ -490,12 +490,12 @@ X11ClipboardReader::Read X11ClipboardReader::readContents()
         if (total > m_options.sizeLimit) {
             // Reading stopped part-way through this target. Publish the raw sizes as they are, so
             // that the copy is refused as too large rather than captured from a cut-off read.
-            X11TargetMap::Item item;
+            MimeTypeMap::Item item;
             for (qsizetype j = 0; j <= i; ++j) {
                 const QByteArray& target = plan.fetches[j].target;
                 if (j < i && !fetched.contains(target))
                     continue;
-                const QString type = target == X11TargetMap::uriListTarget.data()
+                const QString type = target == MimeTypeMap::uriListTarget.data()
                                          ? QString(PasteboardType::fileURL)
                                          : plan.fetches[j].type;
                 item.types.append(type);
@@ -505,7 +505,7 @@ X11ClipboardReader::Read X11ClipboardReader::readContents()
         }
         fetched.insert(request.target, data);
     }
-    return {complete, X11TargetMap::assemble(plan, fetched)};
+    return {complete, MimeTypeMap::assemble(plan, fetched)};
 }
 
 X11ClipboardReader::FetchResult X11ClipboardReader::fetch(quint32 target, QByteArray& data, qint64 budget)

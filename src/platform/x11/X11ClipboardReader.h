@@ -45,7 +45,7 @@ public:
     struct Snapshot {
         // Owner changes counted since the reader started; the contents present at start are 0.
         quint64 generation = 0;
-        QList<X11TargetMap::Item> items;
+        QList<MimeTypeMap::Item> items;
     };
 
     using OwnClient = X11OwnClient;
@@ -67,7 +67,7 @@ public:
     quint64 seenGeneration() const { return m_seenGeneration.load(); }
     // The copy read as this generation goes back on the clipboard if its owner quits. Thread-safe;
     // the items are shared, and turned into targets only when needed, on the reader's thread.
-    void keepRecorded(quint64 generation, QList<X11TargetMap::Item> items);
+    void keepRecorded(quint64 generation, QList<MimeTypeMap::Item> items);
     // Nothing kept so far is put back any more. Thread-safe.
     void forgetKept();
     quint64 ownerGeneration() const { return m_ownerGeneration.load(); }
@@ -78,11 +78,11 @@ private:
     struct Read {
         // Refused: excluded, over the size limit or unreadable; the items say what the monitor needs.
         enum class Outcome { complete, refused, abandoned } outcome;
-        QList<X11TargetMap::Item> items;
+        QList<MimeTypeMap::Item> items;
     };
     struct Kept {
         quint64 generation = 0;
-        QList<X11TargetMap::Item> items;
+        QList<MimeTypeMap::Item> items;
     };
     struct Death {
         // The generation whose owner went away, and the server time it was reported at.
@@ -98,12 +98,12 @@ private:
     bool isOwn(quint32 owner) const;
     void restoreIfKept();
     // The targets that put read items back, marked as our own.
-    static X11SelectionServer::Targets restoreTargets(const QList<X11TargetMap::Item>& items);
+    static X11SelectionServer::Targets restoreTargets(const QList<MimeTypeMap::Item>& items);
     void claimManager();
     void handOver();
     std::optional<quint32> serverTime();
     void saveTargets(const xcb_selection_request_event_t* request);
-    void publish(quint64 generation, QList<X11TargetMap::Item> items);
+    void publish(quint64 generation, QList<MimeTypeMap::Item> items);
     Read readContents();
     FetchResult fetch(quint32 target, QByteArray& data, qint64 budget);
     FetchResult readIncremental(quint32 property, QByteArray& data, qint64 budget,

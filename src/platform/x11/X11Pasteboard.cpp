@@ -78,7 +78,7 @@ QList<QStringList> X11Pasteboard::itemTypes() const
 {
     QList<QStringList> types;
     types.reserve(m_items.size());
-    for (const X11TargetMap::Item& item : m_items)
+    for (const MimeTypeMap::Item& item : m_items)
         types.append(item.types);
     return types;
 }
@@ -108,7 +108,7 @@ bool X11Pasteboard::write(const QList<PasteboardItemSnapshot>& items)
     m_items.clear();
     m_itemsGeneration = 0;
     for (const PasteboardItemSnapshot& item : items) {
-        X11TargetMap::Item written;
+        MimeTypeMap::Item written;
         for (const PasteboardRepresentation& representation : item.representations) {
             written.types.append(representation.type);
             written.data.insert(representation.type, representation.data);

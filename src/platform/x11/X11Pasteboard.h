@@ -40,7 +40,7 @@ private:
 
     std::unique_ptr<X11ClipboardReader> m_reader;
     qint64 m_changeCount = 0;
-    QList<X11TargetMap::Item> m_items;
+    QList<MimeTypeMap::Item> m_items;
     // The reader's generation of m_items; 0 after our own write.
     quint64 m_itemsGeneration = 0;
     std::function<void()> m_changeHandler;

@@ -1,6 +1,6 @@
 #include "platform/x11/X11Workspace.h"
 
-#include "platform/x11/LogindEvents.h"
+#include "platform/linux/LogindEvents.h"
 #include "platform/x11/X11WorkspaceEvents.h"
 #include "platform/x11/XcbPointers.h"
 

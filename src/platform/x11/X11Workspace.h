@@ -1,7 +1,7 @@
 #pragma once
 
 #include "platform/Workspace.h"
-#include "platform/x11/DesktopEntryIndex.h"
+#include "platform/linux/DesktopEntryIndex.h"
 
 #include <QObject>
 #include <memory>

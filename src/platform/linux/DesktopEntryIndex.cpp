@@ -1,4 +1,4 @@
-#include "platform/x11/DesktopEntryIndex.h"
+#include "platform/linux/DesktopEntryIndex.h"
 
 #include <QDir>
 #include <QDirIterator>

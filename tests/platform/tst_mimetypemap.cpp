@@ -3,7 +3,7 @@
 
 #include <QTest>
 
-using X11TargetMap::Item;
+using MimeTypeMap::Item;
 using Items = QList<Item>;
 using Fetched = QHash<QByteArray, QByteArray>;
 using Snapshots = QList<PasteboardItemSnapshot>;
@@ -31,7 +31,7 @@ const Items oneURL{{{url}, {{url, "https://example.com"}}}};
 
 } // namespace
 
-class TestX11TargetMap : public QObject {
+class TestMimeTypeMap : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
@@ -128,9 +128,9 @@ private Q_SLOTS:
             for (const QByteArray& target : targets)
                 fetched.insert(target, target);
         }
-        const X11TargetMap::ReadPlan plan = X11TargetMap::plan(targets);
-        QCOMPARE(plan.excludedTypes.isEmpty() ? X11TargetMap::assemble(plan, fetched)
-                                              : X11TargetMap::typesOnly(plan),
+        const MimeTypeMap::ReadPlan plan = MimeTypeMap::plan(targets);
+        QCOMPARE(plan.excludedTypes.isEmpty() ? MimeTypeMap::assemble(plan, fetched)
+                                              : MimeTypeMap::typesOnly(plan),
                  items);
     }
 
@@ -176,5 +176,5 @@ private Q_SLOTS:
     }
 };
 
-QTEST_GUILESS_MAIN(TestX11TargetMap)
-#include "tst_x11targetmap.moc"
+QTEST_GUILESS_MAIN(TestMimeTypeMap)
+#include "tst_mimetypemap.moc"

@@ -1,4 +1,4 @@
-#include "platform/x11/LogindEvents.h"
+#include "platform/linux/LogindEvents.h"
 
 #include <QCoreApplication>
 #include <QDBusConnection>
