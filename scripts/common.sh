@@ -22,7 +22,15 @@ ensure_packages() {
         sudo=(sudo)
     fi
     "${sudo[@]}" apt-get update -qq
-    DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y -qq "${missing[@]}" >/dev/null
+    local lean package plain=() bare=()
+    mapfile -t lean < <(awk '!/^[[:space:]]*#/ && $2 == "no-recommends" { print $1 }' "$ROOT/scripts/debian-packages.txt")
+    for package in "${missing[@]}"; do
+        if printf '%s\n' "${lean[@]}" | grep -qxF "$package"; then bare+=("$package"); else plain+=("$package"); fi
+    done
+    [ "${#plain[@]}" -eq 0 ] ||
+        DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y -qq "${plain[@]}" >/dev/null
+    [ "${#bare[@]}" -eq 0 ] ||
+        DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y -qq --no-install-recommends "${bare[@]}" >/dev/null
 }
 
 # Starts a private Xvfb on a free display; sets DISPLAY and XVFB_PID.

@@ -1,6 +1,7 @@
 // A text field in front of quick paste, on Qt widgets like many real applications. Prints "ready"
 // once its window is active, then "text <json>" whenever the text changes and "key <name> <modifiers>"
-// for every key press that reaches it.
+// for every key press that reaches it. "--app-id NAME" names it to the window manager (the app_id on
+// Wayland) as the application of the desktop entry NAME.desktop.
 #include <QApplication>
 #include <QJsonDocument>
 #include <QJsonValue>
@@ -31,6 +32,8 @@ int main(int argc, char** argv)
 {
     QApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("testfield"));
+    if (const qsizetype at = QApplication::arguments().indexOf(QStringLiteral("--app-id")); at > 0)
+        QGuiApplication::setDesktopFileName(QApplication::arguments().value(at + 1));
     QPlainTextEdit field;
     field.setWindowTitle(QStringLiteral("Test Field"));
     field.resize(500, 200);

@@ -1,0 +1,214 @@
+"""Headless Wayland compositors for end-to-end tests.
+
+    with wayland_session.start("sway", root) as compositor:
+        subprocess.run(["wl-paste"], env=compositor.client_env(home_env))
+
+sway 1.7 refuses to run as root, so as root it runs as the unprivileged `nobody` with a runtime folder
+of its own; KWin runs as the caller. Clients (Clipwell, wl-copy, the test tools) keep their own
+runtime folder and reach the compositor's socket through an absolute path in WAYLAND_DISPLAY. A
+compositor that cannot start here makes the test print one SKIP line and exit with SKIP_CODE.
+"""
+import json
+import os
+import pwd
+import shutil
+import signal
+import subprocess
+import sys
+import time
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+import wayland_wire  # noqa: E402
+
+SKIP_CODE = 77
+WIDTH, HEIGHT = 1280, 800
+DATA_CONTROL = ("ext_data_control_manager_v1", "zwlr_data_control_manager_v1")
+
+
+def skip(message):
+    print("SKIP: " + message, flush=True)
+    sys.exit(SKIP_CODE)
+
+
+class Compositor:
+    name = None
+
+    def __init__(self, root):
+        self.root = os.path.join(root, self.name)
+        os.makedirs(self.root)
+        self.socket = None
+        self.process = None
+        self.log = os.path.join(self.root, "compositor.log")
+        self.globals = {}
+
+    def __enter__(self):
+        return self
+
+    def __exit__(self, *exception):
+        self.stop()
+
+    def launch(self, command, env, **options):
+        with open(self.log, "w") as log:
+            # A session of its own: dbus-run-session leaves its children behind when killed alone.
+            self.process = subprocess.Popen(command, env=env, stdin=subprocess.DEVNULL, stdout=log,
+                                            stderr=subprocess.STDOUT, start_new_session=True, **options)
+
+    def wait_until_answering(self, find_socket, timeout=30.0):
+        deadline = time.monotonic() + timeout
+        problem = "no socket appeared"
+        while time.monotonic() < deadline:
+            if self.process.poll() is not None:
+                problem = "it exited with status %d" % self.process.returncode
+                break
+            path = find_socket()
+            if path:
+                try:
+                    self.globals = wayland_wire.globals_of(path)
+                    self.socket = path
+                    return
+                except (OSError, wayland_wire.WaylandError) as error:
+                    problem = "its socket does not answer (%s)" % error
+            time.sleep(0.1)
+        self.stop()
+        log = open(self.log, errors="replace").read()[-2000:]
+        skip("headless %s did not start: %s\n%s" % (self.name, problem, log))
+
+    def stop(self):
+        if not self.process or self.process.poll() is not None:
+            return
+        try:
+            os.killpg(self.process.pid, signal.SIGTERM)
+            self.process.wait(timeout=10)
+        except subprocess.TimeoutExpired:
+            os.killpg(self.process.pid, signal.SIGKILL)
+            self.process.wait()
+        except ProcessLookupError:
+            pass
+
+    def client_env(self, env):
+        """The environment of a client: its own runtime folder, this compositor, no X display."""
+        env = dict(env, WAYLAND_DISPLAY=self.socket)
+        for name in ("DISPLAY", "XAUTHORITY", "SWAYSOCK", "QT_QPA_PLATFORM"):
+            env.pop(name, None)
+        return env
+
+    def data_control(self):
+        """The data-control global a clipboard manager binds, or None."""
+        if "ext_data_control_manager_v1" in self.globals:
+            return "ext_data_control_manager_v1"
+        if self.globals.get("zwlr_data_control_manager_v1", 0) >= 2:
+            return "zwlr_data_control_manager_v1"
+        return None
+
+
+class Sway(Compositor):
+    name = "sway"
+
+    def start(self):
+        if not shutil.which("sway"):
+            skip("sway is not installed")
+        env = {"PATH": os.environ.get("PATH", "/usr/bin:/bin"), "WLR_BACKENDS": "headless",
+               "WLR_RENDERER": "pixman", "WLR_LIBINPUT_NO_DEVICES": "1", "LANG": "C.UTF-8"}
+        command = ["sway", "--config", os.path.join(self.root, "config")]
+        owner = None
+        if os.geteuid() == 0:
+            try:
+                owner = pwd.getpwnam("nobody")
+            except KeyError:
+                skip("sway refuses to run as root, and there is no user nobody to run it as")
+            # Clients running as root reach the socket through folders nobody can search.
+            os.chmod(os.path.dirname(self.root), 0o711)
+            os.chmod(self.root, 0o711)
+            command = ["setpriv", "--reuid=%d" % owner.pw_uid, "--regid=%d" % owner.pw_gid, "--clear-groups",
+                       "--pdeathsig=TERM", "--", *command]
+        self.runtime = os.path.join(self.root, "runtime")
+        home = os.path.join(self.root, "home")
+        for path in (self.runtime, home):
+            os.mkdir(path, 0o700)
+            if owner:
+                os.chown(path, owner.pw_uid, owner.pw_gid)
+        with open(os.path.join(self.root, "config"), "w") as config:
+            config.write("xwayland disable\noutput HEADLESS-1 resolution %dx%d position 0 0\n"
+                         "default_border none\n" % (WIDTH, HEIGHT))
+        os.chmod(os.path.join(self.root, "config"), 0o644)
+        env.update(HOME=home, XDG_RUNTIME_DIR=self.runtime, XDG_CONFIG_HOME=os.path.join(home, ".config"))
+        self.launch(command, env)
+        self.wait_until_answering(lambda: self.entry_of("wayland-", lambda name: not name.endswith(".lock")))
+        self.ipc = self.entry_of("sway-ipc.", lambda name: True)
+        return self
+
+    def entry_of(self, prefix, wanted):
+        try:
+            names = sorted(name for name in os.listdir(self.runtime) if name.startswith(prefix) and wanted(name))
+        except OSError:
+            return None
+        return os.path.join(self.runtime, names[0]) if names else None
+
+    def message(self, *arguments):
+        """swaymsg over the IPC socket; the parsed answer."""
+        found = subprocess.run(["swaymsg", "--socket", self.ipc, "--raw", *arguments], capture_output=True,
+                               text=True, timeout=20)
+        return json.loads(found.stdout) if found.stdout.strip() else None
+
+    def focused(self):
+        """The focused window's node in sway's tree, or None."""
+        def walk(node):
+            if node.get("focused") and node.get("type") == "con":
+                return node
+            for child in node.get("nodes", []) + node.get("floating_nodes", []):
+                found = walk(child)
+                if found:
+                    return found
+            return None
+        return walk(self.message("-t", "get_tree"))
+
+    def windows(self):
+        """(app_id, rect) of every window."""
+        found = []
+
+        def walk(node):
+            if node.get("type") in ("con", "floating_con") and node.get("app_id") is not None:
+                found.append((node["app_id"], node["rect"]))
+            for child in node.get("nodes", []) + node.get("floating_nodes", []):
+                walk(child)
+        walk(self.message("-t", "get_tree"))
+        return found
+
+
+class KWin(Compositor):
+    name = "kwin"
+
+    def start(self):
+        installed = shutil.which("kwin_wayland")
+        if not installed:
+            skip("kwin_wayland is not installed")
+        if not shutil.which("dbus-run-session"):
+            skip("dbus-run-session is not installed")
+        # The installed binary carries file capabilities, which a container cannot exec.
+        binary = os.path.join(self.root, "kwin_wayland")
+        shutil.copyfile(installed, binary)
+        os.chmod(binary, 0o755)
+        self.runtime = os.path.join(self.root, "runtime")
+        home = os.path.join(self.root, "home")
+        for path in (self.runtime, home):
+            os.mkdir(path, 0o700)
+        env = {"PATH": os.environ.get("PATH", "/usr/bin:/bin"), "HOME": home, "XDG_RUNTIME_DIR": self.runtime,
+               "XDG_CONFIG_HOME": os.path.join(home, ".config"), "LANG": "C.UTF-8"}
+        name = "kwin-e2e"
+        self.launch(["dbus-run-session", "--", binary, "--virtual", "--socket", name, "--no-lockscreen",
+                     "--width", str(WIDTH), "--height", str(HEIGHT)], env)
+        path = os.path.join(self.runtime, name)
+        self.wait_until_answering(lambda: path if os.path.exists(path) else None, timeout=60.0)
+        return self
+
+
+def start(name, root):
+    """Starts the named compositor ("sway" or "kwin") under root; skips the test if it cannot."""
+    kinds = {"sway": Sway, "kwin": KWin}
+    if name not in kinds:
+        raise ValueError("unknown compositor %r" % name)
+    compositor = kinds[name](root).start()
+    if not compositor.data_control():
+        compositor.stop()
+        skip("headless %s offers no data-control protocol" % name)
+    return compositor
