@@ -114,12 +114,16 @@ class Session:
             fail("Clipwell exited with %d after signal %d:\n%s"
                  % (process.returncode, signal_number, output_of(process)))
 
-    def archived(self):
+    def archived_entries(self):
+        """The archive's entries as plistlib reads them, newest first."""
         with open(self.archive, "rb") as file:
             archive = plistlib.load(file)
         if archive["version"] != 1:
             fail("archive version %r" % archive["version"])
-        return [(entry["kind"], entry["title"]) for entry in archive["entries"]]
+        return archive["entries"]
+
+    def archived(self):
+        return [(entry["kind"], entry["title"]) for entry in self.archived_entries()]
 
     def close(self):
         if self.owner:

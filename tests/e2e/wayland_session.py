@@ -33,7 +33,8 @@ def skip(message):
 class Compositor:
     name = None
 
-    def __init__(self, root):
+    def __init__(self, root, extra_config=""):
+        self.extra_config = extra_config
         self.root = os.path.join(root, self.name)
         os.makedirs(self.root)
         self.socket = None
@@ -129,7 +130,7 @@ class Sway(Compositor):
                 os.chown(path, owner.pw_uid, owner.pw_gid)
         with open(os.path.join(self.root, "config"), "w") as config:
             config.write("xwayland disable\noutput HEADLESS-1 resolution %dx%d position 0 0\n"
-                         "default_border none\n" % (WIDTH, HEIGHT))
+                         "default_border none\n%s" % (WIDTH, HEIGHT, self.extra_config))
         os.chmod(os.path.join(self.root, "config"), 0o644)
         env.update(HOME=home, XDG_RUNTIME_DIR=self.runtime, XDG_CONFIG_HOME=os.path.join(home, ".config"))
         self.launch(command, env)
@@ -153,7 +154,7 @@ class Sway(Compositor):
     def focused(self):
         """The focused window's node in sway's tree, or None."""
         def walk(node):
-            if node.get("focused") and node.get("type") == "con":
+            if node.get("focused") and node.get("type") in ("con", "floating_con"):
                 return node
             for child in node.get("nodes", []) + node.get("floating_nodes", []):
                 found = walk(child)
@@ -202,12 +203,13 @@ class KWin(Compositor):
         return self
 
 
-def start(name, root):
-    """Starts the named compositor ("sway" or "kwin") under root; skips the test if it cannot."""
+def start(name, root, sway_config=""):
+    """Starts the named compositor ("sway" or "kwin") under root; skips the test if it cannot.
+    sway_config is added to sway's configuration."""
     kinds = {"sway": Sway, "kwin": KWin}
     if name not in kinds:
         raise ValueError("unknown compositor %r" % name)
-    compositor = kinds[name](root).start()
+    compositor = kinds[name](root, sway_config).start()
     if not compositor.data_control():
         compositor.stop()
         skip("headless %s offers no data-control protocol" % name)
