@@ -2,15 +2,17 @@
 // nothing with the code under test. Sets the selection of the first seat to the given MIME types,
 // serves them from memory, prints "ready" once the selection is set and runs until another client
 // takes the selection or it is signalled.
-//   test_wayland_owner [--log PATH] [--never-write] [--flood N] (MIME VALUE)...
+//   test_wayland_owner [--log PATH] [--never-write] [--flood N] [--stamp] (MIME VALUE)...
 // VALUE is the text itself, @PATH for a file's bytes, or - for standard input. --log appends every
 // requested MIME type; --never-write keeps each requestor's pipe open without writing a byte;
-// --flood N first sets N selections in a row, each replacing the one before.
+// --flood N first sets N selections in a row, each replacing the one before; --stamp adds to "ready"
+// the steady clock's nanoseconds when the selection was set.
 #include "ext-data-control-v1-client-protocol.h"
 #include "wlr-data-control-unstable-v1-client-protocol.h"
 
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -128,6 +130,7 @@ int main(int argc, char** argv)
 {
     std::signal(SIGPIPE, SIG_IGN);
     int flood = 0;
+    bool stamp = false;
     for (int i = 1; i < argc; ++i) {
         const std::string argument = argv[i];
         if (argument == "--log" && i + 1 < argc) {
@@ -136,13 +139,16 @@ int main(int argc, char** argv)
                 fail(std::string("cannot open the log ") + argv[i]);
         } else if (argument == "--never-write") {
             neverWrite = true;
+        } else if (argument == "--stamp") {
+            stamp = true;
         } else if (argument == "--flood" && i + 1 < argc) {
             flood = std::atoi(argv[++i]);
         } else if (i + 1 < argc) {
             offers.emplace_back(argument, valueOf(argv[i + 1]));
             ++i;
         } else {
-            fail("usage: test_wayland_owner [--log PATH] [--never-write] [--flood N] (MIME VALUE)...");
+            fail("usage: test_wayland_owner [--log PATH] [--never-write] [--flood N] [--stamp] (MIME "
+                 "VALUE)...");
         }
     }
     if (offers.empty())
@@ -158,6 +164,7 @@ int main(int argc, char** argv)
         fail("the compositor offers no seat or no data-control manager");
     zwlr_data_control_device_v1* device = zwlr_data_control_manager_v1_get_data_device(manager, seat);
 
+    const auto setAt = std::chrono::steady_clock::now().time_since_epoch();
     for (int round = 0; round <= flood; ++round) {
         current = zwlr_data_control_manager_v1_create_data_source(manager);
         zwlr_data_control_source_v1_add_listener(current, &sourceListener, nullptr);
@@ -167,7 +174,10 @@ int main(int argc, char** argv)
     }
     if (wl_display_roundtrip(display) < 0)
         fail("the compositor refused the selection");
-    std::printf("ready\n");
+    if (stamp)
+        std::printf("ready %lld\n", static_cast<long long>(std::chrono::nanoseconds(setAt).count()));
+    else
+        std::printf("ready\n");
     std::fflush(stdout);
     while (wl_display_dispatch(display) >= 0) {
     }
