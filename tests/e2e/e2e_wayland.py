@@ -205,8 +205,7 @@ def check_clipwell(compositor, session, root):
     copies = [
         ("text", "Clipwell on Wayland", [(TEXT, "Clipwell on Wayland"), ("text/html", "<p>Clipwell <b>on</b> Wayland</p>")],
          []),
-        ("link", "https://example.com/clipwell-wayland", [(TEXT, "https://example.com/clipwell-wayland")],
-         [("text/uri-list", "https://example.com/clipwell-wayland\r\n")]),
+        ("link", "https://example.com/clipwell-wayland", [(TEXT, "https://example.com/clipwell-wayland")], []),
         ("image", None, [("image/png", image)], []),
         ("file", "first notes.txt", [("text/uri-list", "".join(uri + "\r\n" for uri in uris))],
          [("x-special/gnome-copied-files", "copy\n" + "\n".join(uris)), (TEXT, "\n".join(files))]),

@@ -25,7 +25,9 @@ WIDTH, HEIGHT = 1280, 800
 DATA_CONTROL = ("ext_data_control_manager_v1", "zwlr_data_control_manager_v1")
 
 
-def skip(message):
+def skip(message, details=""):
+    if details:
+        print(details, file=sys.stderr, flush=True)
     print("SKIP: " + message, flush=True)
     sys.exit(SKIP_CODE)
 
@@ -72,7 +74,7 @@ class Compositor:
             time.sleep(0.1)
         self.stop()
         log = open(self.log, errors="replace").read()[-2000:]
-        skip("headless %s did not start: %s\n%s" % (self.name, problem, log))
+        skip("headless %s did not start: %s" % (self.name, problem), "%s's output:\n%s" % (self.name, log))
 
     def stop(self):
         if not self.process or self.process.poll() is not None:
@@ -196,8 +198,10 @@ class KWin(Compositor):
         env = {"PATH": os.environ.get("PATH", "/usr/bin:/bin"), "HOME": home, "XDG_RUNTIME_DIR": self.runtime,
                "XDG_CONFIG_HOME": os.path.join(home, ".config"), "LANG": "C.UTF-8"}
         name = "kwin-e2e"
-        self.launch(["dbus-run-session", "--", binary, "--virtual", "--socket", name, "--no-lockscreen",
-                     "--width", str(WIDTH), "--height", str(HEIGHT)], env)
+        # Whoever dies first, the test or dbus-run-session, takes KWin along.
+        orphaned = ["setpriv", "--pdeathsig=TERM", "--"]
+        self.launch([*orphaned, "dbus-run-session", "--", *orphaned, binary, "--virtual", "--socket", name,
+                     "--no-lockscreen", "--width", str(WIDTH), "--height", str(HEIGHT)], env)
         path = os.path.join(self.runtime, name)
         self.wait_until_answering(lambda: path if os.path.exists(path) else None, timeout=60.0)
         return self
