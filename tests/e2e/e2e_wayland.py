@@ -31,6 +31,8 @@ APP_ID = "org.clipwell.TestField"
 APP_NAME = "Wayland Test Field"
 MARKER = "app.clipwell.internal"
 TEXT = "text/plain;charset=utf-8"
+# Where the history window's list puts its rows: a point inside the first, and the distance to the next.
+ROW_X, FIRST_ROW_Y, ROW_STEP = 100, 200, 87
 
 
 class Owners:
@@ -237,7 +239,7 @@ def check_clipwell(compositor, session, root):
         if sway:
             # A click on the detail pane's header brings Clipwell in front.
             window = clipwell_window(compositor)
-            click(compositor, *centre(window, window["width"] - 250, 120))
+            click(compositor, *at(window, window["width"] - 250, 120))
             wait_for(lambda: (compositor.focused() or {}).get("app_id") == "clipwell", "the history window in front")
             time.sleep(0.5)
             shot = os.path.join(SHOTS, "history-%s.png" % compositor.name)
@@ -276,8 +278,8 @@ def check_clipwell(compositor, session, root):
             owners.offer([(TEXT, "a password"), ("x-kde-passwordManagerHint", "secret")])
             # The second row is the file copy; Copy Again puts it back.
             window = clipwell_window(compositor)
-            click(compositor, *centre(window, 200 - 100, 200 + 87))
-            click(compositor, window["x"] + window["width"] - 100, window["y"] + window["height"] - 37)
+            click(compositor, *at(window, ROW_X, FIRST_ROW_Y + ROW_STEP))
+            click(compositor, *at(window, window["width"] - 100, window["height"] - 37))
             _, _, offers, written = copies[3]
             wait_reads_back(session.env, offers + written, "Copy Again of the file entry")
             owners.current.wait(timeout=10)
@@ -294,7 +296,7 @@ def check_clipwell(compositor, session, root):
         fail("Clipwell connected to the X display while a Wayland compositor with data-control ran")
 
 
-def centre(window, dx, dy):
+def at(window, dx, dy):
     return window["x"] + dx, window["y"] + dy
 
 
