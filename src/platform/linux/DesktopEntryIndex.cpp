@@ -48,6 +48,24 @@ QStringList applicationDirectories(const QStringList& dataDirectories)
     return directories;
 }
 
+QIcon themeIcon(const QString& name)
+{
+    if (name.isEmpty())
+        return {};
+    if (QFileInfo(name).isAbsolute())
+        return QFile::exists(name) ? QIcon(name) : QIcon();
+    QIcon icon = QIcon::fromTheme(name);
+    if (!icon.isNull())
+        return icon;
+    // Older packages still install their icon only here, outside every theme.
+    for (const char* suffix : {".png", ".svg", ".xpm"}) {
+        const QString path = QStringLiteral("/usr/share/pixmaps/") + name + QLatin1StringView(suffix);
+        if (QFile::exists(path))
+            return QIcon(path);
+    }
+    return {};
+}
+
 } // namespace
 
 QString DesktopEntryIndex::Entry::nameFor(const QString& localeName) const
@@ -109,6 +127,15 @@ std::optional<DesktopEntryIndex::Entry> DesktopEntryIndex::parse(const QByteArra
     if (!application || entry.name.isEmpty())
         return std::nullopt;
     return entry;
+}
+
+QIcon DesktopEntryIndex::icon(const QString& path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    const std::optional<Entry> entry = parse(file.read(1 << 20), QFileInfo(path).completeBaseName());
+    return entry ? themeIcon(entry->icon) : QIcon();
 }
 
 void DesktopEntryIndex::rebuildIfChanged()

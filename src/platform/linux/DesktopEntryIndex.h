@@ -2,6 +2,7 @@
 
 #include <QDateTime>
 #include <QHash>
+#include <QIcon>
 #include <QString>
 #include <QStringList>
 #include <optional>
@@ -38,6 +39,8 @@ public:
     QList<Entry> named(const QString& name);
 
     static std::optional<Entry> parse(const QByteArray& contents, const QString& id);
+    // The icon the desktop file at that path names, from the icon theme; null when there is none.
+    static QIcon icon(const QString& path);
 
 private:
     void rebuildIfChanged();

@@ -5,7 +5,6 @@
 #include "platform/x11/XcbPointers.h"
 
 #include <QFile>
-#include <QFileInfo>
 #include <QHash>
 #include <QLocale>
 #include <cerrno>
@@ -62,24 +61,6 @@ std::optional<quint32> cardinal(const PropertyReply& reply)
 {
     const QList<quint32> values = cardinals(reply);
     return values.isEmpty() ? std::nullopt : std::optional<quint32>(values.first());
-}
-
-QIcon themeIcon(const QString& name)
-{
-    if (name.isEmpty())
-        return {};
-    if (QFileInfo(name).isAbsolute())
-        return QFile::exists(name) ? QIcon(name) : QIcon();
-    QIcon icon = QIcon::fromTheme(name);
-    if (!icon.isNull())
-        return icon;
-    // Older packages still install their icon only here, outside every theme.
-    for (const char* suffix : {".png", ".svg", ".xpm"}) {
-        const QString path = QStringLiteral("/usr/share/pixmaps/") + name + QLatin1StringView(suffix);
-        if (QFile::exists(path))
-            return QIcon(path);
-    }
-    return {};
 }
 
 } // namespace
@@ -241,12 +222,7 @@ QStringList X11Workspace::installedApplicationURLs(const QString& name) const
 
 QIcon X11Workspace::applicationIcon(const QString& applicationURL) const
 {
-    QFile file(applicationURL);
-    if (!file.open(QIODevice::ReadOnly))
-        return {};
-    const std::optional<DesktopEntryIndex::Entry> entry =
-        DesktopEntryIndex::parse(file.read(1 << 20), QFileInfo(applicationURL).completeBaseName());
-    return entry ? themeIcon(entry->icon) : QIcon();
+    return DesktopEntryIndex::icon(applicationURL);
 }
 
 std::optional<FocusedElement> X11Workspace::focusedElement(qint64 processIdentifier) const
