@@ -219,26 +219,3 @@ def start(name, root, sway_config=""):
         skip("headless %s offers no data-control protocol" % name)
     return compositor
 
-
-def main():
-    """wayland_session.py sway|kwin COMMAND [ARGS...]: runs the command as a client of a fresh
-    headless compositor (WAYLAND_DISPLAY, and SWAYSOCK on sway, set; DISPLAY unset) and exits with
-    its status."""
-    import tempfile
-    if len(sys.argv) < 3:
-        print("usage: %s sway|kwin COMMAND [ARGS...]" % sys.argv[0], file=sys.stderr)
-        sys.exit(2)
-    with tempfile.TemporaryDirectory() as root:
-        with start(sys.argv[1], root) as compositor:
-            env = compositor.client_env(os.environ)
-            if not env.get("XDG_RUNTIME_DIR"):
-                env["XDG_RUNTIME_DIR"] = os.path.join(root, "client-runtime")
-                os.mkdir(env["XDG_RUNTIME_DIR"], 0o700)
-            if compositor.name == "sway":
-                env["SWAYSOCK"] = compositor.ipc
-            status = subprocess.run(sys.argv[2:], env=env).returncode
-    sys.exit(status)
-
-
-if __name__ == "__main__":
-    main()
