@@ -236,6 +236,8 @@ def check_clipwell(compositor, session, root):
             fail("Clipwell read %r of a password manager's copy" % owners.requested(secret))
         if clipwell.poll() is not None:
             fail("Clipwell exited with %d:\n%s" % (clipwell.returncode, output_of(clipwell)))
+        if "Wayland backend" not in output_of(clipwell):
+            fail("the log does not say that the Wayland backend runs:\n" + output_of(clipwell))
         if sway:
             # A click on the detail pane's header brings Clipwell in front.
             window = clipwell_window(compositor)
@@ -292,8 +294,8 @@ def check_clipwell(compositor, session, root):
         if again.poll() is None:
             again.kill()
         owners.kill()
-    if tripwire.touched():
-        fail("Clipwell connected to the X display while a Wayland compositor with data-control ran")
+    if tripwire.touched() or "Wayland backend" not in output_of(again):
+        fail("with an X display about, Clipwell connected to it, or said:\n" + output_of(again))
 
 
 def at(window, dx, dy):
