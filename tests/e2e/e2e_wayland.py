@@ -87,6 +87,14 @@ class Owners:
             self.current = None
 
 
+def saved(session):
+    """The saved history's entries; none while it is not there."""
+    try:
+        return session.archived_entries()
+    except (OSError, ValueError, KeyError):
+        return []
+
+
 def until(condition, timeout):
     deadline = time.monotonic() + timeout
     while time.monotonic() < deadline:
@@ -191,10 +199,6 @@ def clipwell_window(compositor):
     return next((rect for app_id, rect in compositor.windows() if app_id == "clipwell"), None)
 
 
-def click(compositor, x, y):
-    wayland_wire.click(compositor.socket, x, y, wayland_session.WIDTH, wayland_session.HEIGHT)
-
-
 def check_clipwell(compositor, session, root):
     sway = compositor.name == "sway"
     owners = Owners(root, session.env)
@@ -217,6 +221,17 @@ def check_clipwell(compositor, session, root):
     with open(os.path.join(applications, APP_ID + ".desktop"), "w") as entry:
         entry.write("[Desktop Entry]\nType=Application\nName=%s\nExec=%s\n" % (APP_NAME, FIELD))
 
+    pointer = wayland_wire.VirtualPointer(compositor.socket, wayland_session.WIDTH,
+                                          wayland_session.HEIGHT) if sway else None
+    try:
+        check_with_clipwell(compositor, session, owners, copies, pointer)
+    finally:
+        if pointer:
+            pointer.close()
+
+
+def check_with_clipwell(compositor, session, owners, copies, pointer):
+    sway = compositor.name == "sway"
     clipwell = session.launch()
     field = None
     try:
@@ -227,11 +242,25 @@ def check_clipwell(compositor, session, root):
             wait_for(lambda: answers_on_its_socket(session), "Clipwell to run")
         for number, (kind, title, offers, written) in enumerate(copies):
             owners.copy(offers, retry=number == 0)
+            wait_for(lambda: len(saved(session)) == number + 1, "the %s in the saved history" % kind)
             # The owner quits: Clipwell keeps its copy on the clipboard, in every type, and more.
             owners.kill()
             wait_reads_back(session.env, offers + written, "the %s kept after its owner quit" % kind)
+        # An owner that quits as soon as its copy was read once, as wl-copy --paste-once does.
+        once = subprocess.Popen(["wl-copy", "--paste-once", "--foreground", "--type", TEXT, "served once"],
+                                env=session.env, stderr=subprocess.DEVNULL)
+        try:
+            once.wait(timeout=30)
+        except subprocess.TimeoutExpired:
+            once.kill()
+            fail("Clipwell never read a copy served once")
+        if not until(lambda: any(entry["title"] == "served once" for entry in saved(session)), 10):
+            fail("a copy whose owner served it once and quit was not recorded")
+        wait_reads_back(session.env, [(TEXT, "served once")], "a copy whose owner served it once and quit")
         secret = owners.offer([(TEXT, "hunter2 on Wayland"), ("x-kde-passwordManagerHint", "secret")])
         owners.copy([(TEXT, "after the password")])
+        wait_for(lambda: saved(session)[:1] and saved(session)[0]["title"] == "after the password",
+                 "the copy after the password in the saved history")
         if owners.requested(secret):
             fail("Clipwell read %r of a password manager's copy" % owners.requested(secret))
         if clipwell.poll() is not None:
@@ -241,7 +270,7 @@ def check_clipwell(compositor, session, root):
         if sway:
             # A click on the detail pane's header brings Clipwell in front.
             window = clipwell_window(compositor)
-            click(compositor, *at(window, window["width"] - 250, 120))
+            pointer.click(*at(window, window["width"] - 250, 120))
             wait_for(lambda: (compositor.focused() or {}).get("app_id") == "clipwell", "the history window in front")
             time.sleep(0.5)
             shot = os.path.join(SHOTS, "history-%s.png" % compositor.name)
@@ -258,7 +287,8 @@ def check_clipwell(compositor, session, root):
 
     entries = session.archived_entries()
     found = [(entry["kind"], None if entry["kind"] == "image" else entry["title"]) for entry in entries]
-    expected = [("text", "after the password")] + [(kind, title) for kind, title, _, _ in reversed(copies)]
+    expected = [("text", "after the password"), ("text", "served once")] + [
+        (kind, title) for kind, title, _, _ in reversed(copies)]
     if found != expected:
         fail("archive after SIGTERM: %r" % found)
     for entry in entries:
@@ -267,7 +297,10 @@ def check_clipwell(compositor, session, root):
         if source != ((APP_ID, APP_NAME) if sway else (None, source[1])):
             fail("the %s entry came from %r" % (entry["kind"], source))
     types = [[r["type"] for r in entry["items"][0]["representations"]] for entry in entries]
-    if "public.html" not in types[-1] or types[-3] != ["public.png"] or entries[-3]["items"][0]["representations"][0]["data"] != image:
+    # Oldest last: the text with its HTML, the link, the image.
+    image = dict(copies[2][2])["image/png"]
+    if ("public.html" not in types[-1] or types[-3] != ["public.png"]
+            or entries[-3]["items"][0]["representations"][0]["data"] != image):
         fail("representations recorded: %r" % types)
 
     # Again, with an X display beside the compositor: Clipwell still never connects to it.
@@ -276,16 +309,27 @@ def check_clipwell(compositor, session, root):
     try:
         if sway:
             wait_for(lambda: clipwell_window(compositor), "the history window after a restart")
-            # Something else on the clipboard, never recorded.
-            owners.offer([(TEXT, "a password"), ("x-kde-passwordManagerHint", "secret")])
-            # The second row is the file copy; Copy Again puts it back.
             window = clipwell_window(compositor)
-            click(compositor, *at(window, ROW_X, FIRST_ROW_Y + ROW_STEP))
-            click(compositor, *at(window, window["width"] - 100, window["height"] - 37))
+            row = at(window, ROW_X, FIRST_ROW_Y + 2 * ROW_STEP)  # the file copy
             _, _, offers, written = copies[3]
-            wait_reads_back(session.env, offers + written, "Copy Again of the file entry")
-            owners.current.wait(timeout=10)
-            owners.current = None
+            file_entry = offers + written
+            try:
+                # Something else on the clipboard, never recorded; then the file copy is copied again:
+                # by a double click on its row (retried, as the history loads after the window shows),
+                # then with the Copy Again button, which acts on the row the double click selected.
+                owners.offer([(TEXT, "a password"), ("x-kde-passwordManagerHint", "secret")])
+                if not until(lambda: double_click(pointer, row) or until(lambda: reads_back(session.env, file_entry),
+                                                                        2), 30):
+                    wait_reads_back(session.env, file_entry, "a double click on the file entry")
+                owners.current.wait(timeout=10)
+                owners.offer([(TEXT, "a password"), ("x-kde-passwordManagerHint", "secret")])
+                pointer.click(*at(window, window["width"] - 100, window["height"] - 37))
+                wait_reads_back(session.env, file_entry, "Copy Again of the file entry")
+                owners.current.wait(timeout=10)
+                owners.current = None
+            except SystemExit:
+                subprocess.run(["grim", os.path.join(SHOTS, "copy-again-failed.png")], env=session.env, timeout=30)
+                raise
         else:
             wait_for(lambda: answers_on_its_socket(session), "Clipwell to run again")
             owners.copy([(TEXT, "recorded with an X display about")], retry=True)
@@ -296,6 +340,11 @@ def check_clipwell(compositor, session, root):
         owners.kill()
     if tripwire.touched() or "Wayland backend" not in output_of(again):
         fail("with an X display about, Clipwell connected to it, or said:\n" + output_of(again))
+
+
+def double_click(pointer, point):
+    pointer.click(*point)
+    pointer.click(*point)
 
 
 def at(window, dx, dy):
@@ -317,10 +366,16 @@ def main():
                 compositor.name, ", the test field shows its app_id" if compositor.name == "sway" else ""))
             if not has_wayland_backend():
                 wayland_session.skip("this Clipwell has no Wayland backend yet (no --backend in --help)")
+            # A session has a bus; without one, D-Bus would start one through whatever X display it finds.
+            bus = subprocess.Popen(["dbus-daemon", "--session", "--nofork", "--print-address=1"], env=session.env,
+                                   stdout=subprocess.PIPE, text=True)
+            session.env["DBUS_SESSION_BUS_ADDRESS"] = bus.stdout.readline().strip()
             try:
                 check_clipwell(compositor, session, os.path.join(root, "client"))
             finally:
                 session.close()
+                bus.terminate()
+                bus.wait()
     print("PASS")
 
 

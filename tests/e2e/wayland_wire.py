@@ -102,22 +102,33 @@ def globals_of(path, timeout=5.0):
         return {interface: version for interface, (_, version) in connection.globals.items()}
 
 
-def click(path, x, y, width, height):
-    """Moves a pointer of its own to (x, y) of the width x height layout and clicks the left button."""
-    with Connection(path) as connection:
-        if "zwlr_virtual_pointer_manager_v1" not in connection.globals:
+class VirtualPointer:
+    """A pointer of our own on the seat. Clients only take pointer events once they have seen the
+    seat gain a pointer, so it lives from before they start until after the last click."""
+
+    def __init__(self, path, width, height):
+        self.connection = Connection(path)
+        if "zwlr_virtual_pointer_manager_v1" not in self.connection.globals:
+            self.connection.close()
             raise WaylandError("the compositor offers no virtual pointer")
-        manager = connection.bind("zwlr_virtual_pointer_manager_v1", 1)
-        pointer = connection.new_id()
-        connection.send(manager, 0, connection.uint(0) + connection.uint(pointer))  # no seat: the default
+        self.width, self.height = width, height
+        manager = self.connection.bind("zwlr_virtual_pointer_manager_v1", 1)
+        self.pointer = self.connection.new_id()
+        # No seat: the compositor's default one.
+        self.connection.send(manager, 0, self.connection.uint(0) + self.connection.uint(self.pointer))
+        self.connection.roundtrip()
+
+    def close(self):
+        self.connection.close()
+
+    def click(self, x, y):
+        """Moves to (x, y) of the layout and clicks the left button."""
+        u, send = self.connection.uint, self.connection.send
         now = int(time.monotonic() * 1000)
-        u = connection.uint
-        connection.send(pointer, 1, u(now) + u(x) + u(y) + u(width) + u(height))  # motion_absolute
-        connection.send(pointer, 4)  # frame
-        connection.roundtrip()
+        send(self.pointer, 1, u(now) + u(x) + u(y) + u(self.width) + u(self.height))  # motion_absolute
+        send(self.pointer, 4)  # frame
+        self.connection.roundtrip()
         for state in (1, 0):
-            connection.send(pointer, 2, u(now + 50) + u(BUTTON_LEFT) + u(state))  # button
-            connection.send(pointer, 4)
-            connection.roundtrip()
-        connection.send(pointer, 8)  # destroy
-        connection.roundtrip()
+            send(self.pointer, 2, u(now + 50) + u(BUTTON_LEFT) + u(state))  # button
+            send(self.pointer, 4)
+            self.connection.roundtrip()
