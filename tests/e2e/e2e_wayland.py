@@ -6,12 +6,14 @@
 First the tools the checks rely on are proven on the compositor: wl-copy and wl-paste, our own
 clipboard owner with several MIME types, and (on sway) a toplevel with an app_id in front. Then
 Clipwell runs with no X display: a text with HTML, a link, an image and two files copied by other
-clients are recorded with the right kinds and, on sway, the application in front as their source; a
-copy marked with x-kde-passwordManagerHint is never read; when each owner quits, wl-paste still reads
-its copy back byte for byte, from Clipwell. Started again with an X display beside the compositor,
-Clipwell never connects to it; on sway a Copy Again clicked in the history window puts an older entry
-back, byte for byte in every type, and a screenshot of the window goes to SCREENSHOT_DIR. A compositor
-that cannot start here skips the test.
+clients are recorded with the right kinds and, on sway, the application in front as their source;
+when each owner quits, wl-paste still reads its copy back byte for byte in every type, from Clipwell;
+so does a copy whose owner served it once and quit at once (wl-copy --paste-once); a copy marked with
+x-kde-passwordManagerHint is never read. Started again with an X display beside the compositor,
+Clipwell never connects to it; on sway a double click on a row and the Copy Again button put an older
+entry back, byte for byte in every type, and a screenshot of the window goes to SCREENSHOT_DIR. A
+compositor that cannot start here skips the test, and so does a Clipwell without a Wayland backend
+(once the tools are proven).
 """
 import os
 import signal
