@@ -94,8 +94,12 @@ bool DataControlClipboard::write(QList<std::pair<QByteArray, QByteArray>> target
 
 void DataControlClipboard::keepRecorded(quint64 generation, QList<MimeTypeMap::Item> items)
 {
-    const QMutexLocker lock(&m_mutex);
-    m_recorded = Kept{generation, std::move(items)};
+    {
+        const QMutexLocker lock(&m_mutex);
+        m_recorded = Kept{generation, std::move(items)};
+    }
+    // The owner may have quit while its copy was being recorded: the clipboard is waiting for it.
+    wake();
 }
 
 void DataControlClipboard::wake()
@@ -270,16 +274,17 @@ void DataControlClipboard::restoreIfKept()
     if (!m_emptied)
         return;
     const quint64 ended = *m_emptied;
-    m_emptied.reset();
     QList<MimeTypeMap::Item> items;
     {
         const QMutexLocker lock(&m_mutex);
         if (m_recorded.generation == ended)
             items = m_recorded.items;
     }
-    // Nothing kept (the contents present at start included): the clipboard stays empty.
+    // Nothing kept (the contents present at start included): the clipboard stays empty, unless the
+    // copy that was on it is recorded yet.
     if (items.isEmpty())
         return;
+    m_emptied.reset();
     QList<PasteboardItemSnapshot> snapshots;
     for (const MimeTypeMap::Item& item : items) {
         PasteboardItemSnapshot snapshot;
@@ -364,6 +369,10 @@ DataControlClipboard::Fetch DataControlClipboard::fetch(const QByteArray& mimeTy
     for (bool reading = true; reading;) {
         switch (wait(pipe[0], std::min(answerDeadline, typeDeadline))) {
         case Wait::changed:
+            // An owner that quit right after writing has left its data in the pipe: read on. A copy
+            // that replaces this one ends the read.
+            if (!m_offered)
+                continue;
             result = Fetch::changed;
             reading = false;
             continue;

@@ -230,6 +230,25 @@ private Q_SLOTS:
         QCOMPARE(drain(m_channel->read("text/plain")), QByteArray("keep me"));
         QCOMPARE(m_changes, 1);
     }
+
+    // The owner quits as soon as it has written: its copy is still read, and kept once recorded, which
+    // happens after the clipboard emptied.
+    void ownerQuitsAtOnce()
+    {
+        start();
+        // As the monitor does: read and record the copy as soon as it is published.
+        QByteArray recorded;
+        m_pasteboard->setChangeHandler([&] {
+            if (m_pasteboard->itemTypes().isEmpty())
+                return;
+            recorded = data(plainText);
+            m_pasteboard->noteRecorded(m_pasteboard->changeCount());
+        });
+        m_channel->copy({{"UTF8_STRING", "served once", Owner::quitsAtOnce}});
+        QTRY_COMPARE(recorded, QByteArray("served once"));
+        QTRY_COMPARE(m_channel->sources().size(), 1);
+        QCOMPARE(drain(m_channel->read("text/plain")), QByteArray("served once"));
+    }
 };
 
 QTEST_GUILESS_MAIN(TestWaylandPasteboard)

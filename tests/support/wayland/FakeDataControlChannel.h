@@ -18,7 +18,8 @@
 // threads of their own, the way they do over real pipes.
 class FakeDataControlChannel final : public DataControlChannel {
 public:
-    enum class Owner { writes, closesEarly, neverWrites, writesForever };
+    // quitsAtOnce writes all it has and quits, as wl-copy --paste-once does: the clipboard empties.
+    enum class Owner { writes, closesEarly, neverWrites, writesForever, quitsAtOnce };
     struct Type {
         QByteArray mime;
         QByteArray data;
@@ -94,6 +95,13 @@ public:
         ::fcntl(own, F_SETFL, ::fcntl(own, F_GETFL) & ~O_NONBLOCK);
         if (type->owner == Owner::neverWrites) {
             m_heldOpen.append(own);
+            return true;
+        }
+        if (type->owner == Owner::quitsAtOnce) {
+            [[maybe_unused]] const ssize_t written =
+                ::write(own, type->data.constData(), size_t(type->data.size()));
+            ::close(own);
+            copy({}, true);
             return true;
         }
         m_writers.emplace_back([this, own, type = *type] {
