@@ -286,14 +286,18 @@ private Q_SLOTS:
     void accessibilityGuideOnColdLaunch_data()
     {
         QTest::addColumn<bool>("trusted");
+        QTest::addColumn<bool>("supported");
         QTest::addColumn<QString>("opened");
-        QTest::newRow("missing extensions") << false << u"11100"_s;
-        QTest::newRow("trusted") << true << u"00000"_s;
+        QTest::newRow("missing extensions") << false << true << u"11100"_s;
+        QTest::newRow("trusted") << true << true << u"00000"_s;
+        // Its steps are X11's: a session with no quick paste yet (Wayland) has none to follow.
+        QTest::newRow("no quick paste in this session") << false << false << u"00000"_s;
     }
 
     void accessibilityGuideOnColdLaunch()
     {
         QFETCH(bool, trusted);
+        QFETCH(bool, supported);
         QFETCH(QString, opened);
         QTemporaryDir root;
         Preferences preferences(root.filePath(u"Clipwell.conf"_s));
@@ -303,6 +307,7 @@ private Q_SLOTS:
         FakeEventTap tap;
         FakeAccessibility accessibility;
         accessibility.trusted = trusted;
+        tap.supported = supported;
         FakeKeystrokePoster keystrokes;
         QString launches;
         for (int launch = 0; launch < 5; ++launch) {
@@ -324,7 +329,7 @@ private Q_SLOTS:
         }
         QCOMPARE(launches, opened);
         QCOMPARE(preferences.intValue(Preferences::Key::accessibilityGuideLaunchPresentationCount),
-                 trusted ? 0 : 3);
+                 opened.count(u'1'));
     }
 
     // The tray's item and the history window's gear open the one settings window; closing hides it.

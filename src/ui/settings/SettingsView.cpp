@@ -247,7 +247,6 @@ QWidget* SettingsView::makeQuickPasteCard()
     m_quickPasteSwitch = new SettingsSwitch(card);
     m_quickPasteSwitch->setFont(sized(font(), 13, QFont::Medium));
     m_quickPasteSwitch->setDetail(chordText);
-    m_quickPasteSwitch->setEnabled(m_services.quickPaste != nullptr);
     connect(m_quickPasteSwitch, &QAbstractButton::clicked, this, [this](bool on) {
         if (m_services.quickPaste)
             m_services.quickPaste->setEnabled(on, true);
@@ -394,10 +393,13 @@ void SettingsView::updateQuickPaste()
 {
     const bool enabled = m_services.model.quickPasteEnabled();
     const QuickPasteStatus status = m_services.model.quickPasteStatus();
-    m_quickPasteSwitch->setChecked(enabled);
-    m_quickPasteDivider->setVisible(enabled);
-    m_statusRow->setVisible(enabled);
-    m_guideLink->setVisible(enabled && m_services.showAccessibilityGuide);
+    // Where quick paste cannot work at all the switch has nothing to turn on; the status says why.
+    const bool unavailable = status == QuickPasteStatus::unavailable;
+    m_quickPasteSwitch->setEnabled(m_services.quickPaste != nullptr && !unavailable);
+    m_quickPasteSwitch->setChecked(enabled && !unavailable);
+    m_quickPasteDivider->setVisible(enabled || unavailable);
+    m_statusRow->setVisible(enabled || unavailable);
+    m_guideLink->setVisible(enabled && !unavailable && m_services.showAccessibilityGuide);
     m_statusLabel->setText(QuickPasteStatuses::message(status));
     m_readyMark->setVisible(status == QuickPasteStatus::ready);
     m_grantAccess->setVisible(status == QuickPasteStatus::needsPermission);
