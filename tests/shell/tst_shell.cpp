@@ -3,6 +3,7 @@
 #include "app/QuickPasteController.h"
 #include "l10n/Localization.h"
 #include "shell/AppCoordinator.h"
+#include "shell/ClipwellApp.h"
 #include "shell/MainMenu.h"
 #include "shell/SingleInstance.h"
 #include "shell/StatusItem.h"
@@ -203,6 +204,97 @@ class TestShell : public QObject {
 
 private Q_SLOTS:
     void initTestCase() { QStandardPaths::setTestModeEnabled(true); }
+
+    // The backend from the session's variables, the compositor's answer and --backend. probe: what the
+    // compositor answers ("ext", "wlr": its data-control; "bare": none; "gone": no answer; "-": it must
+    // not be asked). expected: "x11", "wayland", or the parts of the message that says what is missing.
+    void chooseBackend_data()
+    {
+        QTest::addColumn<QByteArray>("display");
+        QTest::addColumn<QByteArray>("wayland");
+        QTest::addColumn<QString>("probe");
+        QTest::addColumn<QString>("forced");
+        QTest::addColumn<QString>("expected");
+        const auto row = [](const char* name, const char* display, const char* wayland, const char* probe,
+                            const char* forced, const char* expected) {
+            QTest::newRow(name) << QByteArray(display) << QByteArray(wayland) << QString::fromLatin1(probe)
+                                << QString::fromLatin1(forced) << QString::fromLatin1(expected);
+        };
+        row("X11 session", ":0", "", "-", "", "x11");
+        row("sway without XWayland", "", "wayland-1", "wlr", "", "wayland");
+        row("KDE with XWayland", ":1", "wayland-0", "wlr", "", "wayland");
+        row("the ext protocol", ":1", "/run/user/1000/wayland-0", "ext", "", "wayland");
+        row("GNOME: XWayland", ":0", "wayland-0", "bare", "", "x11");
+        row("compositor gone, XWayland left", ":0", "wayland-0", "gone", "", "x11");
+        row("nothing", "", "", "-", "", "no X11 display|no Wayland compositor with clipboard access");
+        row("compositor without data-control", "", "wayland-0", "bare", "",
+            "no X11 display|\"wayland-0\" answers but does not let applications follow the clipboard");
+        row("compositor gone", "", "wayland-0", "gone", "",
+            "no X11 display|no Wayland compositor answers at \"wayland-0\"");
+        row("X11 asked for in Wayland", ":0", "wayland-1", "-", "x11", "x11");
+        row("X11 asked for, no display", "", "wayland-1", "-", "x11", "--backend x11|no X11 display");
+        row("Wayland asked for with XWayland", ":0", "wayland-1", "ext", "wayland", "wayland");
+        row("Wayland asked for, no data-control", ":0", "wayland-0", "bare", "wayland",
+            "--backend wayland|does not let applications follow the clipboard");
+        row("Wayland asked for, no compositor", ":0", "", "-", "wayland",
+            "--backend wayland|WAYLAND_DISPLAY is not set");
+    }
+
+    void chooseBackend()
+    {
+        QFETCH(QByteArray, display);
+        QFETCH(QByteArray, wayland);
+        QFETCH(QString, probe);
+        QFETCH(QString, forced);
+        QFETCH(QString, expected);
+        const std::variant<ClipwellApp::Options, int> parsed = ClipwellApp::parseCommandLine(
+            forced.isEmpty() ? QStringList{u"clipwell"_s}
+                             : QStringList{u"clipwell"_s, u"--backend"_s, forced});
+        QVERIFY(std::holds_alternative<ClipwellApp::Options>(parsed));
+        QStringList asked;
+        const auto answer = [&](const QByteArray& name) {
+            asked.append(QString::fromLocal8Bit(name));
+            WaylandProbe result;
+            result.connected = probe != u"gone";
+            result.dataControl = probe == u"ext"   ? "ext_data_control_manager_v1"
+                                 : probe == u"wlr" ? "zwlr_data_control_manager_v1"
+                                                   : QByteArray();
+            return result;
+        };
+        const auto chosen = ClipwellApp::chooseBackend(
+            display, wayland, std::get<ClipwellApp::Options>(parsed).backend, answer);
+        QCOMPARE(asked, probe == u"-" ? QStringList() : QStringList{QString::fromLocal8Bit(wayland)});
+        if (const auto* choice = std::get_if<ClipwellApp::BackendChoice>(&chosen)) {
+            QCOMPARE(choice->backend == ClipwellApp::Backend::wayland ? u"wayland"_s : u"x11"_s, expected);
+            QVERIFY(!choice->reason.isEmpty());
+            return;
+        }
+        const QString message = std::get<QString>(chosen);
+        for (const QString& part : expected.split(u'|'))
+            QVERIFY2(message.contains(part), qPrintable(message));
+    }
+
+    // --backend takes only the two names; a mistake is answered on the terminal.
+    void backendOption_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<int>("status");
+        QTest::newRow("wayland") << QStringList{u"--backend=wayland"_s} << -1;
+        QTest::newRow("another name") << QStringList{u"--backend"_s, u"mir"_s} << 2;
+        QTest::newRow("no name") << QStringList{u"--backend"_s} << 2;
+    }
+
+    void backendOption()
+    {
+        QFETCH(QStringList, arguments);
+        QFETCH(int, status);
+        const auto parsed = ClipwellApp::parseCommandLine(QStringList{u"clipwell"_s} + arguments);
+        if (const int* exit = std::get_if<int>(&parsed))
+            QCOMPARE(*exit, status);
+        else
+            QVERIFY(status < 0 &&
+                    std::get<ClipwellApp::Options>(parsed).backend == ClipwellApp::Backend::wayland);
+    }
 
     void mainMenu()
     {
