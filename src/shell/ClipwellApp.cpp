@@ -252,7 +252,8 @@ int run(int argc, char** argv)
     configureApplication();
 
     SingleInstance instance;
-    switch (instance.claim(!options.background)) {
+    // On Wayland the launcher's token lets the running instance's window take the focus.
+    switch (instance.claim(!options.background, wayland ? qgetenv("XDG_ACTIVATION_TOKEN") : QByteArray())) {
     case SingleInstance::Claim::primary:
         break;
     case SingleInstance::Claim::secondary:
@@ -294,7 +295,12 @@ int run(int argc, char** argv)
     QObject::connect(&terminationSignals, &TerminationSignals::received, &coordinator,
                      &AppCoordinator::terminationSignalReceived);
     QObject::connect(&instance, &SingleInstance::presentRequested, &coordinator,
-                     &AppCoordinator::handleReopen);
+                     [&coordinator, wayland](const QByteArray& activationToken) {
+                         // Qt's wayland platform spends the token on the next window it activates.
+                         if (wayland && !activationToken.isEmpty())
+                             qputenv("XDG_ACTIVATION_TOKEN", activationToken);
+                         coordinator.handleReopen();
+                     });
     QObject::connect(&application, &QGuiApplication::commitDataRequest, &coordinator,
                      [&coordinator](QSessionManager& manager) {
                          // The session is ending: the same quit as the menu's, so the user may still

@@ -602,16 +602,27 @@ private Q_SLOTS:
         QCOMPARE(trigger({u"Select All"_s, u"Copy"_s, u"Paste"_s, u"Paste"_s}), u"hellohello"_s);
     }
 
+    // The launcher's activation token goes along when it fits; one that does not is left out.
     void secondLaunchPresentsTheFirst_data()
     {
         QTest::addColumn<bool>("staleSocket");
-        QTest::newRow("clean folder") << false;
-        QTest::newRow("socket left by a crash") << true;
+        QTest::addColumn<QByteArray>("token");
+        QTest::addColumn<QByteArray>("received");
+        const QByteArray longest(SingleInstance::maxActivationTokenBytes, 'k');
+        QTest::newRow("clean folder") << false << QByteArray() << QByteArray();
+        QTest::newRow("socket left by a crash") << true << QByteArray() << QByteArray();
+        QTest::newRow("a token") << false << QByteArray("sway/1a2b-3c_4d.5e")
+                                 << QByteArray("sway/1a2b-3c_4d.5e");
+        QTest::newRow("the longest token") << false << longest << longest;
+        QTest::newRow("a token past the bound") << false << longest + 'k' << QByteArray();
+        QTest::newRow("a token with a space") << false << QByteArray("a b") << QByteArray();
     }
 
     void secondLaunchPresentsTheFirst()
     {
         QFETCH(bool, staleSocket);
+        QFETCH(QByteArray, token);
+        QFETCH(QByteArray, received);
         QTemporaryDir root;
         SingleInstance first(root.path());
         if (staleSocket)
@@ -620,12 +631,47 @@ private Q_SLOTS:
         QCOMPARE(first.claim(), SingleInstance::Claim::primary);
         // The later launch blocks until answered, so it runs beside this event loop.
         std::atomic<int> claim{-1};
-        std::thread launch([&] { claim = static_cast<int>(SingleInstance(root.path()).claim()); });
+        std::thread launch([&] { claim = static_cast<int>(SingleInstance(root.path()).claim(true, token)); });
         const bool answered = presented.wait(10000);
         launch.join();
         QVERIFY(answered);
         QCOMPARE(presented.size(), 1);
+        QCOMPARE(presented.first().first().toByteArray(), received);
         QCOMPARE(claim.load(), static_cast<int>(SingleInstance::Claim::secondary));
+    }
+
+    // What other local programs may send: only a present request presents, and a line past the bound
+    // is cut off unread.
+    void requestsOnTheSocket_data()
+    {
+        QTest::addColumn<QByteArray>("request");
+        QTest::addColumn<bool>("presents");
+        QTest::addColumn<QByteArray>("token");
+        const QByteArray longest(SingleInstance::maxActivationTokenBytes, 't');
+        QTest::newRow("without a token") << QByteArray("present\n") << true << QByteArray();
+        QTest::newRow("the longest line") << "present " + longest + '\n' << true << longest;
+        QTest::newRow("a line past the bound") << "present " + longest + "t\n" << false << QByteArray();
+        QTest::newRow("a control character") << QByteArray("present a\x01b\n") << true << QByteArray();
+        QTest::newRow("another word") << QByteArray("presently\n") << false << QByteArray();
+    }
+
+    void requestsOnTheSocket()
+    {
+        QFETCH(QByteArray, request);
+        QFETCH(bool, presents);
+        QFETCH(QByteArray, token);
+        QTemporaryDir root;
+        SingleInstance first(root.path());
+        QCOMPARE(first.claim(), SingleInstance::Claim::primary);
+        QSignalSpy presented(&first, &SingleInstance::presentRequested);
+        QLocalSocket client;
+        client.connectToServer(first.socketPath());
+        QVERIFY(client.waitForConnected(5000));
+        client.write(request);
+        QTRY_COMPARE_WITH_TIMEOUT(client.state(), QLocalSocket::UnconnectedState, 10000);
+        QCOMPARE(presented.size(), presents ? 1 : 0);
+        if (presents)
+            QCOMPARE(presented.first().first().toByteArray(), token);
     }
 
     void refusesAFolderOthersCanOpen()
