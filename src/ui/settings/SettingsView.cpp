@@ -263,7 +263,7 @@ QWidget* SettingsView::makeQuickPasteCard()
     auto* row = new QHBoxLayout(m_statusRow);
     row->setContentsMargins(0, 0, 0, 0);
     row->setSpacing(12);
-    auto* status = new QHBoxLayout;
+    auto* status = m_statusLine = new QHBoxLayout;
     status->setSpacing(6);
     m_statusLabel = new QLabel(m_statusRow);
     m_statusLabel->setFont(sized(font(), 12));
@@ -426,8 +426,13 @@ void SettingsView::fitStatus()
             available -= beside->sizeHint().width() + 12;
     }
     const bool wrap = m_statusLabel->fontMetrics().horizontalAdvance(m_statusLabel->text()) > available;
-    if (wrap != m_statusLabel->wordWrap())
+    if (wrap != m_statusLabel->wordWrap()) {
         m_statusLabel->setWordWrap(wrap);
+        // A wrapped label would otherwise keep to its own narrow guess of a width: it takes the
+        // stretch that keeps a short one to the left.
+        m_statusLine->setStretch(0, wrap ? 1 : 0);
+        m_statusLine->setStretch(2, wrap ? 0 : 1);
+    }
 }
 
 void SettingsView::updateLaunchAtLogin()

@@ -103,6 +103,10 @@ private Q_SLOTS:
         QVERIFY(!h.view.quickPasteSwitch()->isEnabled() && !h.view.quickPasteSwitch()->isChecked());
         QVERIFY(h.view.statusLabel()->isVisible());
         QCOMPARE(h.view.statusLabel()->text(), QuickPasteStatuses::message(QuickPasteStatus::unavailable));
+        // A message too long for one line wraps across the whole row, not a narrow column of it.
+        QCoreApplication::sendPostedEvents();
+        QVERIFY(h.view.statusLabel()->wordWrap());
+        QVERIFY(h.view.statusLabel()->width() * 10 > h.view.statusLabel()->parentWidget()->width() * 9);
         for (const QWidget* action : std::initializer_list<const QWidget*>{
                  h.view.readyMark(), h.view.grantAccessButton(), h.view.retryButton(), h.view.guideLink()})
             QVERIFY(!action->isVisible());
