@@ -335,6 +335,10 @@
         <source>Quick paste is ready</source>
         <translation>Quick paste is ready</translation>
     </message>
+    <message id="quickPasteUnavailable">
+        <source>Quick paste is not available on Wayland yet. It works in an X11 session.</source>
+        <translation>Quick paste is not available on Wayland yet. It works in an X11 session.</translation>
+    </message>
     <message id="historyReadFailed">
         <source>Your history could not be read. %1 Clear History starts a new, empty history and keeps the unreadable file beside it.</source>
         <translation>Your history could not be read. %1 Clear History starts a new, empty history and keeps the unreadable file beside it.</translation>

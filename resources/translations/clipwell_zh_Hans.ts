@@ -335,6 +335,10 @@
         <source>Quick paste is ready</source>
         <translation>快速粘贴已就绪</translation>
     </message>
+    <message id="quickPasteUnavailable">
+        <source>Quick paste is not available on Wayland yet. It works in an X11 session.</source>
+        <translation>快速粘贴暂不支持 Wayland，可在 X11 会话中使用。</translation>
+    </message>
     <message id="historyReadFailed">
         <source>Your history could not be read. %1 Clear History starts a new, empty history and keeps the unreadable file beside it.</source>
         <translation>无法读取历史记录。%1“清除历史记录”会开始新的空白历史记录，并在旁边保留无法读取的文件。</translation>

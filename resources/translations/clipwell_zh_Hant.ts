@@ -335,6 +335,10 @@
         <source>Quick paste is ready</source>
         <translation>快速貼上已就緒</translation>
     </message>
+    <message id="quickPasteUnavailable">
+        <source>Quick paste is not available on Wayland yet. It works in an X11 session.</source>
+        <translation>快速貼上暫不支援 Wayland，可在 X11 工作階段中使用。</translation>
+    </message>
     <message id="historyReadFailed">
         <source>Your history could not be read. %1 Clear History starts a new, empty history and keeps the unreadable file beside it.</source>
         <translation>無法讀取歷史記錄。%1「清除歷史記錄」會開始新的空白歷史記錄，並在旁邊保留無法讀取的檔案。</translation>

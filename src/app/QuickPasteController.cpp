@@ -146,11 +146,17 @@ bool QuickPasteController::isProcessTrusted() const
     return m_platform.accessibility.isProcessTrusted();
 }
 
+bool QuickPasteController::isAvailable() const
+{
+    return m_platform.tap.isSupported();
+}
+
 void QuickPasteController::stop()
 {
     m_monitor->stop();
     m_platform.workspace.observe({});
-    disconnect(qobject_cast<QGuiApplication*>(QCoreApplication::instance()), nullptr, this, nullptr);
+    if (auto* application = qobject_cast<QGuiApplication*>(QCoreApplication::instance()))
+        disconnect(application, nullptr, this, nullptr);
 }
 
 void QuickPasteController::begin()

@@ -61,6 +61,9 @@ public:
     bool openAccessibilitySettings();
     // Whether Clipwell may watch the keyboard and type: on X11, whether the display offers what it needs.
     bool isProcessTrusted() const;
+    // Whether this session has a way to quick paste at all (not yet on Wayland): without one there is
+    // no permission to ask for and no guide to show.
+    bool isAvailable() const;
     // A row of the popup was clicked.
     void selectAndPaste(const QUuid& id);
     // Clipwell came to the front or left it; coming to the front checks the permission again.

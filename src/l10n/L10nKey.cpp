@@ -87,6 +87,7 @@ constexpr std::array<const char*, keyCount> names = {
     "quickPastePermission",
     "quickPasteFailed",
     "quickPasteReady",
+    "quickPasteUnavailable",
     "historyReadFailed",
     "historySaveFailed",
     "copyTooLarge",

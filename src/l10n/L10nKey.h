@@ -91,6 +91,7 @@ enum class Key {
     quickPastePermission,
     quickPasteFailed,
     quickPasteReady,
+    quickPasteUnavailable,
     historyReadFailed,
     historySaveFailed,
     copyTooLarge,

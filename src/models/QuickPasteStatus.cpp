@@ -15,6 +15,8 @@ QString message(QuickPasteStatus status)
         return L10n::text(L10n::Key::quickPasteFailed);
     case QuickPasteStatus::ready:
         return L10n::text(L10n::Key::quickPasteReady);
+    case QuickPasteStatus::unavailable:
+        return L10n::text(L10n::Key::quickPasteUnavailable);
     }
     return QString();
 }

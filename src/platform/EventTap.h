@@ -22,6 +22,10 @@ public:
 
     virtual ~EventTap() = default;
 
+    // Whether this session offers a way to see the chord at all. Where it does not, quick paste is
+    // reported unavailable and nothing is installed.
+    virtual bool isSupported() const = 0;
+
     // False when the tap cannot be created.
     virtual bool install(Client client) = 0;
     // Waits until the client is no longer called.

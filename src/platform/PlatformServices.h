@@ -8,6 +8,7 @@
 
 #include <QString>
 #include <memory>
+#include <optional>
 
 // The platform backends the services are built on.
 struct PlatformServices {
@@ -25,5 +26,5 @@ struct PlatformResult {
     QString error;
 };
 
-// Builds the backend of the platform this build targets, on the running display.
-PlatformResult createPlatformServices();
+// Each backend has a factory of its own (createX11PlatformServices, createWaylandPlatformServices);
+// the shell chooses one at start.

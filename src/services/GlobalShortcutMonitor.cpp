@@ -24,6 +24,12 @@ void GlobalShortcutMonitor::start(bool requestPermission)
 {
     if (m_tap.isInstalled())
         return;
+    // Nothing to install or to ask for: this session has no way to quick paste yet.
+    if (!m_tap.isSupported()) {
+        if (onStatus)
+            onStatus(QuickPasteStatus::unavailable);
+        return;
+    }
     if (!m_accessibility.isProcessTrusted()) {
         if (requestPermission)
             m_accessibility.requestTrust();
@@ -67,7 +73,7 @@ void GlobalShortcutMonitor::stop()
         m_suppressedKeys.clear();
     }
     if (onStatus)
-        onStatus(QuickPasteStatus::disabled);
+        onStatus(m_tap.isSupported() ? QuickPasteStatus::disabled : QuickPasteStatus::unavailable);
 }
 
 void GlobalShortcutMonitor::cancel()

@@ -6,6 +6,8 @@
 #include "app/QuickPasteController.h"
 #include "l10n/Localization.h"
 #include "platform/PlatformServices.h"
+#include "platform/wayland/WaylandPlatformServices.h"
+#include "platform/x11/X11PlatformServices.h"
 #include "shell/AppCoordinator.h"
 #include "shell/SingleInstance.h"
 #include "shell/TerminationSignals.h"
@@ -17,14 +19,26 @@
 #include <QEvent>
 #include <QFileInfo>
 #include <QIcon>
+#include <QLoggingCategory>
 #include <QSessionManager>
 #include <QTextStream>
 #include <string_view>
 #include <xcb/xcb.h>
 
+Q_LOGGING_CATEGORY(lcPlatform, "app.clipwell.mac.Platform", QtInfoMsg)
+
 namespace ClipwellApp {
 
 namespace {
+
+std::optional<Backend> backendNamed(const QString& name)
+{
+    if (name == u"x11")
+        return Backend::x11;
+    if (name == u"wayland")
+        return Backend::wayland;
+    return std::nullopt;
+}
 
 // Anything that asks Qt to quit (the platform, the session manager, a stray quit()) is sent through
 // the coordinator's quit flow instead.
@@ -79,6 +93,12 @@ std::variant<Options, int> parseCommandLine(const QStringList& arguments)
         QStringLiteral("Start in the tray without opening the history window, as at login. Launching "
                        "Clipwell again opens it."));
     parser.addOption(background);
+    const QCommandLineOption backend(
+        QStringLiteral("backend"),
+        QStringLiteral("Run on this backend instead of the one the session suggests: x11 (XWayland "
+                       "included) or wayland (a compositor that lets applications follow the clipboard)."),
+        QStringLiteral("x11|wayland"));
+    parser.addOption(backend);
     QCommandLineOption session(QStringLiteral("session"), QString(), QStringLiteral("id"));
     session.setFlags(QCommandLineOption::HiddenFromHelp);
     parser.addOption(session);
@@ -114,21 +134,73 @@ std::variant<Options, int> parseCommandLine(const QStringList& arguments)
         QTextStream(stderr) << problem << '\n' << QStringLiteral("See clipwell --help.") << '\n';
         return 2;
     }
+    std::optional<Backend> forced;
+    if (parser.isSet(backend)) {
+        forced = backendNamed(parser.value(backend));
+        if (!forced) {
+            QTextStream(stderr)
+                << QStringLiteral("Unknown backend \"%1\": use x11 or wayland.").arg(parser.value(backend))
+                << '\n'
+                << QStringLiteral("See clipwell --help.") << '\n';
+            return 2;
+        }
+    }
     // A session restored at login is a start at login.
-    return Options{parser.isSet(background) || parser.isSet(session)};
+    return Options{parser.isSet(background) || parser.isSet(session), forced};
 }
 
-std::optional<QString> displayProblem(const QByteArray& display, const QByteArray& waylandDisplay)
+std::variant<BackendChoice, QString> chooseBackend(const QByteArray& display,
+                                                   const QByteArray& waylandDisplay,
+                                                   std::optional<Backend> forced,
+                                                   const WaylandProbeRun& probe)
 {
-    const bool wayland = !waylandDisplay.isEmpty();
-    if (display.isEmpty()) {
-        if (wayland)
-            return QStringLiteral(
-                "Clipwell needs X11, and this Wayland session has no XWayland (DISPLAY is not set). In a "
-                "Wayland-only session no application can follow the clipboard in the background or paste "
-                "for you; start XWayland or log in to an X11 session.");
-        return QStringLiteral("Clipwell needs a graphical X11 session, and DISPLAY is not set.");
+    const QString noDisplay = QStringLiteral("there is no X11 display (DISPLAY is not set)");
+    if (forced == Backend::x11) {
+        if (display.isEmpty())
+            return QStringLiteral("Clipwell cannot run on X11 as --backend x11 asks: %1.").arg(noDisplay);
+        return BackendChoice{Backend::x11, QStringLiteral("asked for with --backend x11")};
     }
+    if (waylandDisplay.isEmpty()) {
+        if (forced)
+            return QStringLiteral("Clipwell cannot run on Wayland as --backend wayland asks: there is no "
+                                  "Wayland compositor (WAYLAND_DISPLAY is not set).");
+        if (display.isEmpty())
+            return QStringLiteral("Clipwell needs a graphical session, and finds none: %1, and there is no "
+                                  "Wayland compositor with clipboard access (WAYLAND_DISPLAY is not set).")
+                .arg(noDisplay);
+        return BackendChoice{Backend::x11,
+                             QStringLiteral("no Wayland compositor (WAYLAND_DISPLAY is not set)")};
+    }
+
+    const WaylandProbe answer = probe(waylandDisplay);
+    const QString compositor = QString::fromLocal8Bit(waylandDisplay);
+    if (!answer.dataControl.isEmpty()) {
+        const QString offers = QStringLiteral("the Wayland compositor \"%1\" offers %2")
+                                   .arg(compositor, QString::fromLatin1(answer.dataControl));
+        return BackendChoice{Backend::wayland,
+                             forced ? QStringLiteral("asked for with --backend wayland; ") + offers : offers};
+    }
+    // Why the compositor cannot serve as the backend, as the middle of a sentence.
+    QString lack;
+    if (answer.connected)
+        lack = QStringLiteral("the Wayland compositor \"%1\" answers but does not let applications follow "
+                              "the clipboard (it offers neither ext_data_control_manager_v1 nor "
+                              "zwlr_data_control_manager_v1 version 2)")
+                   .arg(compositor);
+    else
+        lack = QStringLiteral("no Wayland compositor answers at \"%1\"").arg(compositor);
+    if (forced)
+        return QStringLiteral("Clipwell cannot run on Wayland as --backend wayland asks: %1.").arg(lack);
+    if (display.isEmpty())
+        return QStringLiteral("Clipwell needs an X11 display or a Wayland compositor with clipboard access, "
+                              "and finds neither: %1, and %2. Start XWayland, or use a compositor that "
+                              "offers data-control (sway and other wlroots compositors, KDE Plasma).")
+            .arg(noDisplay, lack);
+    return BackendChoice{Backend::x11, lack + QStringLiteral("; X11 through XWayland instead")};
+}
+
+std::optional<QString> x11DisplayProblem(const QByteArray& display, bool underWayland)
+{
     int screen = 0;
     xcb_connection_t* connection = xcb_connect(display.constData(), &screen);
     const bool failed = xcb_connection_has_error(connection) != 0;
@@ -139,7 +211,7 @@ std::optional<QString> displayProblem(const QByteArray& display, const QByteArra
         QStringLiteral("Clipwell cannot open the X display \"%1\": the X server does not answer "
                        "or does not let this user connect.")
             .arg(QString::fromLocal8Bit(display));
-    if (wayland)
+    if (underWayland)
         message +=
             QStringLiteral(" In a Wayland session that display is XWayland's; make sure XWayland runs.");
     return message;
@@ -156,19 +228,32 @@ int run(int argc, char** argv)
         return *status;
     const Options options = std::get<Options>(command);
 
-    // Clipboard reads, the global chord and synthetic paste all need X11; under Wayland that is XWayland.
-    qputenv("QT_QPA_PLATFORM", "xcb");
-    if (const std::optional<QString> problem =
-            displayProblem(qgetenv("DISPLAY"), qgetenv("WAYLAND_DISPLAY"))) {
+    const QByteArray display = qgetenv("DISPLAY");
+    const QByteArray waylandDisplay = qgetenv("WAYLAND_DISPLAY");
+    const std::variant<BackendChoice, QString> chosen =
+        chooseBackend(display, waylandDisplay, options.backend, &WaylandProbe::run);
+    if (const QString* problem = std::get_if<QString>(&chosen)) {
         QTextStream(stderr) << *problem << '\n';
         return 1;
     }
+    const BackendChoice choice = std::get<BackendChoice>(chosen);
+    const bool wayland = choice.backend == Backend::wayland;
+    // Qt's windows go where the backend's clipboard and workspace are.
+    qputenv("QT_QPA_PLATFORM", wayland ? "wayland" : "xcb");
+    if (!wayland) {
+        if (const std::optional<QString> problem = x11DisplayProblem(display, !waylandDisplay.isEmpty())) {
+            QTextStream(stderr) << *problem << '\n';
+            return 1;
+        }
+    }
+    qCInfo(lcPlatform).noquote() << (wayland ? "Wayland" : "X11") << "backend:" << choice.reason;
 
     QApplication application(argc, argv);
     configureApplication();
 
     SingleInstance instance;
-    switch (instance.claim(!options.background)) {
+    // On Wayland the launcher's token lets the running instance's window take the focus.
+    switch (instance.claim(!options.background, wayland ? qgetenv("XDG_ACTIVATION_TOKEN") : QByteArray())) {
     case SingleInstance::Claim::primary:
         break;
     case SingleInstance::Claim::secondary:
@@ -185,7 +270,8 @@ int run(int argc, char** argv)
 
     // Goes before the application object: at its teardown Qt hands its clipboard to the clipboard
     // manager and waits for it, and that must not be our own pasteboard thread.
-    PlatformResult platform = createPlatformServices();
+    PlatformResult platform =
+        wayland ? createWaylandPlatformServices(waylandDisplay) : createX11PlatformServices();
     if (!platform.services) {
         QTextStream(stderr) << platform.error << '\n';
         return 1;
@@ -209,7 +295,12 @@ int run(int argc, char** argv)
     QObject::connect(&terminationSignals, &TerminationSignals::received, &coordinator,
                      &AppCoordinator::terminationSignalReceived);
     QObject::connect(&instance, &SingleInstance::presentRequested, &coordinator,
-                     &AppCoordinator::handleReopen);
+                     [&coordinator, wayland](const QByteArray& activationToken) {
+                         // Qt's wayland platform spends the token on the next window it activates.
+                         if (wayland && !activationToken.isEmpty())
+                             qputenv("XDG_ACTIVATION_TOKEN", activationToken);
+                         coordinator.handleReopen();
+                     });
     QObject::connect(&application, &QGuiApplication::commitDataRequest, &coordinator,
                      [&coordinator](QSessionManager& manager) {
                          // The session is ending: the same quit as the menu's, so the user may still

@@ -8,17 +8,47 @@
 #include <QStandardPaths>
 #include <QThread>
 #include <QTimer>
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <optional>
 #include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
 
-const QByteArray presentRequest = QByteArrayLiteral("present\n");
+const QByteArray presentCommand = QByteArrayLiteral("present");
 const QByteArray presentReply = QByteArrayLiteral("ok\n");
 // A running instance that is still starting may not listen yet.
 constexpr int contactTimeoutMs = 5000;
+
+// Tokens are opaque to us; printable ASCII without spaces is all a compositor hands out.
+bool isActivationToken(QByteArrayView token)
+{
+    return !token.isEmpty() && token.size() <= SingleInstance::maxActivationTokenBytes &&
+           std::all_of(token.begin(), token.end(), [](char c) { return c > ' ' && c < 0x7F; });
+}
+
+QByteArray presentRequest(const QByteArray& activationToken)
+{
+    return isActivationToken(activationToken) ? presentCommand + ' ' + activationToken + '\n'
+                                              : presentCommand + '\n';
+}
+
+// The token of a present request (empty when it brings none or one that is no token), or nothing
+// when the line is no present request.
+std::optional<QByteArray> parsePresentRequest(QByteArrayView line)
+{
+    if (!line.endsWith('\n'))
+        return std::nullopt;
+    line.chop(1);
+    if (line == presentCommand)
+        return QByteArray();
+    if (!line.startsWith(presentCommand + ' '))
+        return std::nullopt;
+    const QByteArrayView token = line.sliced(presentCommand.size() + 1);
+    return isActivationToken(token) ? token.toByteArray() : QByteArray();
+}
 
 } // namespace
 
@@ -47,7 +77,7 @@ QString SingleInstance::socketPath() const
     return m_directory + QStringLiteral("/instance.socket");
 }
 
-SingleInstance::Claim SingleInstance::claim(bool present)
+SingleInstance::Claim SingleInstance::claim(bool present, const QByteArray& activationToken)
 {
     if (!prepareDirectory())
         return Claim::failed;
@@ -57,7 +87,7 @@ SingleInstance::Claim SingleInstance::claim(bool present)
     if (m_lock->tryLock(0))
         return listen();
     if (m_lock->error() == QLockFile::LockFailedError)
-        return present ? contactRunningInstance() : Claim::secondary;
+        return present ? contactRunningInstance(activationToken) : Claim::secondary;
     m_error = QStringLiteral("Clipwell cannot create its instance lock in %1.").arg(m_directory);
     return Claim::failed;
 }
@@ -101,14 +131,15 @@ SingleInstance::Claim SingleInstance::listen()
     return Claim::primary;
 }
 
-SingleInstance::Claim SingleInstance::contactRunningInstance()
+SingleInstance::Claim SingleInstance::contactRunningInstance(const QByteArray& activationToken)
 {
+    const QByteArray request = presentRequest(activationToken);
     const QDeadlineTimer deadline(contactTimeoutMs);
     while (!deadline.hasExpired()) {
         QLocalSocket socket;
         socket.connectToServer(socketPath());
         if (socket.waitForConnected(500)) {
-            socket.write(presentRequest);
+            socket.write(request);
             socket.waitForBytesWritten(500);
             while (socket.bytesAvailable() < presentReply.size() &&
                    socket.waitForReadyRead(static_cast<int>(std::max<qint64>(deadline.remainingTime(), 1)))) {
@@ -151,8 +182,8 @@ void SingleInstance::answer(QLocalSocket* connection)
                 drop();
             return;
         }
-        if (connection->readLine() == presentRequest) {
-            Q_EMIT presentRequested();
+        if (const std::optional<QByteArray> token = parsePresentRequest(connection->readLine())) {
+            Q_EMIT presentRequested(*token);
             connection->write(presentReply);
             connection->flush();
         }

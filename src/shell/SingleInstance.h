@@ -27,8 +27,12 @@ public:
 
     // Connections served at once; more are closed as they come.
     static constexpr int maxConnections = 8;
-    // The longest line a later launch sends; a connection that sends more is closed.
-    static constexpr qint64 maxRequestBytes = 64;
+    // The longest activation token passed on (compositors' tokens are a few dozen characters); a
+    // longer one is left out and the window comes forward without it.
+    static constexpr qsizetype maxActivationTokenBytes = 255;
+    // The longest line a later launch sends ("present", a space, the token, the newline); a
+    // connection that sends more is closed.
+    static constexpr qint64 maxRequestBytes = 9 + maxActivationTokenBytes;
 
     // directory: where the lock and the socket live; empty means defaultDirectory().
     explicit SingleInstance(QString directory = QString(), QObject* parent = nullptr);
@@ -39,20 +43,22 @@ public:
     static QString defaultDirectory();
 
     // present: whether a running instance is asked to show its window; a start in the background
-    // only finds out that one runs.
-    Claim claim(bool present = true);
+    // only finds out that one runs. activationToken: the launcher's token (XDG_ACTIVATION_TOKEN) that
+    // lets the running instance's window take the focus on Wayland; passed on with the request.
+    Claim claim(bool present = true, const QByteArray& activationToken = {});
     QString errorString() const { return m_error; }
     QString socketPath() const;
     // How long a connection may stay without sending its request.
     void setIdleTimeout(std::chrono::milliseconds timeout) { m_idleTimeout = timeout; }
 
 Q_SIGNALS:
-    void presentRequested();
+    // activationToken: the later launch's, or empty.
+    void presentRequested(const QByteArray& activationToken);
 
 private:
     bool prepareDirectory();
     Claim listen();
-    Claim contactRunningInstance();
+    Claim contactRunningInstance(const QByteArray& activationToken);
     void answer(QLocalSocket* connection);
 
     QString m_directory;

@@ -28,8 +28,9 @@ Q_SIGNALS:
     void clicked(StatusItem::Click click);
 };
 
-// The item as a tray icon, drawn to show on any panel (StatusBarIcon). Qt docks it whenever a tray
-// appears, so a panel that starts after us still gets it.
+// The item as a tray icon, drawn to show on any panel (StatusBarIcon). On X11 Qt docks it whenever a
+// tray appears, so a panel that starts after us still gets it; on Wayland it is a StatusNotifierItem,
+// and Qt looks for a host to show it only once, when the item is made.
 class TrayStatusItem final : public StatusItem {
     Q_OBJECT
 

@@ -908,6 +908,31 @@ private Q_SLOTS:
         QVERIFY(!h.preferences.boolValue(Key::quickPasteEnabled));
     }
 
+    // A session with no way to quick paste yet (Wayland): whatever is asked, the status says so, nothing
+    // is installed, no permission is asked for or watched, and nothing is logged as going wrong.
+    void quickPasteUnavailable()
+    {
+        QTest::failOnWarning(QRegularExpression(u".*"_s));
+        QuickPasteHarness h;
+        QVERIFY(h.startAndLoad());
+        h.tap.supported = false;
+        h.accessibility.trusted = false;
+        const std::vector<std::pair<const char*, std::function<void()>>> actions{
+            {"switched on, asking for access", [&] { h.controller->setEnabled(true, true); }},
+            {"try again", [&] { h.controller->refreshStatus(); }},
+            {"grant access", [&] { h.controller->requestPermission(); }},
+            {"Clipwell comes forward", [&] { h.controller->setApplicationActive(true); }},
+            {"switched off", [&] { h.controller->setEnabled(false, false); }},
+        };
+        for (const auto& [name, action] : actions) {
+            action();
+            QVERIFY2(h.model->quickPasteStatus() == QuickPasteStatus::unavailable, name);
+            QVERIFY2(h.tap.installs == 0 && h.accessibility.trustRequests == 0 && !h.pollTimer->isActive(),
+                     name);
+        }
+        QVERIFY(!h.controller->isAvailable());
+    }
+
     // No session while the history loads, needs recovery, or Clipwell is in front: V goes on.
     void quickPasteRefused()
     {

@@ -3,6 +3,7 @@
 #include "app/QuickPasteController.h"
 #include "l10n/Localization.h"
 #include "shell/AppCoordinator.h"
+#include "shell/ClipwellApp.h"
 #include "shell/MainMenu.h"
 #include "shell/SingleInstance.h"
 #include "shell/StatusItem.h"
@@ -204,6 +205,97 @@ class TestShell : public QObject {
 private Q_SLOTS:
     void initTestCase() { QStandardPaths::setTestModeEnabled(true); }
 
+    // The backend from the session's variables, the compositor's answer and --backend. probe: what the
+    // compositor answers ("ext", "wlr": its data-control; "bare": none; "gone": no answer; "-": it must
+    // not be asked). expected: "x11", "wayland", or the parts of the message that says what is missing.
+    void chooseBackend_data()
+    {
+        QTest::addColumn<QByteArray>("display");
+        QTest::addColumn<QByteArray>("wayland");
+        QTest::addColumn<QString>("probe");
+        QTest::addColumn<QString>("forced");
+        QTest::addColumn<QString>("expected");
+        const auto row = [](const char* name, const char* display, const char* wayland, const char* probe,
+                            const char* forced, const char* expected) {
+            QTest::newRow(name) << QByteArray(display) << QByteArray(wayland) << QString::fromLatin1(probe)
+                                << QString::fromLatin1(forced) << QString::fromLatin1(expected);
+        };
+        row("X11 session", ":0", "", "-", "", "x11");
+        row("sway without XWayland", "", "wayland-1", "wlr", "", "wayland");
+        row("KDE with XWayland", ":1", "wayland-0", "wlr", "", "wayland");
+        row("the ext protocol", ":1", "/run/user/1000/wayland-0", "ext", "", "wayland");
+        row("GNOME: XWayland", ":0", "wayland-0", "bare", "", "x11");
+        row("compositor gone, XWayland left", ":0", "wayland-0", "gone", "", "x11");
+        row("nothing", "", "", "-", "", "no X11 display|no Wayland compositor with clipboard access");
+        row("compositor without data-control", "", "wayland-0", "bare", "",
+            "no X11 display|\"wayland-0\" answers but does not let applications follow the clipboard");
+        row("compositor gone", "", "wayland-0", "gone", "",
+            "no X11 display|no Wayland compositor answers at \"wayland-0\"");
+        row("X11 asked for in Wayland", ":0", "wayland-1", "-", "x11", "x11");
+        row("X11 asked for, no display", "", "wayland-1", "-", "x11", "--backend x11|no X11 display");
+        row("Wayland asked for with XWayland", ":0", "wayland-1", "ext", "wayland", "wayland");
+        row("Wayland asked for, no data-control", ":0", "wayland-0", "bare", "wayland",
+            "--backend wayland|does not let applications follow the clipboard");
+        row("Wayland asked for, no compositor", ":0", "", "-", "wayland",
+            "--backend wayland|WAYLAND_DISPLAY is not set");
+    }
+
+    void chooseBackend()
+    {
+        QFETCH(QByteArray, display);
+        QFETCH(QByteArray, wayland);
+        QFETCH(QString, probe);
+        QFETCH(QString, forced);
+        QFETCH(QString, expected);
+        const std::variant<ClipwellApp::Options, int> parsed = ClipwellApp::parseCommandLine(
+            forced.isEmpty() ? QStringList{u"clipwell"_s}
+                             : QStringList{u"clipwell"_s, u"--backend"_s, forced});
+        QVERIFY(std::holds_alternative<ClipwellApp::Options>(parsed));
+        QStringList asked;
+        const auto answer = [&](const QByteArray& name) {
+            asked.append(QString::fromLocal8Bit(name));
+            WaylandProbe result;
+            result.connected = probe != u"gone";
+            result.dataControl = probe == u"ext"   ? "ext_data_control_manager_v1"
+                                 : probe == u"wlr" ? "zwlr_data_control_manager_v1"
+                                                   : QByteArray();
+            return result;
+        };
+        const auto chosen = ClipwellApp::chooseBackend(
+            display, wayland, std::get<ClipwellApp::Options>(parsed).backend, answer);
+        QCOMPARE(asked, probe == u"-" ? QStringList() : QStringList{QString::fromLocal8Bit(wayland)});
+        if (const auto* choice = std::get_if<ClipwellApp::BackendChoice>(&chosen)) {
+            QCOMPARE(choice->backend == ClipwellApp::Backend::wayland ? u"wayland"_s : u"x11"_s, expected);
+            QVERIFY(!choice->reason.isEmpty());
+            return;
+        }
+        const QString message = std::get<QString>(chosen);
+        for (const QString& part : expected.split(u'|'))
+            QVERIFY2(message.contains(part), qPrintable(message));
+    }
+
+    // --backend takes only the two names; a mistake is answered on the terminal.
+    void backendOption_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<int>("status");
+        QTest::newRow("wayland") << QStringList{u"--backend=wayland"_s} << -1;
+        QTest::newRow("another name") << QStringList{u"--backend"_s, u"mir"_s} << 2;
+        QTest::newRow("no name") << QStringList{u"--backend"_s} << 2;
+    }
+
+    void backendOption()
+    {
+        QFETCH(QStringList, arguments);
+        QFETCH(int, status);
+        const auto parsed = ClipwellApp::parseCommandLine(QStringList{u"clipwell"_s} + arguments);
+        if (const int* exit = std::get_if<int>(&parsed))
+            QCOMPARE(*exit, status);
+        else
+            QVERIFY(status < 0 &&
+                    std::get<ClipwellApp::Options>(parsed).backend == ClipwellApp::Backend::wayland);
+    }
+
     void mainMenu()
     {
         Harness h;
@@ -286,14 +378,18 @@ private Q_SLOTS:
     void accessibilityGuideOnColdLaunch_data()
     {
         QTest::addColumn<bool>("trusted");
+        QTest::addColumn<bool>("supported");
         QTest::addColumn<QString>("opened");
-        QTest::newRow("missing extensions") << false << u"11100"_s;
-        QTest::newRow("trusted") << true << u"00000"_s;
+        QTest::newRow("missing extensions") << false << true << u"11100"_s;
+        QTest::newRow("trusted") << true << true << u"00000"_s;
+        // Its steps are X11's: a session with no quick paste yet (Wayland) has none to follow.
+        QTest::newRow("no quick paste in this session") << false << false << u"00000"_s;
     }
 
     void accessibilityGuideOnColdLaunch()
     {
         QFETCH(bool, trusted);
+        QFETCH(bool, supported);
         QFETCH(QString, opened);
         QTemporaryDir root;
         Preferences preferences(root.filePath(u"Clipwell.conf"_s));
@@ -303,6 +399,7 @@ private Q_SLOTS:
         FakeEventTap tap;
         FakeAccessibility accessibility;
         accessibility.trusted = trusted;
+        tap.supported = supported;
         FakeKeystrokePoster keystrokes;
         QString launches;
         for (int launch = 0; launch < 5; ++launch) {
@@ -324,7 +421,7 @@ private Q_SLOTS:
         }
         QCOMPARE(launches, opened);
         QCOMPARE(preferences.intValue(Preferences::Key::accessibilityGuideLaunchPresentationCount),
-                 trusted ? 0 : 3);
+                 opened.count(u'1'));
     }
 
     // The tray's item and the history window's gear open the one settings window; closing hides it.
@@ -505,16 +602,27 @@ private Q_SLOTS:
         QCOMPARE(trigger({u"Select All"_s, u"Copy"_s, u"Paste"_s, u"Paste"_s}), u"hellohello"_s);
     }
 
+    // The launcher's activation token goes along when it fits; one that does not is left out.
     void secondLaunchPresentsTheFirst_data()
     {
         QTest::addColumn<bool>("staleSocket");
-        QTest::newRow("clean folder") << false;
-        QTest::newRow("socket left by a crash") << true;
+        QTest::addColumn<QByteArray>("token");
+        QTest::addColumn<QByteArray>("received");
+        const QByteArray longest(SingleInstance::maxActivationTokenBytes, 'k');
+        QTest::newRow("clean folder") << false << QByteArray() << QByteArray();
+        QTest::newRow("socket left by a crash") << true << QByteArray() << QByteArray();
+        QTest::newRow("a token") << false << QByteArray("sway/1a2b-3c_4d.5e")
+                                 << QByteArray("sway/1a2b-3c_4d.5e");
+        QTest::newRow("the longest token") << false << longest << longest;
+        QTest::newRow("a token past the bound") << false << longest + 'k' << QByteArray();
+        QTest::newRow("a token with a space") << false << QByteArray("a b") << QByteArray();
     }
 
     void secondLaunchPresentsTheFirst()
     {
         QFETCH(bool, staleSocket);
+        QFETCH(QByteArray, token);
+        QFETCH(QByteArray, received);
         QTemporaryDir root;
         SingleInstance first(root.path());
         if (staleSocket)
@@ -523,12 +631,47 @@ private Q_SLOTS:
         QCOMPARE(first.claim(), SingleInstance::Claim::primary);
         // The later launch blocks until answered, so it runs beside this event loop.
         std::atomic<int> claim{-1};
-        std::thread launch([&] { claim = static_cast<int>(SingleInstance(root.path()).claim()); });
+        std::thread launch([&] { claim = static_cast<int>(SingleInstance(root.path()).claim(true, token)); });
         const bool answered = presented.wait(10000);
         launch.join();
         QVERIFY(answered);
         QCOMPARE(presented.size(), 1);
+        QCOMPARE(presented.first().first().toByteArray(), received);
         QCOMPARE(claim.load(), static_cast<int>(SingleInstance::Claim::secondary));
+    }
+
+    // What other local programs may send: only a present request presents, and a line past the bound
+    // is cut off unread.
+    void requestsOnTheSocket_data()
+    {
+        QTest::addColumn<QByteArray>("request");
+        QTest::addColumn<bool>("presents");
+        QTest::addColumn<QByteArray>("token");
+        const QByteArray longest(SingleInstance::maxActivationTokenBytes, 't');
+        QTest::newRow("without a token") << QByteArray("present\n") << true << QByteArray();
+        QTest::newRow("the longest line") << "present " + longest + '\n' << true << longest;
+        QTest::newRow("a line past the bound") << "present " + longest + "t\n" << false << QByteArray();
+        QTest::newRow("a control character") << QByteArray("present a\x01b\n") << true << QByteArray();
+        QTest::newRow("another word") << QByteArray("presently\n") << false << QByteArray();
+    }
+
+    void requestsOnTheSocket()
+    {
+        QFETCH(QByteArray, request);
+        QFETCH(bool, presents);
+        QFETCH(QByteArray, token);
+        QTemporaryDir root;
+        SingleInstance first(root.path());
+        QCOMPARE(first.claim(), SingleInstance::Claim::primary);
+        QSignalSpy presented(&first, &SingleInstance::presentRequested);
+        QLocalSocket client;
+        client.connectToServer(first.socketPath());
+        QVERIFY(client.waitForConnected(5000));
+        client.write(request);
+        QTRY_COMPARE_WITH_TIMEOUT(client.state(), QLocalSocket::UnconnectedState, 10000);
+        QCOMPARE(presented.size(), presents ? 1 : 0);
+        if (presents)
+            QCOMPARE(presented.first().first().toByteArray(), token);
     }
 
     void refusesAFolderOthersCanOpen()

@@ -6,6 +6,7 @@
 // An event tap that tests feed by hand through the installed client.
 class FakeEventTap final : public EventTap {
 public:
+    bool supported = true;
     bool canInstall = true;
     bool secureInput = false;
     quint64 modifierFlags = 0;
@@ -13,6 +14,7 @@ public:
     int installs = 0;
     std::optional<Client> client;
 
+    bool isSupported() const override { return supported; }
     bool install(Client installed) override
     {
         installs += canInstall;

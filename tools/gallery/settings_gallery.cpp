@@ -38,6 +38,7 @@ struct Scene : ModelHome {
     {
         accessibility.trusted = status != QuickPasteStatus::needsPermission;
         tap.canInstall = status != QuickPasteStatus::failed;
+        tap.supported = status != QuickPasteStatus::unavailable;
         if (status != QuickPasteStatus::disabled)
             quickPaste.setEnabled(true, false);
         controller.present();
@@ -63,6 +64,8 @@ QString statusName(QuickPasteStatus status)
         return QStringLiteral("failed");
     case QuickPasteStatus::ready:
         return QStringLiteral("ready");
+    case QuickPasteStatus::unavailable:
+        return QStringLiteral("unavailable");
     }
     return {};
 }
@@ -85,7 +88,7 @@ int main(int argc, char** argv)
             const QString prefix = lookPrefix(output, theme) + QStringLiteral("-");
             for (const QuickPasteStatus status :
                  {QuickPasteStatus::disabled, QuickPasteStatus::needsPermission, QuickPasteStatus::failed,
-                  QuickPasteStatus::ready}) {
+                  QuickPasteStatus::ready, QuickPasteStatus::unavailable}) {
                 Scene scene(status);
                 scene.save(prefix + statusName(status) + QStringLiteral(".png"));
                 if (status != QuickPasteStatus::ready)

@@ -31,6 +31,7 @@ public:
     X11Input(const X11Input&) = delete;
     X11Input& operator=(const X11Input&) = delete;
 
+    bool isSupported() const override { return true; }
     bool install(Client client) override;
     void remove() override;
     bool isInstalled() const override { return m_thread != nullptr; }

@@ -1,4 +1,5 @@
-#include "platform/PlatformServices.h"
+#include "platform/x11/X11PlatformServices.h"
+
 #include "platform/x11/X11Accessibility.h"
 #include "platform/x11/X11Input.h"
 #include "platform/x11/X11KeystrokePoster.h"
@@ -7,13 +8,13 @@
 
 #include <QGuiApplication>
 
-PlatformResult createPlatformServices()
+PlatformResult createX11PlatformServices()
 {
     auto* x11 = qApp ? qApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
     if (!x11) {
         return {std::nullopt,
-                QStringLiteral("Clipwell needs an X11 session (XWayland is fine). Pure Wayland "
-                               "sessions offer no way to follow the clipboard or paste for you.")};
+                QStringLiteral("The X11 backend needs Qt's xcb platform, and Qt runs on \"%1\".")
+                    .arg(QGuiApplication::platformName())};
     }
     auto pasteboard = std::make_unique<X11Pasteboard>(qgetenv("DISPLAY"));
     if (!pasteboard->isValid())

@@ -247,7 +247,6 @@ QWidget* SettingsView::makeQuickPasteCard()
     m_quickPasteSwitch = new SettingsSwitch(card);
     m_quickPasteSwitch->setFont(sized(font(), 13, QFont::Medium));
     m_quickPasteSwitch->setDetail(chordText);
-    m_quickPasteSwitch->setEnabled(m_services.quickPaste != nullptr);
     connect(m_quickPasteSwitch, &QAbstractButton::clicked, this, [this](bool on) {
         if (m_services.quickPaste)
             m_services.quickPaste->setEnabled(on, true);
@@ -264,7 +263,7 @@ QWidget* SettingsView::makeQuickPasteCard()
     auto* row = new QHBoxLayout(m_statusRow);
     row->setContentsMargins(0, 0, 0, 0);
     row->setSpacing(12);
-    auto* status = new QHBoxLayout;
+    auto* status = m_statusLine = new QHBoxLayout;
     status->setSpacing(6);
     m_statusLabel = new QLabel(m_statusRow);
     m_statusLabel->setFont(sized(font(), 12));
@@ -394,10 +393,13 @@ void SettingsView::updateQuickPaste()
 {
     const bool enabled = m_services.model.quickPasteEnabled();
     const QuickPasteStatus status = m_services.model.quickPasteStatus();
-    m_quickPasteSwitch->setChecked(enabled);
-    m_quickPasteDivider->setVisible(enabled);
-    m_statusRow->setVisible(enabled);
-    m_guideLink->setVisible(enabled && m_services.showAccessibilityGuide);
+    // Where quick paste cannot work at all the switch has nothing to turn on; the status says why.
+    const bool unavailable = status == QuickPasteStatus::unavailable;
+    m_quickPasteSwitch->setEnabled(m_services.quickPaste != nullptr && !unavailable);
+    m_quickPasteSwitch->setChecked(enabled && !unavailable);
+    m_quickPasteDivider->setVisible(enabled || unavailable);
+    m_statusRow->setVisible(enabled || unavailable);
+    m_guideLink->setVisible(enabled && !unavailable && m_services.showAccessibilityGuide);
     m_statusLabel->setText(QuickPasteStatuses::message(status));
     m_readyMark->setVisible(status == QuickPasteStatus::ready);
     m_grantAccess->setVisible(status == QuickPasteStatus::needsPermission);
@@ -424,8 +426,13 @@ void SettingsView::fitStatus()
             available -= beside->sizeHint().width() + 12;
     }
     const bool wrap = m_statusLabel->fontMetrics().horizontalAdvance(m_statusLabel->text()) > available;
-    if (wrap != m_statusLabel->wordWrap())
+    if (wrap != m_statusLabel->wordWrap()) {
         m_statusLabel->setWordWrap(wrap);
+        // A wrapped label would otherwise keep to its own narrow guess of a width: it takes the
+        // stretch that keeps a short one to the left.
+        m_statusLine->setStretch(0, wrap ? 1 : 0);
+        m_statusLine->setStretch(2, wrap ? 0 : 1);
+    }
 }
 
 void SettingsView::updateLaunchAtLogin()

@@ -10,6 +10,7 @@ class AppModel;
 class HistoryButton;
 class Preferences;
 class QAbstractButton;
+class QHBoxLayout;
 class QLabel;
 class QScrollArea;
 class QuickPasteController;
@@ -82,6 +83,8 @@ private:
     QWidget* m_quickPasteDivider = nullptr;
     QWidget* m_statusRow = nullptr;
     QLabel* m_statusLabel = nullptr;
+    // The label and its check, left-aligned by a stretch behind them.
+    QHBoxLayout* m_statusLine = nullptr;
     QWidget* m_readyMark = nullptr;
     HistoryButton* m_grantAccess = nullptr;
     HistoryButton* m_retry = nullptr;

@@ -85,6 +85,33 @@ private Q_SLOTS:
         QVERIFY(!h.view.statusLabel()->isVisible() && !h.view.guideLink()->isVisible());
     }
 
+    // Where quick paste cannot work yet, whatever the stored switch says: the switch is off and cannot
+    // be turned, and the status says why, with no action to take and no guide.
+    void quickPasteUnavailable_data()
+    {
+        QTest::addColumn<bool>("storedOn");
+        QTest::newRow("stored on") << true;
+        QTest::newRow("stored off") << false;
+    }
+
+    void quickPasteUnavailable()
+    {
+        QFETCH(bool, storedOn);
+        Settings h;
+        h.tap.supported = false;
+        h.quickPaste.setEnabled(storedOn, false);
+        QVERIFY(!h.view.quickPasteSwitch()->isEnabled() && !h.view.quickPasteSwitch()->isChecked());
+        QVERIFY(h.view.statusLabel()->isVisible());
+        QCOMPARE(h.view.statusLabel()->text(), QuickPasteStatuses::message(QuickPasteStatus::unavailable));
+        // A message too long for one line wraps across the whole row, not a narrow column of it.
+        QCoreApplication::sendPostedEvents();
+        QVERIFY(h.view.statusLabel()->wordWrap());
+        QVERIFY(h.view.statusLabel()->width() * 10 > h.view.statusLabel()->parentWidget()->width() * 9);
+        for (const QWidget* action : std::initializer_list<const QWidget*>{
+                 h.view.readyMark(), h.view.grantAccessButton(), h.view.retryButton(), h.view.guideLink()})
+            QVERIFY(!action->isVisible());
+    }
+
     // Quick paste switched on in the open window, after a first time when it was ready: at every
     // status, in every language, the page stays as wide as the window and every control inside it.
     void everyStatusFitsTheWindow_data()
@@ -95,7 +122,7 @@ private Q_SLOTS:
              {AppLanguage::english, AppLanguage::simplifiedChinese, AppLanguage::traditionalChinese})
             for (const QuickPasteStatus status :
                  {QuickPasteStatus::disabled, QuickPasteStatus::needsPermission, QuickPasteStatus::failed,
-                  QuickPasteStatus::ready})
+                  QuickPasteStatus::ready, QuickPasteStatus::unavailable})
                 QTest::addRow("%s %d", qPrintable(AppLanguages::rawValue(language)), int(status))
                     << status << language;
     }
@@ -114,8 +141,14 @@ private Q_SLOTS:
         toggleAndSettle();
         h.accessibility.trusted = status != QuickPasteStatus::needsPermission;
         h.tap.canInstall = status != QuickPasteStatus::failed;
-        if (status != QuickPasteStatus::disabled)
+        h.tap.supported = status != QuickPasteStatus::unavailable;
+        if (status == QuickPasteStatus::unavailable) {
+            h.quickPaste.setEnabled(false, false);
+            for (int pass = 0; pass < 4; ++pass)
+                QCoreApplication::sendPostedEvents();
+        } else if (status != QuickPasteStatus::disabled) {
             toggleAndSettle();
+        }
         QCOMPARE(h.model->quickPasteStatus(), status);
         const QWidget* viewport = h.view.scrollArea()->viewport();
         QCOMPARE(h.view.scrollArea()->widget()->width(), viewport->width());

@@ -1,0 +1,9 @@
+#pragma once
+
+#include "platform/PlatformServices.h"
+
+#include <QByteArray>
+
+// The Wayland backend on connections of its own to the compositor of WAYLAND_DISPLAY (a name in
+// XDG_RUNTIME_DIR or an absolute path). Nothing of X11 is opened.
+PlatformResult createWaylandPlatformServices(const QByteArray& waylandDisplay);
