@@ -129,6 +129,44 @@ QList<Item> typesOnly(const ReadPlan& plan)
     return {item};
 }
 
+Read read(const ReadPlan& plan, qint64 sizeLimit,
+          const std::function<Fetched(const QByteArray& target, QByteArray& data, qint64 budget)>& fetch)
+{
+    using enum Read::Outcome;
+    if (!plan.excludedTypes.isEmpty())
+        return {refused, typesOnly(plan)};
+    QHash<QByteArray, QByteArray> fetched;
+    qint64 total = 0;
+    for (qsizetype i = 0; i < plan.fetches.size(); ++i) {
+        const QByteArray& target = plan.fetches[i].target;
+        QByteArray data;
+        switch (fetch(target, data, sizeLimit - total)) {
+        case Fetched::ok:
+            break;
+        case Fetched::failed:
+            continue;
+        case Fetched::abandoned:
+            return {abandoned, {}};
+        }
+        total += data.size();
+        if (total > sizeLimit) {
+            Item item;
+            for (qsizetype j = 0; j <= i; ++j) {
+                const QByteArray& read = plan.fetches[j].target;
+                if (j < i && !fetched.contains(read))
+                    continue;
+                const QString type =
+                    read == uriListTarget.data() ? QString(PasteboardType::fileURL) : plan.fetches[j].type;
+                item.types.append(type);
+                item.data.insert(type, j == i ? data : fetched.value(read));
+            }
+            return {refused, {item}};
+        }
+        fetched.insert(target, data);
+    }
+    return {complete, assemble(plan, fetched)};
+}
+
 QList<Item> assemble(const ReadPlan& plan, const QHash<QByteArray, QByteArray>& fetched)
 {
     Item first;

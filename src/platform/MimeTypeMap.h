@@ -7,6 +7,7 @@
 #include <QList>
 #include <QString>
 #include <QStringList>
+#include <functional>
 #include <utility>
 
 // How the clipboard's MIME types (X11 selection targets, Wayland offers) map onto pasteboard type
@@ -48,6 +49,23 @@ QList<Item> assemble(const ReadPlan& plan, const QHash<QByteArray, QByteArray>& 
 
 // The items of a copy that carries a marker type: the types only, no data.
 QList<Item> typesOnly(const ReadPlan& plan);
+
+// How reading one copy ended.
+struct Read {
+    // Refused: excluded or over the size limit, and the items say what the monitor needs to tell;
+    // abandoned: the copy was replaced or the reader stops, and nothing is published.
+    enum class Outcome { complete, refused, abandoned } outcome;
+    QList<Item> items;
+};
+
+enum class Fetched { ok, failed, abandoned };
+
+// Reads a copy the way every backend does: a marked copy by its types alone, the others type by type
+// through fetch (which gets the bytes left in the budget and may stop one past it), and a copy past
+// sizeLimit refused with what was read, so that it is refused as too large rather than captured from
+// a cut-off read.
+Read read(const ReadPlan& plan, qint64 sizeLimit,
+          const std::function<Fetched(const QByteArray& target, QByteArray& data, qint64 budget)>& fetch);
 
 // The targets and bytes that put these items back on the clipboard: each type under every target it
 // is read from, each in that target's encoding; file URLs of all items form one uri-list; plain text

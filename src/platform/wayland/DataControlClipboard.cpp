@@ -121,8 +121,8 @@ void DataControlClipboard::run()
         restoreIfKept();
         const quint64 generation = m_generation.load();
         if (m_observing && generation > m_readGeneration && generation > m_seenGeneration) {
-            Read read = readContents();
-            if (read.outcome != Read::Outcome::abandoned) {
+            MimeTypeMap::Read read = readContents();
+            if (read.outcome != MimeTypeMap::Read::Outcome::abandoned) {
                 m_readGeneration = generation;
                 m_publish(Snapshot{generation, std::move(read.items)});
             }
@@ -303,50 +303,25 @@ void DataControlClipboard::restoreIfKept()
     qCInfo(lcWaylandPasteboard) << "The clipboard emptied; the copy last recorded stays on it.";
 }
 
-DataControlClipboard::Read DataControlClipboard::readContents()
+MimeTypeMap::Read DataControlClipboard::readContents()
 {
-    using enum Read::Outcome;
     if (!m_offered)
-        return {complete, {}};
-    const MimeTypeMap::ReadPlan plan = MimeTypeMap::plan(*m_offered);
-    if (!plan.excludedTypes.isEmpty())
-        return {refused, MimeTypeMap::typesOnly(plan)};
-
-    QHash<QByteArray, QByteArray> fetched;
-    qint64 total = 0;
-    for (qsizetype i = 0; i < plan.fetches.size(); ++i) {
-        const MimeTypeMap::ReadPlan::Fetch& request = plan.fetches[i];
-        QByteArray data;
-        switch (fetch(request.target, data, m_options.sizeLimit - total)) {
-        case Fetch::ok:
-            break;
-        case Fetch::failed:
-            qCInfo(lcWaylandPasteboard) << "The clipboard owner did not provide" << request.target;
-            continue;
-        case Fetch::changed:
-        case Fetch::stopping:
-            return {abandoned, {}};
-        }
-        total += data.size();
-        if (total > m_options.sizeLimit) {
-            // Reading stopped part-way through this type. Publish the raw sizes as they are, so that
-            // the copy is refused as too large rather than captured from a cut-off read.
-            MimeTypeMap::Item item;
-            for (qsizetype j = 0; j <= i; ++j) {
-                const QByteArray& target = plan.fetches[j].target;
-                if (j < i && !fetched.contains(target))
-                    continue;
-                const QString type = target == MimeTypeMap::uriListTarget.data()
-                                         ? QString(PasteboardType::fileURL)
-                                         : plan.fetches[j].type;
-                item.types.append(type);
-                item.data.insert(type, j == i ? data : fetched.value(target));
-            }
-            return {refused, {item}};
-        }
-        fetched.insert(request.target, data);
-    }
-    return {complete, MimeTypeMap::assemble(plan, fetched)};
+        return {MimeTypeMap::Read::Outcome::complete, {}};
+    return MimeTypeMap::read(MimeTypeMap::plan(*m_offered), m_options.sizeLimit,
+                             [this](const QByteArray& mimeType, QByteArray& data, qint64 budget) {
+                                 switch (fetch(mimeType, data, budget)) {
+                                 case Fetch::ok:
+                                     return MimeTypeMap::Fetched::ok;
+                                 case Fetch::failed:
+                                     qCInfo(lcWaylandPasteboard)
+                                         << "The clipboard owner did not provide" << mimeType;
+                                     return MimeTypeMap::Fetched::failed;
+                                 case Fetch::changed:
+                                 case Fetch::stopping:
+                                     break;
+                                 }
+                                 return MimeTypeMap::Fetched::abandoned;
+                             });
 }
 
 DataControlClipboard::Fetch DataControlClipboard::fetch(const QByteArray& mimeType, QByteArray& data,

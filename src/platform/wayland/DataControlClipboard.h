@@ -62,11 +62,6 @@ private:
     using Targets = QList<std::pair<QByteArray, QByteArray>>;
     enum class Wait { ready, timeout, changed, stopping };
     enum class Fetch { ok, failed, changed, stopping };
-    struct Read {
-        // Refused: excluded or over the size limit; the items say what the monitor needs.
-        enum class Outcome { complete, refused, abandoned } outcome;
-        QList<MimeTypeMap::Item> items;
-    };
     struct Kept {
         quint64 generation = 0;
         QList<MimeTypeMap::Item> items;
@@ -92,7 +87,7 @@ private:
     void serve(const std::vector<short>& events);
     void applyWrite();
     void restoreIfKept();
-    Read readContents();
+    MimeTypeMap::Read readContents();
     Fetch fetch(const QByteArray& mimeType, QByteArray& data, qint64 budget);
     bool stopping() const { return m_stop.load(); }
 

@@ -39,50 +39,10 @@ void WaylandPasteboard::start(std::unique_ptr<DataControlChannel> channel,
         });
 }
 
-QList<QStringList> WaylandPasteboard::itemTypes() const
-{
-    QList<QStringList> types;
-    types.reserve(m_items.size());
-    for (const MimeTypeMap::Item& item : m_items)
-        types.append(item.types);
-    return types;
-}
-
-std::optional<QByteArray> WaylandPasteboard::data(qsizetype item, const QString& type) const
-{
-    if (item < 0 || item >= m_items.size())
-        return std::nullopt;
-    const auto found = m_items[item].data.constFind(type);
-    if (found == m_items[item].data.cend())
-        return std::nullopt;
-    return *found;
-}
-
-std::optional<QString> WaylandPasteboard::string(const QString& type) const
-{
-    const std::optional<QByteArray> bytes = data(0, type);
-    if (!bytes)
-        return std::nullopt;
-    return QString::fromUtf8(*bytes);
-}
-
 bool WaylandPasteboard::write(const QList<PasteboardItemSnapshot>& items)
 {
-    ++m_changeCount;
-    m_items.clear();
-    m_itemsGeneration = 0;
-    if (!m_clipboard)
-        return false;
-    m_writtenOverGeneration = m_clipboard->ownerGeneration();
-    for (const PasteboardItemSnapshot& item : items) {
-        MimeTypeMap::Item written;
-        for (const PasteboardRepresentation& representation : item.representations) {
-            written.types.append(representation.type);
-            written.data.insert(representation.type, representation.data);
-        }
-        m_items.append(written);
-    }
-    return m_clipboard->write(MimeTypeMap::writeTargets(items));
+    m_contents.write(items, m_clipboard ? m_clipboard->ownerGeneration() : 0);
+    return m_clipboard && m_clipboard->write(MimeTypeMap::writeTargets(items));
 }
 
 void WaylandPasteboard::setObserving(bool observing)
@@ -99,8 +59,9 @@ void WaylandPasteboard::markCurrentContentsSeen()
 
 void WaylandPasteboard::noteRecorded(qint64 changeCount)
 {
-    if (m_clipboard && changeCount == m_changeCount && m_itemsGeneration != 0 && !m_items.isEmpty())
-        m_clipboard->keepRecorded(m_itemsGeneration, m_items);
+    std::optional<PasteboardContents::Recorded> recorded = m_contents.recorded(changeCount);
+    if (m_clipboard && recorded)
+        m_clipboard->keepRecorded(recorded->generation, std::move(recorded->items));
 }
 
 void WaylandPasteboard::forgetRecorded()
@@ -111,15 +72,11 @@ void WaylandPasteboard::forgetRecorded()
 
 void WaylandPasteboard::apply(DataControlClipboard::Snapshot snapshot)
 {
-    if (snapshot.generation <= m_writtenOverGeneration)
+    const PasteboardContents::Applied applied =
+        m_contents.apply(snapshot.generation, std::move(snapshot.items), m_clipboard->seenGeneration());
+    if (applied == PasteboardContents::Applied::stale)
         return;
-    // Contents read before they were marked seen arrive here later; they are no change.
-    const bool changed = snapshot.generation > m_clipboard->seenGeneration();
-    if (changed)
-        ++m_changeCount;
-    m_items = std::move(snapshot.items);
-    m_itemsGeneration = snapshot.generation;
     Q_EMIT published();
-    if (changed && m_changeHandler)
+    if (applied == PasteboardContents::Applied::changed && m_changeHandler)
         m_changeHandler();
 }

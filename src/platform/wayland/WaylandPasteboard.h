@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/Pasteboard.h"
+#include "platform/PasteboardContents.h"
 #include "platform/wayland/DataControlClipboard.h"
 
 #include <QObject>
@@ -23,10 +24,13 @@ public:
     bool isValid() const { return m_clipboard != nullptr; }
     QString errorString() const { return m_error; }
 
-    qint64 changeCount() const override { return m_changeCount; }
-    QList<QStringList> itemTypes() const override;
-    std::optional<QByteArray> data(qsizetype item, const QString& type) const override;
-    std::optional<QString> string(const QString& type) const override;
+    qint64 changeCount() const override { return m_contents.changeCount(); }
+    QList<QStringList> itemTypes() const override { return m_contents.itemTypes(); }
+    std::optional<QByteArray> data(qsizetype item, const QString& type) const override
+    {
+        return m_contents.data(item, type);
+    }
+    std::optional<QString> string(const QString& type) const override { return m_contents.string(type); }
     bool write(const QList<PasteboardItemSnapshot>& items) override;
     void setObserving(bool observing) override;
     void markCurrentContentsSeen() override;
@@ -44,11 +48,6 @@ private:
 
     std::unique_ptr<DataControlClipboard> m_clipboard;
     QString m_error;
-    qint64 m_changeCount = 0;
-    QList<MimeTypeMap::Item> m_items;
-    // The generation of m_items; 0 after our own write.
-    quint64 m_itemsGeneration = 0;
+    PasteboardContents m_contents;
     std::function<void()> m_changeHandler;
-    // Reads of changes up to the last write describe contents that write replaced.
-    quint64 m_writtenOverGeneration = 0;
 };

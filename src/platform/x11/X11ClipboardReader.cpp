@@ -189,8 +189,8 @@ void X11ClipboardReader::run()
             continue;
         const quint64 generation = m_ownerGeneration.load();
         if (m_observing && generation > m_readGeneration && generation > m_seenGeneration) {
-            const Read read = readContents();
-            if (read.outcome != Read::Outcome::abandoned)
+            const MimeTypeMap::Read read = readContents();
+            if (read.outcome != MimeTypeMap::Read::Outcome::abandoned)
                 publish(generation, read.items);
             continue;
         }
@@ -389,11 +389,11 @@ void X11ClipboardReader::saveTargets(const xcb_selection_request_event_t* reques
     // Nothing is taken while recording is paused: a password manager that quits must keep its secret.
     const quint64 generation = m_ownerGeneration.load();
     if (m_observing && m_owner != XCB_WINDOW_NONE && !isOwn(m_owner)) {
-        const Read read = readContents();
-        if (read.outcome != Read::Outcome::abandoned && generation > m_readGeneration &&
+        const MimeTypeMap::Read read = readContents();
+        if (read.outcome != MimeTypeMap::Read::Outcome::abandoned && generation > m_readGeneration &&
             generation > m_seenGeneration)
             publish(generation, read.items);
-        if (read.outcome == Read::Outcome::complete && !read.items.isEmpty()) {
+        if (read.outcome == MimeTypeMap::Read::Outcome::complete && !read.items.isEmpty()) {
             m_saved = Kept{generation, read.items};
             saved = true;
         }
@@ -432,9 +432,9 @@ void X11ClipboardReader::publish(quint64 generation, QList<MimeTypeMap::Item> it
     m_publish(Snapshot{generation, std::move(items)});
 }
 
-X11ClipboardReader::Read X11ClipboardReader::readContents()
+MimeTypeMap::Read X11ClipboardReader::readContents()
 {
-    using enum Read::Outcome;
+    using enum MimeTypeMap::Read::Outcome;
     if (m_owner == XCB_WINDOW_NONE)
         return {complete, {}};
 
@@ -467,45 +467,20 @@ X11ClipboardReader::Read X11ClipboardReader::readContents()
             atomOf.insert(*known, atom);
         }
     }
-    const MimeTypeMap::ReadPlan plan = MimeTypeMap::plan(names);
-    if (!plan.excludedTypes.isEmpty())
-        return {refused, MimeTypeMap::typesOnly(plan)};
-
-    QHash<QByteArray, QByteArray> fetched;
-    qint64 total = 0;
-    for (qsizetype i = 0; i < plan.fetches.size(); ++i) {
-        const MimeTypeMap::ReadPlan::Fetch& request = plan.fetches[i];
-        QByteArray data;
-        switch (fetch(atomOf.value(request.target), data, m_options.sizeLimit - total)) {
-        case FetchResult::ok:
-            break;
-        case FetchResult::failed:
-            qCInfo(lcPasteboard) << "The clipboard owner did not provide" << request.target;
-            continue;
-        case FetchResult::ownerChanged:
-        case FetchResult::stopping:
-            return {abandoned, {}};
-        }
-        total += data.size();
-        if (total > m_options.sizeLimit) {
-            // Reading stopped part-way through this target. Publish the raw sizes as they are, so
-            // that the copy is refused as too large rather than captured from a cut-off read.
-            MimeTypeMap::Item item;
-            for (qsizetype j = 0; j <= i; ++j) {
-                const QByteArray& target = plan.fetches[j].target;
-                if (j < i && !fetched.contains(target))
-                    continue;
-                const QString type = target == MimeTypeMap::uriListTarget.data()
-                                         ? QString(PasteboardType::fileURL)
-                                         : plan.fetches[j].type;
-                item.types.append(type);
-                item.data.insert(type, j == i ? data : fetched.value(target));
-            }
-            return {refused, {item}};
-        }
-        fetched.insert(request.target, data);
-    }
-    return {complete, MimeTypeMap::assemble(plan, fetched)};
+    return MimeTypeMap::read(MimeTypeMap::plan(names), m_options.sizeLimit,
+                             [this, &atomOf](const QByteArray& target, QByteArray& data, qint64 budget) {
+                                 switch (fetch(atomOf.value(target), data, budget)) {
+                                 case FetchResult::ok:
+                                     return MimeTypeMap::Fetched::ok;
+                                 case FetchResult::failed:
+                                     qCInfo(lcPasteboard) << "The clipboard owner did not provide" << target;
+                                     return MimeTypeMap::Fetched::failed;
+                                 case FetchResult::ownerChanged:
+                                 case FetchResult::stopping:
+                                     break;
+                                 }
+                                 return MimeTypeMap::Fetched::abandoned;
+                             });
 }
 
 X11ClipboardReader::FetchResult X11ClipboardReader::fetch(quint32 target, QByteArray& data, qint64 budget)

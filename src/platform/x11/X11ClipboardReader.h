@@ -75,11 +75,6 @@ public:
 private:
     enum class FetchResult { ok, failed, ownerChanged, stopping };
     struct Atoms;
-    struct Read {
-        // Refused: excluded, over the size limit or unreadable; the items say what the monitor needs.
-        enum class Outcome { complete, refused, abandoned } outcome;
-        QList<MimeTypeMap::Item> items;
-    };
     struct Kept {
         quint64 generation = 0;
         QList<MimeTypeMap::Item> items;
@@ -104,7 +99,7 @@ private:
     std::optional<quint32> serverTime();
     void saveTargets(const xcb_selection_request_event_t* request);
     void publish(quint64 generation, QList<MimeTypeMap::Item> items);
-    Read readContents();
+    MimeTypeMap::Read readContents();
     FetchResult fetch(quint32 target, QByteArray& data, qint64 budget);
     FetchResult readIncremental(quint32 property, QByteArray& data, qint64 budget,
                                 std::chrono::steady_clock::time_point targetDeadline);

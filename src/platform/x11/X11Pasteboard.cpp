@@ -74,48 +74,9 @@ X11Pasteboard::X11Pasteboard(const QByteArray& displayName, X11ClipboardReader::
 // The reader thread is joined before the object goes, so no snapshot arrives afterwards.
 X11Pasteboard::~X11Pasteboard() = default;
 
-QList<QStringList> X11Pasteboard::itemTypes() const
-{
-    QList<QStringList> types;
-    types.reserve(m_items.size());
-    for (const MimeTypeMap::Item& item : m_items)
-        types.append(item.types);
-    return types;
-}
-
-std::optional<QByteArray> X11Pasteboard::data(qsizetype item, const QString& type) const
-{
-    if (item < 0 || item >= m_items.size())
-        return std::nullopt;
-    const auto found = m_items[item].data.constFind(type);
-    if (found == m_items[item].data.cend())
-        return std::nullopt;
-    return *found;
-}
-
-std::optional<QString> X11Pasteboard::string(const QString& type) const
-{
-    const std::optional<QByteArray> bytes = data(0, type);
-    if (!bytes)
-        return std::nullopt;
-    return QString::fromUtf8(*bytes);
-}
-
 bool X11Pasteboard::write(const QList<PasteboardItemSnapshot>& items)
 {
-    m_writtenOverGeneration = m_reader->ownerGeneration();
-    ++m_changeCount;
-    m_items.clear();
-    m_itemsGeneration = 0;
-    for (const PasteboardItemSnapshot& item : items) {
-        MimeTypeMap::Item written;
-        for (const PasteboardRepresentation& representation : item.representations) {
-            written.types.append(representation.type);
-            written.data.insert(representation.type, representation.data);
-        }
-        m_items.append(written);
-    }
-
+    m_contents.write(items, m_reader->ownerGeneration());
     return publish(items, QClipboard::Clipboard);
 }
 
@@ -136,21 +97,17 @@ void X11Pasteboard::markCurrentContentsSeen()
 
 void X11Pasteboard::noteRecorded(qint64 changeCount)
 {
-    if (changeCount == m_changeCount && m_itemsGeneration != 0 && !m_items.isEmpty())
-        m_reader->keepRecorded(m_itemsGeneration, m_items);
+    if (std::optional<PasteboardContents::Recorded> recorded = m_contents.recorded(changeCount))
+        m_reader->keepRecorded(recorded->generation, std::move(recorded->items));
 }
 
 void X11Pasteboard::apply(X11ClipboardReader::Snapshot snapshot)
 {
-    if (snapshot.generation <= m_writtenOverGeneration)
+    const PasteboardContents::Applied applied =
+        m_contents.apply(snapshot.generation, std::move(snapshot.items), m_reader->seenGeneration());
+    if (applied == PasteboardContents::Applied::stale)
         return;
-    // Contents read before they were marked seen arrive here later; they are no change.
-    const bool changed = snapshot.generation > m_reader->seenGeneration();
-    if (changed)
-        ++m_changeCount;
-    m_items = std::move(snapshot.items);
-    m_itemsGeneration = snapshot.generation;
     Q_EMIT published();
-    if (changed && m_changeHandler)
+    if (applied == PasteboardContents::Applied::changed && m_changeHandler)
         m_changeHandler();
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/Pasteboard.h"
+#include "platform/PasteboardContents.h"
 #include "platform/x11/X11ClipboardReader.h"
 
 #include <QObject>
@@ -19,10 +20,13 @@ public:
     bool isValid() const { return m_reader->isValid(); }
     QString errorString() const { return m_reader->errorString(); }
 
-    qint64 changeCount() const override { return m_changeCount; }
-    QList<QStringList> itemTypes() const override;
-    std::optional<QByteArray> data(qsizetype item, const QString& type) const override;
-    std::optional<QString> string(const QString& type) const override;
+    qint64 changeCount() const override { return m_contents.changeCount(); }
+    QList<QStringList> itemTypes() const override { return m_contents.itemTypes(); }
+    std::optional<QByteArray> data(qsizetype item, const QString& type) const override
+    {
+        return m_contents.data(item, type);
+    }
+    std::optional<QString> string(const QString& type) const override { return m_contents.string(type); }
     bool write(const QList<PasteboardItemSnapshot>& items) override;
     bool writeSelection(const QList<PasteboardItemSnapshot>& items) override;
     void setObserving(bool observing) override;
@@ -39,11 +43,6 @@ private:
     void apply(X11ClipboardReader::Snapshot snapshot);
 
     std::unique_ptr<X11ClipboardReader> m_reader;
-    qint64 m_changeCount = 0;
-    QList<MimeTypeMap::Item> m_items;
-    // The reader's generation of m_items; 0 after our own write.
-    quint64 m_itemsGeneration = 0;
+    PasteboardContents m_contents;
     std::function<void()> m_changeHandler;
-    // Reads of owner changes up to the last write describe contents that write replaced.
-    quint64 m_writtenOverGeneration = 0;
 };
