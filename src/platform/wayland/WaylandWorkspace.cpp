@@ -20,7 +20,7 @@ QString withoutSuffix(QString appId)
 } // namespace
 
 WaylandWorkspace::WaylandWorkspace(QByteArray waylandDisplay, DesktopEntryIndex index, QString ownAppId)
-    : m_index(std::move(index)), m_ownAppId(withoutSuffix(std::move(ownAppId)))
+    : DesktopWorkspace(std::move(index)), m_ownAppId(withoutSuffix(std::move(ownAppId)))
 {
     m_toplevels = std::make_unique<WaylandToplevels>(
         std::move(waylandDisplay), [this] { post(&WorkspaceNotifications::applicationActivated); });
@@ -68,13 +68,6 @@ QStringList WaylandWorkspace::frontmostWindowClasses() const
     return {active->appId};
 }
 
-std::optional<QString> WaylandWorkspace::applicationURL(const QString& bundleIdentifier) const
-{
-    if (const std::optional<DesktopEntryIndex::Entry> entry = m_index.entry(bundleIdentifier))
-        return entry->path;
-    return std::nullopt;
-}
-
 QList<RunningApplication> WaylandWorkspace::runningApplications() const
 {
     QList<RunningApplication> applications;
@@ -92,22 +85,6 @@ QList<RunningApplication> WaylandWorkspace::runningApplications() const
         applications.append(application);
     }
     return applications;
-}
-
-QStringList WaylandWorkspace::installedApplicationURLs(const QString& name) const
-{
-    QStringList urls;
-    // Helpers and handlers kept out of menus would make ordinary names ambiguous.
-    for (const DesktopEntryIndex::Entry& entry : m_index.named(name)) {
-        if (!entry.noDisplay)
-            urls.append(entry.path);
-    }
-    return urls;
-}
-
-QIcon WaylandWorkspace::applicationIcon(const QString& applicationURL) const
-{
-    return DesktopEntryIndex::icon(applicationURL);
 }
 
 std::optional<FocusedElement> WaylandWorkspace::focusedElement(qint64) const

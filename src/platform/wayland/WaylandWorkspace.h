@@ -1,7 +1,6 @@
 #pragma once
 
-#include "platform/Workspace.h"
-#include "platform/linux/DesktopEntryIndex.h"
+#include "platform/linux/DesktopWorkspace.h"
 
 #include <QGuiApplication>
 #include <QObject>
@@ -17,7 +16,7 @@ class WaylandToplevels;
 // as processIdentifier, unique per window and above every pid, so that a paste target stays one
 // window; isTerminated is that window's closing. Windows whose app id is this application's own
 // carry this process's pid, so that callers still recognise themselves.
-class WaylandWorkspace final : public Workspace {
+class WaylandWorkspace final : public DesktopWorkspace {
 public:
     // waylandDisplay as in WAYLAND_DISPLAY. Follows the windows from now on, on a connection of its own.
     explicit WaylandWorkspace(QByteArray waylandDisplay = qgetenv("WAYLAND_DISPLAY"),
@@ -26,10 +25,7 @@ public:
     ~WaylandWorkspace() override;
 
     std::optional<RunningApplication> frontmostApplication() const override;
-    std::optional<QString> applicationURL(const QString& bundleIdentifier) const override;
     QList<RunningApplication> runningApplications() const override;
-    QStringList installedApplicationURLs(const QString& name) const override;
-    QIcon applicationIcon(const QString& applicationURL) const override;
     // Wayland tells no client where another one's keyboard focus is.
     std::optional<FocusedElement> focusedElement(qint64 processIdentifier) const override;
     bool isTerminated(const RunningApplication& application) const override;
@@ -43,7 +39,6 @@ private:
     RunningApplication describe(qint64 identifier, const QString& appId) const;
     void post(std::function<void()> WorkspaceNotifications::*notification);
 
-    mutable DesktopEntryIndex m_index;
     QString m_ownAppId;
     WorkspaceNotifications m_notifications;
     std::unique_ptr<QObject> m_postContext = std::make_unique<QObject>();

@@ -74,7 +74,7 @@ struct X11Workspace::WindowProperties {
 };
 
 X11Workspace::X11Workspace(xcb_connection_t* connection, DesktopEntryIndex index, QByteArray displayName)
-    : m_connection(connection), m_index(std::move(index)), m_displayName(std::move(displayName))
+    : DesktopWorkspace(std::move(index)), m_connection(connection), m_displayName(std::move(displayName))
 {
     m_root = xcb_setup_roots_iterator(xcb_get_setup(m_connection)).data->root;
     m_activeWindowAtom = atom("_NET_ACTIVE_WINDOW");
@@ -178,13 +178,6 @@ QStringList X11Workspace::frontmostWindowClasses() const
 
 X11Workspace::~X11Workspace() = default;
 
-std::optional<QString> X11Workspace::applicationURL(const QString& bundleIdentifier) const
-{
-    if (const std::optional<DesktopEntryIndex::Entry> entry = m_index.entry(bundleIdentifier))
-        return entry->path;
-    return std::nullopt;
-}
-
 QList<RunningApplication> X11Workspace::runningApplications() const
 {
     const QList<quint32> windows =
@@ -207,22 +200,6 @@ QList<RunningApplication> X11Workspace::runningApplications() const
         applications.append(*application);
     }
     return applications;
-}
-
-QStringList X11Workspace::installedApplicationURLs(const QString& name) const
-{
-    QStringList urls;
-    // Helpers and handlers kept out of menus would make ordinary names ambiguous.
-    for (const DesktopEntryIndex::Entry& entry : m_index.named(name)) {
-        if (!entry.noDisplay)
-            urls.append(entry.path);
-    }
-    return urls;
-}
-
-QIcon X11Workspace::applicationIcon(const QString& applicationURL) const
-{
-    return DesktopEntryIndex::icon(applicationURL);
 }
 
 std::optional<FocusedElement> X11Workspace::focusedElement(qint64 processIdentifier) const

@@ -1,7 +1,6 @@
 #pragma once
 
-#include "platform/Workspace.h"
-#include "platform/linux/DesktopEntryIndex.h"
+#include "platform/linux/DesktopWorkspace.h"
 
 #include <QObject>
 #include <memory>
@@ -12,7 +11,7 @@ struct xcb_connection_t;
 
 // The workspace as the window manager describes it through EWMH properties, with applications
 // named by their desktop entries.
-class X11Workspace final : public Workspace {
+class X11Workspace final : public DesktopWorkspace {
 public:
     // connection is borrowed and must outlive the workspace (normally Qt's own). Notifications come
     // through a connection of its own to displayName.
@@ -21,10 +20,7 @@ public:
     ~X11Workspace() override;
 
     std::optional<RunningApplication> frontmostApplication() const override;
-    std::optional<QString> applicationURL(const QString& bundleIdentifier) const override;
     QList<RunningApplication> runningApplications() const override;
-    QStringList installedApplicationURLs(const QString& name) const override;
-    QIcon applicationIcon(const QString& applicationURL) const override;
     // The X input-focus window, when it or the nearest ancestor that names a process names this one.
     std::optional<FocusedElement> focusedElement(qint64 processIdentifier) const override;
     bool isTerminated(const RunningApplication& application) const override;
@@ -52,7 +48,6 @@ private:
     quint32 m_pidAtom = 0;
     quint32 m_windowTypeAtom = 0;
     quint32 m_normalTypeAtom = 0;
-    mutable DesktopEntryIndex m_index;
     QByteArray m_displayName;
     WorkspaceNotifications m_notifications;
     std::unique_ptr<QObject> m_postContext = std::make_unique<QObject>();
