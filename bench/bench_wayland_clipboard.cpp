@@ -183,5 +183,10 @@ int main(int argc, char** argv)
         else
             out << "the next copy was not recorded within 10 s\n";
     }
+    // The last owner still holds the clipboard.
+    for (QProcess* owner : app.findChildren<QProcess*>()) {
+        owner->kill();
+        owner->waitForFinished(1000);
+    }
     return 0;
 }
