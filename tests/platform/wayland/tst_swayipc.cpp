@@ -1,0 +1,268 @@
+#include "platform/wayland/SwayIpc.h"
+#include "platform/wayland/SwayIpcConnection.h"
+
+#include <QDeadlineTimer>
+#include <QFile>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QTest>
+#include <poll.h>
+
+using SwayIpc::Event;
+using SwayIpc::Message;
+using Status = SwayIpcConnection::BindStatus;
+
+namespace {
+
+// Generous: sway shares two cores with the build and the sanitizers.
+constexpr int patience = 5000;
+const QStringList ours{QStringLiteral("nop clipwell-quick-paste")};
+
+QString commandOf(const Message& message)
+{
+    return QJsonDocument::fromJson(message.payload)[QLatin1String("binding")][QLatin1String("command")]
+        .toString();
+}
+
+// Every message up to the first that matches, or none when it never came.
+template <typename Match> QList<Message> messagesUntil(SwayIpcConnection& sway, Match match)
+{
+    QList<Message> messages;
+    const QDeadlineTimer deadline(patience);
+    while (!deadline.hasExpired()) {
+        for (const Message& message : sway.readAvailable()) {
+            messages.append(message);
+            if (match(message))
+                return messages;
+        }
+        if (sway.isBroken())
+            break;
+        pollfd entry{sway.fd(), POLLIN, 0};
+        ::poll(&entry, 1, int(deadline.remainingTime()));
+    }
+    return {};
+}
+
+// Types the chord, then a key bound to a marker: the commands of the bindings run before the marker.
+QStringList commandsBeforeMarker(SwayIpcConnection& sway)
+{
+    const QString marker = QStringLiteral("nop clipwell-test-marker");
+    const QStringList keys =
+        QStringLiteral("-M logo -M shift -k v -k x -m shift -m logo").split(QLatin1Char(' '));
+    if (!sway.runCommand("bindsym Mod4+Shift+x " + marker.toUtf8(), patience).success ||
+        QProcess::execute(QStringLiteral("wtype"), keys) != 0)
+        return {QStringLiteral("(not typed)")};
+    QStringList commands;
+    for (const Message& message :
+         messagesUntil(sway, [&](const Message& m) { return commandOf(m) == marker; }))
+        if (message.type == SwayIpc::BindingEvent)
+            commands.append(commandOf(message));
+    return commands.isEmpty() ? QStringList{QStringLiteral("(no marker)")}
+                              : commands.first(commands.size() - 1);
+}
+
+} // namespace
+
+#define OPEN_SWAY(sway)                                                                                      \
+    if (SwayIpcConnection::socketPath().isEmpty())                                                           \
+        QSKIP("needs sway: run through tests/support/with-sway.sh");                                         \
+    QVERIFY2(sway.open(SwayIpcConnection::socketPath()) && sway.subscribe(patience), qPrintable(sway.error()))
+
+class TstSwayIpc : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void framingSurvivesAnySplit()
+    {
+        const QList<Message> sent{{SwayIpc::RunCommand, "[{\"success\":true}]"},
+                                  {SwayIpc::Subscribe, {}},
+                                  {SwayIpc::BindingEvent, QByteArray(300, 'b')}};
+        QByteArray stream;
+        for (const Message& message : sent)
+            stream += SwayIpc::encode(message.type, message.payload);
+        QList<Message> whole;
+        SwayIpc::Decoder().feed(stream, whole);
+        QCOMPARE(whole, sent);
+        SwayIpc::Decoder decoder;
+        QList<Message> byByte;
+        for (char byte : std::as_const(stream))
+            decoder.feed(QByteArrayView(&byte, 1), byByte);
+        QCOMPARE(byByte, sent);
+    }
+
+    void brokenStream_data()
+    {
+        QTest::addColumn<QByteArray>("stream");
+        QTest::addColumn<int>("messages");
+        QTest::addColumn<bool>("broken");
+        const QByteArray good = SwayIpc::encode(SwayIpc::GetConfig, "{}");
+        const auto header = [](quint32 length) {
+            return SwayIpc::encode(SwayIpc::RunCommand, QByteArray(length, 'x')).first(14);
+        };
+        QTest::newRow("waiting for the header") << good.first(9) << 0 << false;
+        QTest::newRow("wrong first byte") << QByteArray("I") << 0 << true;
+        QTest::newRow("bad magic after a message") << good + "i3-ipX" << 1 << true;
+        QTest::newRow("payload at the bound")
+            << header(SwayIpc::MaxPayload) + QByteArray(SwayIpc::MaxPayload, 'x') << 1 << false;
+        QTest::newRow("payload over the bound") << good + header(SwayIpc::MaxPayload + 1) << 1 << true;
+    }
+
+    void brokenStream()
+    {
+        QFETCH(QByteArray, stream);
+        QFETCH(int, messages);
+        QFETCH(bool, broken);
+        SwayIpc::Decoder decoder;
+        QList<Message> decoded;
+        decoder.feed(stream, decoded);
+        QCOMPARE(decoded.size(), messages);
+        QCOMPARE(decoder.isBroken(), broken);
+    }
+
+    void commandReply_data()
+    {
+        QTest::addColumn<QByteArray>("payload");
+        QTest::addColumn<bool>("success");
+        QTest::addColumn<QString>("error");
+        const auto row = [](const char* name, const char* payload, bool success, const char* error = "") {
+            QTest::newRow(name) << QByteArray(payload) << success << QString::fromUtf8(error);
+        };
+        row("ran", "[{\"success\":true}]", true);
+        row("subscribed", "{\"success\":true}", true);
+        row("second command failed",
+            "[{\"success\":true},{\"success\":false,\"error\":\"Unknown key 'q'\"},{\"success\":false}]",
+            false, "Unknown key 'q'");
+        row("nothing ran", "[]", false);
+        row("not JSON", "[{\"success\":tru", false);
+    }
+
+    void commandReply()
+    {
+        QFETCH(QByteArray, payload);
+        QFETCH(bool, success);
+        QFETCH(QString, error);
+        const SwayIpc::CommandResult result = SwayIpc::parseCommandReply(payload);
+        QCOMPARE(result.success, success);
+        QCOMPARE(result.error, error);
+    }
+
+    void events_data()
+    {
+        QTest::addColumn<Message>("message");
+        QTest::addColumn<Event>("event");
+        const auto row = [](const char* name, quint32 type, const QByteArray& payload, Event event) {
+            QTest::newRow(name) << Message{type, payload} << event;
+        };
+        const auto binding = [](const char* command) {
+            return "{\"change\":\"run\",\"binding\":{\"command\":\"" + QByteArray(command) +
+                   "\",\"symbol\":\"v\"}}";
+        };
+        row("ours", SwayIpc::BindingEvent, binding("nop clipwell-quick-paste"), Event::QuickPasteBinding);
+        row("another binding", SwayIpc::BindingEvent, binding("exec foot"), Event::Other);
+        row("longer nop", SwayIpc::BindingEvent, binding("nop clipwell-quick-paste-2"), Event::Other);
+        row("malformed", SwayIpc::BindingEvent, binding("nop clipwell-quick-paste").chopped(1), Event::Other);
+        row("ours as a reply", SwayIpc::RunCommand, binding("nop clipwell-quick-paste"), Event::Other);
+        row("reload", SwayIpc::WorkspaceEvent, "{\"change\":\"reload\",\"current\":null}", Event::Reload);
+        row("focus", SwayIpc::WorkspaceEvent, "{\"change\":\"focus\"}", Event::Other);
+        row("exit", SwayIpc::ShutdownEvent, "{\"change\":\"exit\"}", Event::Shutdown);
+    }
+
+    void events()
+    {
+        QFETCH(Message, message);
+        QFETCH(Event, event);
+        QCOMPARE(SwayIpc::classify(message), event);
+    }
+
+    void conflicts_data()
+    {
+        QTest::addColumn<QString>("config");
+        QTest::addColumn<QString>("line");
+        const auto row = [](const char* name, const char* config, const char* line = "") {
+            QTest::newRow(name) << QString::fromUtf8(config) << QString::fromUtf8(line);
+        };
+        row("other chords", "bindsym Mod4+v exec a\nbindsym Mod4+Shift+Control+v exec b\n"
+                            "bindsym Mod4+Shift+c kill\n# bindsym Mod4+Shift+v exec c");
+        row("plain", "xwayland disable\nbindsym Mod4+Shift+v exec a", "bindsym Mod4+Shift+v exec a");
+        row("variable, flags, order, case",
+            "set $mod Mod4\n  bindsym --to-code --release shift+$mod+V exec a",
+            "bindsym --to-code --release shift+$mod+V exec a");
+        row("longest variable first", "set $m Mod1\nset $mod Mod4\nbindsym $mod+Shift+v exec a",
+            "bindsym $mod+Shift+v exec a");
+        row("continued line", "bindsym \\\n  Mod4+Shift+v exec a", "bindsym  Mod4+Shift+v exec a");
+        row("bindsym block", "bindsym {\n  Mod4+Shift+v exec a\n}", "Mod4+Shift+v exec a");
+        row("another mode", "mode \"resize\" {\n  bindsym Mod4+Shift+v mode default\n}");
+        row("after another mode",
+            "mode resize {\n  bindsym Left resize shrink\n}\nbindsym Mod4+Shift+v exec a",
+            "bindsym Mod4+Shift+v exec a");
+        row("ours already", "bindsym --no-repeat Mod4+Shift+v nop clipwell-quick-paste");
+    }
+
+    void conflicts()
+    {
+        QFETCH(QString, config);
+        QFETCH(QString, line);
+        QCOMPARE(SwayIpc::conflictingBinding(config), line);
+    }
+
+    void bindAndUnbind()
+    {
+        SwayIpcConnection sway;
+        OPEN_SWAY(sway);
+        QCOMPARE(sway.bindChord(patience).status, Status::Bound);
+        QCOMPARE(commandsBeforeMarker(sway), ours);
+        QVERIFY(sway.unbindChord(patience).success);
+        QCOMPARE(commandsBeforeMarker(sway), QStringList());
+        const SwayIpc::CommandResult again = sway.unbindChord(patience);
+        QVERIFY2(!again.success && again.error.contains(QLatin1String("Mod4+Shift+v")),
+                 qPrintable(again.error));
+    }
+
+    void reloadDropsTheBinding()
+    {
+        SwayIpcConnection sway;
+        OPEN_SWAY(sway);
+        QCOMPARE(sway.bindChord(patience).status, Status::Bound);
+        QVERIFY(sway.runCommand("reload", patience).success);
+        QVERIFY(!messagesUntil(sway, [](const Message& m) {
+                     return SwayIpc::classify(m) == Event::Reload;
+                 }).isEmpty());
+        QCOMPARE(commandsBeforeMarker(sway), QStringList());
+        QCOMPARE(sway.bindChord(patience).status, Status::Bound);
+        QCOMPARE(commandsBeforeMarker(sway), ours);
+        QVERIFY(sway.unbindChord(patience).success);
+    }
+
+    // Last but one: the configuration keeps the user's binding of the chord.
+    void configuredChordIsAConflict()
+    {
+        SwayIpcConnection sway;
+        OPEN_SWAY(sway);
+        const std::optional<QByteArray> version = sway.request(7 /* GET_VERSION */, {}, patience);
+        QVERIFY(version);
+        QFile config(QJsonDocument::fromJson(*version)[QLatin1String("loaded_config_file_name")].toString());
+        QVERIFY2(config.open(QIODevice::Append), qPrintable(config.fileName()));
+        config.write("set $mod Mod4\nbindsym $mod+Shift+V nop user-binding\n");
+        config.close();
+        QVERIFY(sway.runCommand("reload", patience).success);
+        const SwayIpcConnection::BindResult result = sway.bindChord(patience);
+        QCOMPARE(result.status, Status::Conflict);
+        QCOMPARE(result.detail, QStringLiteral("bindsym $mod+Shift+V nop user-binding"));
+        QCOMPARE(commandsBeforeMarker(sway), QStringList{QStringLiteral("nop user-binding")});
+    }
+
+    // Last: sway exits. sway 1.7 closes the socket without the shutdown event it documents.
+    void exitBreaksTheConnection()
+    {
+        SwayIpcConnection sway;
+        OPEN_SWAY(sway);
+        QVERIFY(sway.send(SwayIpc::RunCommand, "exit"));
+        messagesUntil(sway, [](const Message& m) { return SwayIpc::classify(m) == Event::Shutdown; });
+        QVERIFY(sway.isBroken());
+        QVERIFY(!sway.send(SwayIpc::RunCommand, "reload"));
+    }
+};
+
+QTEST_GUILESS_MAIN(TstSwayIpc)
+#include "tst_swayipc.moc"
