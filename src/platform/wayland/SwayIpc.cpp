@@ -166,15 +166,43 @@ QString parseConfigReply(const QByteArray& payload)
     return objectOf(payload).value(QLatin1String("config")).toString();
 }
 
-QString conflictingBinding(const QString& config)
+QString parseConfigPath(const QByteArray& payload)
+{
+    return objectOf(payload).value(QLatin1String("loaded_config_file_name")).toString();
+}
+
+namespace {
+
+// Reads configuration files the way sway does, one line at a time, with the variables set so far.
+class ConfigScan {
+public:
+    explicit ConfigScan(const IncludeResolver& resolve) : m_resolve(resolve) {}
+
+    std::optional<ConfigLine> scan(const ConfigFile& file);
+
+private:
+    QString substitute(QString text) const
+    {
+        for (const auto& [name, value] : std::as_const(m_variables))
+            text.replace(name, value);
+        return text;
+    }
+
+    const IncludeResolver& m_resolve;
+    // Variables as sway substitutes them: the longest name first.
+    QList<QPair<QString, QString>> m_variables;
+    // sway reads a file only once, which also ends include loops.
+    QStringList m_included;
+};
+
+std::optional<ConfigLine> ConfigScan::scan(const ConfigFile& file)
 {
     static const QRegularExpression space(QStringLiteral("\\s+"));
-    const QString chord = normalisedCombo(QStringLiteral("Mod4+Shift+v"));
-    // Variables as sway substitutes them: the longest name first.
-    QList<QPair<QString, QString>> variables;
+    static const QString chord = normalisedCombo(QStringLiteral("Mod4+Shift+v"));
+    m_included.append(file.path);
     // The heads of the blocks the line is in; sway prepends them to each line inside.
     QStringList blocks;
-    for (const QString& line : logicalLines(config)) {
+    for (const QString& line : logicalLines(file.text)) {
         if (line.isEmpty() || line.startsWith(QLatin1Char('#')))
             continue;
         if (line == QLatin1String("}")) {
@@ -186,23 +214,28 @@ QString conflictingBinding(const QString& config)
             blocks.append(line.chopped(1).trimmed());
             continue;
         }
-        QString command = (blocks + QStringList{line}).join(QLatin1Char(' '));
-        const auto substitute = [&](QString text) {
-            for (const auto& [name, value] : std::as_const(variables))
-                text.replace(name, value);
-            return text;
-        };
+        const QString command = (blocks + QStringList{line}).join(QLatin1Char(' '));
         QStringList words = command.split(space, Qt::SkipEmptyParts);
         if (words.size() >= 3 && words[0] == QLatin1String("set") && words[1].startsWith(QLatin1Char('$'))) {
             const QString name = words[1];
             const QString value = substitute(command.section(space, 2, -1, QString::SectionSkipEmpty));
-            variables.removeIf([&](const auto& variable) { return variable.first == name; });
-            variables.append({name, value});
-            std::sort(variables.begin(), variables.end(),
+            m_variables.removeIf([&](const auto& variable) { return variable.first == name; });
+            m_variables.append({name, value});
+            std::sort(m_variables.begin(), m_variables.end(),
                       [](const auto& a, const auto& b) { return a.first.size() > b.first.size(); });
             continue;
         }
         words = substitute(command).split(space, Qt::SkipEmptyParts);
+        if (words.size() >= 2 && words[0] == QLatin1String("include") && m_resolve) {
+            const QString argument = substitute(command.section(space, 1, -1, QString::SectionSkipEmpty));
+            for (const ConfigFile& included : m_resolve(argument, file.path)) {
+                if (m_included.contains(included.path))
+                    continue;
+                if (std::optional<ConfigLine> found = scan(included))
+                    return found;
+            }
+            continue;
+        }
         // Bindings of another mode only act in that mode.
         if (!words.isEmpty() && words[0] == QLatin1String("mode")) {
             qsizetype name = 1;
@@ -220,9 +253,16 @@ QString conflictingBinding(const QString& config)
         if (index >= words.size() || normalisedCombo(words[index]) != chord)
             continue;
         if (words.mid(index + 1).join(QLatin1Char(' ')) != QLatin1String(chordCommand))
-            return line;
+            return ConfigLine{file.path, line};
     }
-    return {};
+    return std::nullopt;
+}
+
+} // namespace
+
+std::optional<ConfigLine> conflictingBinding(const ConfigFile& config, const IncludeResolver& resolve)
+{
+    return ConfigScan(resolve).scan(config);
 }
 
 } // namespace SwayIpc

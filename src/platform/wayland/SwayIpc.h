@@ -4,6 +4,8 @@
 #include <QByteArrayView>
 #include <QList>
 #include <QString>
+#include <functional>
+#include <optional>
 
 // sway's IPC as data: the framing of its messages, the few requests and events quick paste uses,
 // and what their JSON says. No socket here (see SwayIpcConnection).
@@ -12,6 +14,7 @@ namespace SwayIpc {
 // Message and event types (events carry the high bit).
 inline constexpr quint32 RunCommand = 0;
 inline constexpr quint32 Subscribe = 2;
+inline constexpr quint32 GetVersion = 7;
 inline constexpr quint32 GetConfig = 9;
 inline constexpr quint32 WorkspaceEvent = 0x80000000u;
 inline constexpr quint32 BindingEvent = 0x80000005u;
@@ -61,12 +64,26 @@ CommandResult parseCommandReply(const QByteArray& payload);
 enum class Event { Other, QuickPasteBinding, Reload, Shutdown };
 Event classify(const Message& message);
 
-// The text of a GET_CONFIG reply; empty when the reply holds none.
+// The text of a GET_CONFIG reply (sway gives the main file only); empty when the reply holds none.
 QString parseConfigReply(const QByteArray& payload);
+// The main configuration file's path in a GET_VERSION reply.
+QString parseConfigPath(const QByteArray& payload);
 
-// The line of a sway configuration that binds the chord in the default mode to something else
-// (a runtime bindsym would silently replace it), or empty. Variables and blocks are followed; an
-// include, a bindcode, or a binding added at runtime by another client is not seen.
-QString conflictingBinding(const QString& config);
+struct ConfigFile {
+    QString path;
+    QString text;
+};
+struct ConfigLine {
+    QString path;
+    QString text;
+};
+// The files an include line names: its argument (variables substituted) and the including file.
+using IncludeResolver =
+    std::function<QList<ConfigFile>(const QString& argument, const QString& includingPath)>;
+
+// The line of a sway configuration that binds the chord in the default mode to something else (a
+// runtime bindsym would silently replace it), if any. Variables, blocks and (with a resolver)
+// includes are followed; a bindcode, or a binding another client added at runtime, is not seen.
+std::optional<ConfigLine> conflictingBinding(const ConfigFile& config, const IncludeResolver& resolve = {});
 
 } // namespace SwayIpc

@@ -1,6 +1,10 @@
 #include "platform/wayland/SwayIpcConnection.h"
 
 #include <QDeadlineTimer>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QRegularExpression>
 #include <cerrno>
 #include <cstring>
 #include <poll.h>
@@ -8,6 +12,40 @@
 #include <sys/un.h>
 #include <unistd.h>
 #include <utility>
+
+namespace {
+
+// The files an include line names, as sway's shell-style expansion finds them: a leading ~,
+// environment variables, a path relative to the including file, and wildcards in the file name.
+QList<SwayIpc::ConfigFile> includedFiles(const QString& argument, const QString& includingPath)
+{
+    static const QRegularExpression variable(QStringLiteral("\\$\\{?([A-Za-z_][A-Za-z0-9_]*)\\}?"));
+    QString path;
+    qsizetype copied = 0;
+    for (const QRegularExpressionMatch& match : variable.globalMatch(argument)) {
+        path += argument.mid(copied, match.capturedStart() - copied) +
+                qEnvironmentVariable(match.captured(1).toLocal8Bit().constData());
+        copied = match.capturedEnd();
+    }
+    path += argument.mid(copied);
+    if (path == QLatin1String("~") || path.startsWith(QLatin1String("~/")))
+        path.replace(0, 1, QDir::homePath());
+    const QFileInfo pattern(QFileInfo(includingPath).dir(), path);
+    // Like the shell, a wildcard matches a hidden file only when the pattern says so.
+    const QDir::Filters filters =
+        QDir::Files | QDir::Readable | QDir::CaseSensitive |
+        (pattern.fileName().startsWith(QLatin1Char('.')) ? QDir::Hidden : QDir::Filters());
+    QList<SwayIpc::ConfigFile> files;
+    for (const QFileInfo& info : pattern.dir().entryInfoList({pattern.fileName()}, filters, QDir::Name)) {
+        QFile file(info.absoluteFilePath());
+        // Far beyond any hand-written configuration.
+        if (info.size() <= SwayIpc::MaxPayload && file.open(QIODevice::ReadOnly))
+            files.append({info.absoluteFilePath(), QString::fromUtf8(file.readAll())});
+    }
+    return files;
+}
+
+} // namespace
 
 SwayIpcConnection::~SwayIpcConnection()
 {
@@ -155,14 +193,17 @@ bool SwayIpcConnection::subscribe(int timeoutMs)
 SwayIpcConnection::BindResult SwayIpcConnection::bindChord(int timeoutMs)
 {
     // A runtime bindsym replaces a binding of the same chord without a word, so look first.
-    const std::optional<QByteArray> config = request(SwayIpc::GetConfig, {}, timeoutMs);
+    const std::optional<QByteArray> version = request(SwayIpc::GetVersion, {}, timeoutMs);
+    const std::optional<QByteArray> config =
+        version ? request(SwayIpc::GetConfig, {}, timeoutMs) : std::nullopt;
     if (!config)
         return {};
-    const QString conflict = SwayIpc::conflictingBinding(SwayIpc::parseConfigReply(*config));
-    if (!conflict.isEmpty())
-        return {BindStatus::Conflict, conflict};
+    const SwayIpc::ConfigFile loaded{SwayIpc::parseConfigPath(*version), SwayIpc::parseConfigReply(*config)};
+    if (const std::optional<SwayIpc::ConfigLine> conflict =
+            SwayIpc::conflictingBinding(loaded, includedFiles))
+        return {BindStatus::Conflict, conflict->text, conflict->path};
     const SwayIpc::CommandResult result = runCommand(SwayIpc::bindChordCommand(), timeoutMs);
-    return {result.success ? BindStatus::Bound : BindStatus::Failed, result.error};
+    return {result.success ? BindStatus::Bound : BindStatus::Failed, result.error, {}};
 }
 
 SwayIpc::CommandResult SwayIpcConnection::unbindChord(int timeoutMs)

@@ -46,6 +46,8 @@ public:
         BindStatus status = BindStatus::Failed;
         // The user's configuration line that holds the chord, or sway's reason for a failure.
         QString detail;
+        // The configuration file that holds that line.
+        QString path;
     };
     // Adds the chord's runtime binding unless the loaded configuration already binds the chord.
     BindResult bindChord(int timeoutMs = 500);

@@ -2,7 +2,9 @@
 #include "platform/wayland/SwayIpcConnection.h"
 
 #include <QDeadlineTimer>
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
@@ -188,8 +190,8 @@ private Q_SLOTS:
         row("variable, flags, order, case",
             "set $mod Mod4\n  bindsym --to-code --release shift+$mod+V exec a",
             "bindsym --to-code --release shift+$mod+V exec a");
-        row("longest variable first", "set $m Mod1\nset $mod Mod4\nbindsym $mod+Shift+v exec a",
-            "bindsym $mod+Shift+v exec a");
+        row("longest variable first, group", "set $m Mod1\nset $mod Mod4\nbindsym Group2+$mod+Shift+v exec a",
+            "bindsym Group2+$mod+Shift+v exec a");
         row("continued line", "bindsym \\\n  Mod4+Shift+v exec a", "bindsym  Mod4+Shift+v exec a");
         row("bindsym block", "bindsym {\n  Mod4+Shift+v exec a\n}", "Mod4+Shift+v exec a");
         row("another mode", "mode \"resize\" {\n  bindsym Mod4+Shift+v mode default\n}");
@@ -197,19 +199,37 @@ private Q_SLOTS:
             "mode resize {\n  bindsym Left resize shrink\n}\nbindsym Mod4+Shift+v exec a",
             "bindsym Mod4+Shift+v exec a");
         row("ours already", "bindsym --no-repeat Mod4+Shift+v nop clipwell-quick-paste");
+        row("included, with the includer's variable", "set $mod Mod4\ninclude keys",
+            "bindsym $mod+Shift+v exec a");
+        row("included once", "include loop");
     }
 
     void conflicts()
     {
         QFETCH(QString, config);
         QFETCH(QString, line);
-        QCOMPARE(SwayIpc::conflictingBinding(config), line);
+        // Included files: one that binds the chord, one that includes itself.
+        const auto resolve = [](const QString& argument, const QString&) {
+            const bool keys = argument == QLatin1String("keys");
+            return QList<SwayIpc::ConfigFile>{{argument, keys ? QStringLiteral("bindsym $mod+Shift+v exec a")
+                                                              : QStringLiteral("include loop")}};
+        };
+        const auto found = SwayIpc::conflictingBinding({QStringLiteral("config"), config}, resolve);
+        QCOMPARE(found ? found->text : QString(), line);
     }
 
-    void bindAndUnbind()
+    void bindReloadUnbind()
     {
         SwayIpcConnection sway;
         OPEN_SWAY(sway);
+        QCOMPARE(sway.bindChord(patience).status, Status::Bound);
+        QCOMPARE(commandsBeforeMarker(sway), ours);
+        // A reload drops runtime bindings.
+        QVERIFY(sway.runCommand("reload", patience).success);
+        QVERIFY(!messagesUntil(sway, [](const Message& m) {
+                     return SwayIpc::classify(m) == Event::Reload;
+                 }).isEmpty());
+        QCOMPARE(commandsBeforeMarker(sway), QStringList());
         QCOMPARE(sway.bindChord(patience).status, Status::Bound);
         QCOMPARE(commandsBeforeMarker(sway), ours);
         QVERIFY(sway.unbindChord(patience).success);
@@ -219,36 +239,28 @@ private Q_SLOTS:
                  qPrintable(again.error));
     }
 
-    void reloadDropsTheBinding()
-    {
-        SwayIpcConnection sway;
-        OPEN_SWAY(sway);
-        QCOMPARE(sway.bindChord(patience).status, Status::Bound);
-        QVERIFY(sway.runCommand("reload", patience).success);
-        QVERIFY(!messagesUntil(sway, [](const Message& m) {
-                     return SwayIpc::classify(m) == Event::Reload;
-                 }).isEmpty());
-        QCOMPARE(commandsBeforeMarker(sway), QStringList());
-        QCOMPARE(sway.bindChord(patience).status, Status::Bound);
-        QCOMPARE(commandsBeforeMarker(sway), ours);
-        QVERIFY(sway.unbindChord(patience).success);
-    }
-
     // Last but one: the configuration keeps the user's binding of the chord.
     void configuredChordIsAConflict()
     {
         SwayIpcConnection sway;
         OPEN_SWAY(sway);
-        const std::optional<QByteArray> version = sway.request(7 /* GET_VERSION */, {}, patience);
+        const std::optional<QByteArray> version = sway.request(SwayIpc::GetVersion, {}, patience);
         QVERIFY(version);
-        QFile config(QJsonDocument::fromJson(*version)[QLatin1String("loaded_config_file_name")].toString());
-        QVERIFY2(config.open(QIODevice::Append), qPrintable(config.fileName()));
-        config.write("set $mod Mod4\nbindsym $mod+Shift+V nop user-binding\n");
+        // Where a user's configuration often keeps its key bindings: a file included by a pattern.
+        const QDir folder = QFileInfo(SwayIpc::parseConfigPath(*version)).dir();
+        QVERIFY(folder.mkpath(QStringLiteral("config.d")));
+        QFile config(folder.filePath(QStringLiteral("config")));
+        QFile keys(folder.filePath(QStringLiteral("config.d/keys")));
+        QVERIFY(config.open(QIODevice::Append) && keys.open(QIODevice::WriteOnly));
+        config.write("set $mod Mod4\ninclude config.d/*\n");
+        keys.write("bindsym $mod+Shift+V nop user-binding\n");
         config.close();
+        keys.close();
         QVERIFY(sway.runCommand("reload", patience).success);
         const SwayIpcConnection::BindResult result = sway.bindChord(patience);
         QCOMPARE(result.status, Status::Conflict);
         QCOMPARE(result.detail, QStringLiteral("bindsym $mod+Shift+V nop user-binding"));
+        QCOMPARE(result.path, keys.fileName());
         QCOMPARE(commandsBeforeMarker(sway), QStringList{QStringLiteral("nop user-binding")});
     }
 
