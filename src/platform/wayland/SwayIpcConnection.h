@@ -36,7 +36,8 @@ public:
     QList<SwayIpc::Message> readAvailable();
 
     // Sends a request and waits up to timeoutMs for its reply; events that arrive meanwhile are
-    // kept for the next readAvailable().
+    // kept for the next readAvailable(). sway answers in order, so no other request may be waiting
+    // for its reply. No reply in time breaks the connection: a late one would answer the next.
     std::optional<QByteArray> request(quint32 type, const QByteArray& payload, int timeoutMs = 500);
     SwayIpc::CommandResult runCommand(const QByteArray& command, int timeoutMs = 500);
     bool subscribe(int timeoutMs = 500);

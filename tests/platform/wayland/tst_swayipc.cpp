@@ -8,8 +8,13 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
+#include <QTemporaryDir>
 #include <QTest>
+#include <cstring>
 #include <poll.h>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
 
 using SwayIpc::Event;
 using SwayIpc::Message;
@@ -216,6 +221,24 @@ private Q_SLOTS:
         };
         const auto found = SwayIpc::conflictingBinding({QStringLiteral("config"), config}, resolve);
         QCOMPARE(found ? found->text : QString(), line);
+    }
+
+    // A reply that comes too late would be taken for the answer to the next request.
+    void unansweredRequestBreaksTheConnection()
+    {
+        QTemporaryDir folder;
+        const QByteArray path = QFile::encodeName(folder.filePath(QStringLiteral("ipc")));
+        SwayIpcConnection nobody;
+        QVERIFY(!nobody.open(path) && nobody.isBroken());
+        sockaddr_un address{AF_UNIX, {}};
+        std::memcpy(address.sun_path, path.constData(), path.size());
+        const int server = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        QVERIFY(::bind(server, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 &&
+                ::listen(server, 1) == 0);
+        SwayIpcConnection silent;
+        QVERIFY(silent.open(path));
+        QVERIFY(!silent.request(SwayIpc::GetConfig, {}, 50) && silent.isBroken());
+        ::close(server);
     }
 
     void bindReloadUnbind()
