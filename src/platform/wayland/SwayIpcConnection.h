@@ -52,6 +52,7 @@ public:
     };
     // Adds the chord's runtime binding unless the loaded configuration already binds the chord.
     BindResult bindChord(int timeoutMs = 500);
+    // Only after bindChord bound it: unbindsym would as well remove a binding of the user's.
     SwayIpc::CommandResult unbindChord(int timeoutMs = 500);
 
 private:
