@@ -1,5 +1,11 @@
 #include "platform/linux/DesktopWorkspace.h"
 
+#include "platform/linux/LogindEvents.h"
+
+DesktopWorkspace::DesktopWorkspace(DesktopEntryIndex index) : m_index(std::move(index)) {}
+
+DesktopWorkspace::~DesktopWorkspace() = default;
+
 std::optional<QString> DesktopWorkspace::applicationURL(const QString& bundleIdentifier) const
 {
     if (const std::optional<DesktopEntryIndex::Entry> entry = m_index.entry(bundleIdentifier))
@@ -21,4 +27,31 @@ QStringList DesktopWorkspace::installedApplicationURLs(const QString& name) cons
 QIcon DesktopWorkspace::applicationIcon(const QString& applicationURL) const
 {
     return DesktopEntryIndex::icon(applicationURL);
+}
+
+bool DesktopWorkspace::observeSession(WorkspaceNotifications notifications)
+{
+    m_notifications = std::move(notifications);
+    const WorkspaceNotifications& n = m_notifications;
+    if (!n.applicationActivated && !n.spaceChanged && !n.willSleep && !n.sessionResigned) {
+        m_logind.reset();
+        return false;
+    }
+    if (!m_logind) {
+        m_logind = std::make_unique<LogindEvents>([this] { post(&WorkspaceNotifications::willSleep); },
+                                                  [this] { post(&WorkspaceNotifications::sessionResigned); });
+    }
+    return true;
+}
+
+void DesktopWorkspace::post(std::function<void()> WorkspaceNotifications::*notification)
+{
+    QMetaObject::invokeMethod(
+        m_postContext.get(),
+        [this, notification] {
+            // A copy: the callback may replace the notifications.
+            if (const std::function<void()> callback = m_notifications.*notification)
+                callback();
+        },
+        Qt::QueuedConnection);
 }

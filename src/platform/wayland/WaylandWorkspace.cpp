@@ -1,6 +1,5 @@
 #include "platform/wayland/WaylandWorkspace.h"
 
-#include "platform/linux/LogindEvents.h"
 #include "platform/wayland/WaylandToplevels.h"
 
 #include <QCoreApplication>
@@ -100,27 +99,5 @@ bool WaylandWorkspace::isTerminated(const RunningApplication& application) const
 
 void WaylandWorkspace::observe(WorkspaceNotifications notifications)
 {
-    m_notifications = std::move(notifications);
-    const WorkspaceNotifications& n = m_notifications;
-    if (!n.applicationActivated && !n.spaceChanged && !n.willSleep && !n.sessionResigned) {
-        m_logind.reset();
-        return;
-    }
-    if (!m_logind) {
-        m_logind = std::make_unique<LogindEvents>([this] { post(&WorkspaceNotifications::willSleep); },
-                                                  [this] { post(&WorkspaceNotifications::sessionResigned); });
-    }
-}
-
-void WaylandWorkspace::post(std::function<void()> WorkspaceNotifications::*notification)
-{
-    // Queued also from the GUI thread, so that a callback may stop or replace the observation.
-    QMetaObject::invokeMethod(
-        m_postContext.get(),
-        [this, notification] {
-            // A copy: the callback may replace the notifications.
-            if (const std::function<void()> callback = m_notifications.*notification)
-                callback();
-        },
-        Qt::QueuedConnection);
+    observeSession(std::move(notifications));
 }

@@ -6,7 +6,6 @@
 #include <QObject>
 #include <memory>
 
-class LogindEvents;
 class WaylandToplevels;
 
 // The workspace as a wlroots-style compositor lists its windows (wlr foreign-toplevel management),
@@ -37,12 +36,8 @@ public:
 
 private:
     RunningApplication describe(qint64 identifier, const QString& appId) const;
-    void post(std::function<void()> WorkspaceNotifications::*notification);
 
     QString m_ownAppId;
-    WorkspaceNotifications m_notifications;
-    std::unique_ptr<QObject> m_postContext = std::make_unique<QObject>();
-    std::unique_ptr<LogindEvents> m_logind;
-    // Last: its thread posts to the context above until it is stopped.
+    // Its thread posts until it is stopped, which happens before the base class goes.
     std::unique_ptr<WaylandToplevels> m_toplevels;
 };

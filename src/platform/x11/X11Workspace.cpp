@@ -1,6 +1,5 @@
 #include "platform/x11/X11Workspace.h"
 
-#include "platform/linux/LogindEvents.h"
 #include "platform/x11/X11WorkspaceEvents.h"
 #include "platform/x11/XcbPointers.h"
 
@@ -254,11 +253,8 @@ bool X11Workspace::isTerminated(const RunningApplication& application) const
 
 void X11Workspace::observe(WorkspaceNotifications notifications)
 {
-    m_notifications = std::move(notifications);
-    const WorkspaceNotifications& n = m_notifications;
-    if (!n.applicationActivated && !n.spaceChanged && !n.willSleep && !n.sessionResigned) {
+    if (!observeSession(std::move(notifications))) {
         m_events.reset();
-        m_logind.reset();
         return;
     }
     if (!m_events) {
@@ -269,20 +265,4 @@ void X11Workspace::observe(WorkspaceNotifications notifications)
                          : &WorkspaceNotifications::spaceChanged);
             });
     }
-    if (!m_logind) {
-        m_logind = std::make_unique<LogindEvents>([this] { post(&WorkspaceNotifications::willSleep); },
-                                                  [this] { post(&WorkspaceNotifications::sessionResigned); });
-    }
-}
-
-void X11Workspace::post(std::function<void()> WorkspaceNotifications::*notification)
-{
-    QMetaObject::invokeMethod(
-        m_postContext.get(),
-        [this, notification] {
-            // A copy: the callback may replace the notifications.
-            if (const std::function<void()> callback = m_notifications.*notification)
-                callback();
-        },
-        Qt::QueuedConnection);
 }

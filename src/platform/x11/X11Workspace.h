@@ -5,7 +5,6 @@
 #include <QObject>
 #include <memory>
 
-class LogindEvents;
 class X11WorkspaceEvents;
 struct xcb_connection_t;
 
@@ -38,8 +37,6 @@ private:
     // One batch of requests for all windows, so a long client list costs one round trip.
     QList<WindowProperties> properties(const QList<quint32>& windows) const;
     std::optional<RunningApplication> describe(const WindowProperties& window) const;
-    // Later, from the event loop, so that a callback may stop or replace the observation.
-    void post(std::function<void()> WorkspaceNotifications::*notification);
 
     xcb_connection_t* m_connection;
     quint32 m_root = 0;
@@ -49,8 +46,5 @@ private:
     quint32 m_windowTypeAtom = 0;
     quint32 m_normalTypeAtom = 0;
     QByteArray m_displayName;
-    WorkspaceNotifications m_notifications;
-    std::unique_ptr<QObject> m_postContext = std::make_unique<QObject>();
     std::unique_ptr<X11WorkspaceEvents> m_events;
-    std::unique_ptr<LogindEvents> m_logind;
 };
