@@ -1,0 +1,28 @@
+#pragma once
+
+#include "models/PasteShortcut.h"
+#include "platform/KeystrokePoster.h"
+#include "platform/PopupSurface.h"
+#include "platform/TapEvent.h"
+
+#include <functional>
+#include <memory>
+
+// Quick paste's own connection to a Wayland compositor: the popup's layer surface, the keyboard it
+// holds while a chord lasts, and the virtual keyboard that types the paste.
+class QuickPasteSeat : public PopupSurface {
+public:
+    // What the compositor offers; without both quick paste cannot run.
+    virtual bool hasLayerShell() const = 0;
+    virtual bool hasVirtualKeyboard() const = 0;
+
+    // Keys and modifiers while the popup holds the keyboard, as tap records, called on the seat's own
+    // thread. When the popup receives the focus the modifiers down then are reported as a flagsChanged
+    // record, so a chord whose modifiers were let go early commits at once. An empty handler stops them.
+    virtual void setEventHandler(std::function<void(TapEvent&)> handler) = 0;
+    // The modifier keys last known down, in TapEvent flag bits. Thread-safe.
+    virtual quint64 currentModifierFlags() const = 0;
+    // The paste shortcut typed by the virtual keyboard with the keymap the popup's keyboard received;
+    // nothing when no keymap is known yet or it has no key for the shortcut.
+    virtual std::unique_ptr<KeystrokePoster::Keystroke> createKeystroke(PasteShortcut shortcut) = 0;
+};
