@@ -63,7 +63,11 @@ QuickPasteController::QuickPasteController(AppModel& model, Preferences& prefere
 
     const auto cancel = [monitor = m_monitor.get()] { monitor->cancel(); };
     const auto activated = [this] {
-        m_monitor->cancel();
+        // Where the popup holds the keyboard (Wayland), the compositor may report no application in
+        // front while it shows and the target again once it is gone: neither sends the paste elsewhere.
+        const std::optional<RunningApplication> frontmost = m_platform.workspace.frontmostApplication();
+        if (!m_target || (frontmost && *frontmost != m_target->application))
+            m_monitor->cancel();
         updateFrontmost();
     };
     m_platform.workspace.observe({activated, cancel, cancel, cancel});
@@ -209,29 +213,50 @@ void QuickPasteController::finish(const ClipboardEntry& entry, bool whileHolding
         return;
     }
     qCInfo(lcQuickPaste) << "Selection committed; scheduling paste";
-    const PasteTarget target = *std::exchange(m_target, std::nullopt);
+    // The target stays while the paste is pending, so that its own activation does not cancel it.
+    const PasteTarget target = *m_target;
     m_session.reset();
     m_monitor->setPopupFrame(std::nullopt);
     m_popup->hide();
     m_pendingPaste = true;
-    m_pasteTimer->start(pasteDelay, [this, target, entry, whileHoldingShortcut] {
-        paste(target, entry, whileHoldingShortcut);
+    const auto since = m_pasteTimer->now();
+    m_pasteTimer->start(pasteDelay, [this, target, entry, whileHoldingShortcut, since] {
+        paste(target, entry, whileHoldingShortcut, since);
     });
 }
 
-void QuickPasteController::paste(const PasteTarget& target, const ClipboardEntry& entry,
-                                 bool whileHoldingShortcut)
+void QuickPasteController::endPaste()
 {
+    m_pendingPaste = false;
+    m_target.reset();
+}
+
+void QuickPasteController::paste(const PasteTarget& target, const ClipboardEntry& entry,
+                                 bool whileHoldingShortcut, std::chrono::steady_clock::time_point since)
+{
+    // Where the popup held the keyboard, the compositor gives it back to the target a moment after the
+    // popup is gone; the shortcut and the keys to type depend on the window in front.
+    if (m_platform.workspace.frontmostApplication() != target.application) {
+        if (m_pasteTimer->now() - since >= pasteDelay + activationLimit) {
+            endPaste();
+            return giveUp();
+        }
+        m_pasteTimer->start(ChordReleaseWait::pollInterval,
+                            [this, target, entry, whileHoldingShortcut, since] {
+                                paste(target, entry, whileHoldingShortcut, since);
+                            });
+        return;
+    }
     const quint64 flags = m_platform.tap.currentModifierFlags();
     if (!whileHoldingShortcut && (flags & (TapEvent::shiftFlag | TapEvent::controlFlag |
                                            TapEvent::optionFlag | TapEvent::commandFlag))) {
-        m_pendingPaste = false;
+        endPaste();
         return giveUp();
     }
     const PasteShortcut shortcut = pasteShortcut();
     std::shared_ptr<KeystrokePoster::Keystroke> keystroke = m_platform.keystrokes.create(shortcut);
     if (!keystroke) {
-        m_pendingPaste = false;
+        endPaste();
         m_model.setErrorMessage(AppMessage{L10n::Key::pasteEventFailed, std::nullopt});
         return;
     }
@@ -240,7 +265,7 @@ void QuickPasteController::paste(const PasteTarget& target, const ClipboardEntry
     // until they are up.
     m_chordRelease.start([keystroke] { return keystroke->keysAreUp(); },
                          [this, target, entry, shortcut, keystroke](bool released) {
-                             m_pendingPaste = false;
+                             endPaste();
                              if (!released)
                                  return giveUp();
                              pasteNow(target, entry, shortcut, *keystroke);

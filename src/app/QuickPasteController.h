@@ -32,6 +32,8 @@ class QuickPasteController final : public QObject {
 public:
     static constexpr std::chrono::milliseconds pasteDelay{60};
     static constexpr std::chrono::milliseconds permissionPollInterval{1000};
+    // How long, after the paste delay, the target may take to be in front again.
+    static constexpr std::chrono::milliseconds activationLimit{500};
 
     struct Platform {
         Workspace& workspace;
@@ -75,7 +77,9 @@ private:
     void showSelection();
     void discard();
     void finish(const ClipboardEntry& entry, bool whileHoldingShortcut);
-    void paste(const PasteTarget& target, const ClipboardEntry& entry, bool whileHoldingShortcut);
+    void paste(const PasteTarget& target, const ClipboardEntry& entry, bool whileHoldingShortcut,
+               std::chrono::steady_clock::time_point since);
+    void endPaste();
     void pasteNow(const PasteTarget& target, const ClipboardEntry& entry, PasteShortcut shortcut,
                   KeystrokePoster::Keystroke& keystroke);
     // How the window in front pastes, by its class and the user's preferences.

@@ -764,9 +764,10 @@ private Q_SLOTS:
     // Steps: "start" the chord, "V"/"Z" a press and "^V"/"^Z" a release with the chord held, "go" letting
     // go of it, "held:cstv" the keys down now (v: the shortcut's V), "click:N" on the popup's row N,
     // "wait" the paste delay, "field" the focus moving to another field, "tick" one look at the held
-    // keys, "late" a second of them, "activate" another application coming forward, "secure" another
-    // program taking the keyboard, "class:C" the window class in front, "prefer:C" the user's own
-    // Shift+Insert classes.
+    // keys, "late" a second of them, "activate" another application coming forward, "none" no application
+    // in front (the popup holds the keyboard) and "back" the target in front again, "poll" a look for it
+    // after the delay and "gone" the longest wait for it, "secure" another program taking the keyboard,
+    // "class:C" the window class in front, "prefer:C" the user's own Shift+Insert classes.
     void quickPaste_data()
     {
         QTest::addColumn<int>("entries");
@@ -787,6 +788,10 @@ private Q_SLOTS:
             "typed 0; message pasteCancelled; popup hidden");
         row("row clicked without the chord", 3, "start held:c click:1 wait", "typed 0; popup shown");
         row("another application comes forward", 3, "start activate wait", "typed 0; popup hidden");
+        row("the popup holds the keyboard, the target comes back", 3, "start none go wait poll back poll",
+            "pasted c; typed 1; popup hidden");
+        row("the target never comes back", 3, "start none go wait gone",
+            "typed 0; message pasteCancelled; popup hidden");
         row("a new chord within the delay", 3, "start ^V go start wait", "typed 0; popup shown");
         row("Escape", 3, "start esc wait", "typed 0; popup hidden");
         row("focus moved to another field", 3, "start go field wait",
@@ -816,6 +821,7 @@ private Q_SLOTS:
         quint64 flagsWhenTyped = 0;
         h.keystrokes.onPost = [&] { flagsWhenTyped = h.tap.modifierFlags; };
         const quint64 chord = TapEvent::commandFlag | TapEvent::shiftFlag;
+        std::optional<RunningApplication> target;
         for (const QString& step : steps.split(u' ')) {
             if (step == u"start")
                 h.type(TapEvent::keyDown, TapEvent::keyV, chord);
@@ -852,8 +858,17 @@ private Q_SLOTS:
                 h.preferences.setString(Key::pasteWithShiftInsert, step.mid(7));
             else if (step == u"field")
                 h.workspace.focused.insert(4242, FocusedElement{8});
-            else if (step == u"activate")
+            else if (step == u"activate" || step == u"none" || step == u"back") {
+                if (step == u"activate")
+                    h.workspace.frontmost->processIdentifier = 4343;
+                else if (step == u"none")
+                    target = std::exchange(h.workspace.frontmost, std::nullopt);
+                else
+                    h.workspace.frontmost = target;
                 h.workspace.notifications.applicationActivated();
+            } else if (step == u"poll" || step == u"gone")
+                h.pasteTimer->advance(step == u"poll" ? ChordReleaseWait::pollInterval
+                                                      : QuickPasteController::activationLimit);
             QCoreApplication::sendPostedEvents();
         }
         QStringList seen;
