@@ -10,6 +10,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QImage>
+#include <QProcess>
 #include <QProcessEnvironment>
 #include <QRandomGenerator>
 #include <QTemporaryDir>
@@ -155,4 +156,29 @@ inline QList<ClipboardEntry> imageHistory()
         entries.append(entry);
     }
     return entries;
+}
+
+// The history quick paste is measured over: 200 entries, one in ten an image.
+inline QList<ClipboardEntry> mixedHistory()
+{
+    QList<ClipboardEntry> entries = textHistory();
+    const QList<ClipboardEntry> images = imageHistory();
+    for (int i = 5; i < entries.size(); i += 10)
+        entries[i] = images.at(i);
+    return entries;
+}
+
+// Reads the process's output until a line starts so; false after the timeout.
+inline bool waitForLine(QProcess& process, const QByteArray& start, int timeoutMs)
+{
+    QElapsedTimer timer;
+    timer.start();
+    while (timer.elapsed() < timeoutMs) {
+        while (process.canReadLine()) {
+            if (process.readLine().startsWith(start))
+                return true;
+        }
+        process.waitForReadyRead(5);
+    }
+    return false;
 }

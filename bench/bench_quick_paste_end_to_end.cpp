@@ -10,33 +10,6 @@
 #include <QProcess>
 #include <QThread>
 
-namespace {
-
-QList<ClipboardEntry> mixedHistory()
-{
-    QList<ClipboardEntry> entries = textHistory();
-    const QList<ClipboardEntry> images = imageHistory();
-    for (int i = 5; i < entries.size(); i += 10)
-        entries[i] = images.at(i);
-    return entries;
-}
-
-bool waitForLine(QProcess& process, const QByteArray& start, int timeoutMs)
-{
-    QElapsedTimer timer;
-    timer.start();
-    while (timer.elapsed() < timeoutMs) {
-        while (process.canReadLine()) {
-            if (process.readLine().startsWith(start))
-                return true;
-        }
-        process.waitForReadyRead(5);
-    }
-    return false;
-}
-
-} // namespace
-
 int main(int argc, char** argv)
 {
     QCoreApplication application(argc, argv);

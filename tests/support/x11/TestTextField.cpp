@@ -1,6 +1,7 @@
 // A text field in front of quick paste, on Qt widgets like many real applications. Prints "ready"
-// once its window is active, then "text <json>" whenever the text changes and "key <name> <modifiers>"
-// for every key press that reaches it. "--app-id NAME" names it to the window manager (the app_id on
+// once its window is active, then "text <json>" whenever the text changes, "key <name> <modifiers>"
+// for every key press that reaches it, and "focus out" / "focus in" when its window loses or regains
+// the keyboard. "--app-id NAME" names it to the window manager (the app_id on
 // Wayland) as the application of the desktop entry NAME.desktop.
 #include <QApplication>
 #include <QJsonDocument>
@@ -50,6 +51,10 @@ int main(int argc, char** argv)
                          if (state == Qt::ApplicationActive && !std::exchange(announced, true))
                              out << "ready" << Qt::endl;
                      });
+    QObject::connect(&application, &QGuiApplication::focusWindowChanged, [&announced](QWindow* window) {
+        if (announced)
+            out << (window ? "focus in" : "focus out") << Qt::endl;
+    });
     field.show();
     return QApplication::exec();
 }
