@@ -206,9 +206,15 @@ struct WaylandQuickPasteSeat::Worker {
             zwp_virtual_keyboard_v1_destroy(virtualKeyboard);
         if (keyboardManager)
             zwp_virtual_keyboard_manager_v1_destroy(keyboardManager);
-        if (layerShell)
+        // Versions before these have no destructor request: the proxy alone goes.
+        if (layerShell &&
+            zwlr_layer_shell_v1_get_version(layerShell) >= ZWLR_LAYER_SHELL_V1_DESTROY_SINCE_VERSION)
             zwlr_layer_shell_v1_destroy(layerShell);
-        if (keyboard)
+        else if (layerShell)
+            wl_proxy_destroy(reinterpret_cast<wl_proxy*>(layerShell));
+        if (keyboard && wl_keyboard_get_version(keyboard) >= WL_KEYBOARD_RELEASE_SINCE_VERSION)
+            wl_keyboard_release(keyboard);
+        else if (keyboard)
             wl_keyboard_destroy(keyboard);
         for (const std::unique_ptr<Output>& output : outputs)
             wl_output_destroy(output->proxy);
@@ -364,8 +370,11 @@ struct WaylandQuickPasteSeat::Worker {
                              worker->translator.locate(XKB_KEY_Insert),
                              worker->translator.modifierMask(TapEvent::controlFlag),
                              worker->translator.modifierMask(TapEvent::shiftFlag)};
-        const QMutexLocker lock(&worker->shared->mutex);
-        worker->shared->keymap = std::move(known);
+        {
+            const QMutexLocker lock(&worker->shared->mutex);
+            worker->shared->keymap = std::move(known);
+        }
+        worker->publishKeys();
     }
     static void enter(void* data, wl_keyboard*, uint32_t, wl_surface*, wl_array* keys)
     {

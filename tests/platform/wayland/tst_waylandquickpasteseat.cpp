@@ -1,4 +1,5 @@
 #include "platform/wayland/WaylandQuickPasteSeat.h"
+#include "support/wayland/TapRecordText.h"
 
 #include <QImage>
 #include <QMutex>
@@ -20,25 +21,6 @@ bool run(const QString& program, const QStringList& arguments)
            process.exitCode() == 0;
 }
 
-QString describe(const TapEvent& record)
-{
-    QString flags;
-    for (const auto& [bit, letter] : {std::pair{TapEvent::shiftFlag, 'S'},
-                                      {TapEvent::controlFlag, 'C'},
-                                      {TapEvent::optionFlag, 'A'},
-                                      {TapEvent::commandFlag, 'W'}})
-        if (record.flags & bit)
-            flags += QLatin1Char(letter);
-    if (record.type == TapEvent::flagsChanged)
-        return QLatin1String("F:") + flags;
-    const char* key = record.keyCode == TapEvent::keyV        ? "V"
-                      : record.keyCode == TapEvent::keyZ      ? "Z"
-                      : record.keyCode == TapEvent::keyEscape ? "E"
-                                                              : "O";
-    return QLatin1String(record.type == TapEvent::keyDown ? "D:" : "U:") + QLatin1String(key) +
-           QLatin1String(":") + flags;
-}
-
 } // namespace
 
 class TstWaylandQuickPasteSeat : public QObject {
@@ -47,7 +29,6 @@ class TstWaylandQuickPasteSeat : public QObject {
 private Q_SLOTS:
     void initTestCase();
     void cleanup();
-    void cleanupTestCase();
     void presentShowsFrame_data();
     void presentShowsFrame();
     void keysReachHandler_data();
@@ -64,10 +45,10 @@ private:
         return m_records;
     }
     // Shows a frame and waits until the popup holds the keyboard (its first record).
-    bool showPopup(QColor colour = Qt::darkCyan)
+    bool showPopup()
     {
         QImage frame(460, 600, QImage::Format_ARGB32_Premultiplied);
-        frame.fill(colour);
+        frame.fill(Qt::darkCyan);
         m_seat->present(frame);
         if (!QTest::qWaitFor([this] { return !records().isEmpty(); }, patience))
             return false;
@@ -104,7 +85,7 @@ void TstWaylandQuickPasteSeat::initTestCase()
     QVERIFY(m_seat->hasLayerShell() && m_seat->hasVirtualKeyboard());
     m_seat->setEventHandler([this](TapEvent& record) {
         const QMutexLocker lock(&m_mutex);
-        m_records.append(describe(record));
+        m_records.append(tapRecordText(record));
     });
     m_seat->onFrameDone = [this] { ++m_framesDone; };
     m_seat->onScaleChanged = [this] { ++m_scaleChanges; };
@@ -117,14 +98,10 @@ void TstWaylandQuickPasteSeat::initTestCase()
 void TstWaylandQuickPasteSeat::cleanup()
 {
     m_seat->hide();
+    m_field.readAllStandardOutput();
+    m_fieldOutput.clear();
     const QMutexLocker lock(&m_mutex);
     m_records.clear();
-}
-
-void TstWaylandQuickPasteSeat::cleanupTestCase()
-{
-    m_field.kill();
-    m_field.waitForFinished();
 }
 
 void TstWaylandQuickPasteSeat::presentShowsFrame_data()
