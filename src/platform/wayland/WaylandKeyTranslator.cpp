@@ -58,7 +58,8 @@ bool WaylandKeyTranslator::setKeymap(const QByteArray& text)
             xkb_state_update_key(scratch.get(), keycode, XKB_KEY_UP);
         }
     }
-    // Whatever was held is read again with the new keymap at the next modifiers event.
+    // A code held under the old keymap may be another key now; the modifiers event that follows a
+    // keymap sets the state again.
     m_repeatKey.reset();
     return true;
 }
