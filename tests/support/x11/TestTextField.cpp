@@ -10,6 +10,7 @@
 #include <QKeySequence>
 #include <QPlainTextEdit>
 #include <QTextStream>
+#include <QWindow>
 
 namespace {
 
