@@ -19,6 +19,7 @@ namespace {
 
 const QByteArray presentCommand = QByteArrayLiteral("present");
 const QByteArray presentReply = QByteArrayLiteral("ok\n");
+const QByteArray quickPasteRequest = QByteArrayLiteral("quick-paste\n");
 // A running instance that is still starting may not listen yet.
 constexpr int contactTimeoutMs = 5000;
 
@@ -79,6 +80,17 @@ QString SingleInstance::socketPath() const
 
 SingleInstance::Claim SingleInstance::claim(bool present, const QByteArray& activationToken)
 {
+    return claimAs(present, false, activationToken);
+}
+
+SingleInstance::Claim SingleInstance::claimForQuickPaste()
+{
+    return claimAs(false, true, {});
+}
+
+SingleInstance::Claim SingleInstance::claimAs(bool present, bool quickPaste,
+                                              const QByteArray& activationToken)
+{
     if (!prepareDirectory())
         return Claim::failed;
     m_lock = std::make_unique<QLockFile>(m_directory + QStringLiteral("/instance.lock"));
@@ -87,7 +99,9 @@ SingleInstance::Claim SingleInstance::claim(bool present, const QByteArray& acti
     if (m_lock->tryLock(0))
         return listen();
     if (m_lock->error() == QLockFile::LockFailedError)
-        return present ? contactRunningInstance(activationToken) : Claim::secondary;
+        return present || quickPaste
+                   ? contactRunningInstance(quickPaste ? quickPasteRequest : presentRequest(activationToken))
+                   : Claim::secondary;
     m_error = QStringLiteral("Clipwell cannot create its instance lock in %1.").arg(m_directory);
     return Claim::failed;
 }
@@ -131,9 +145,8 @@ SingleInstance::Claim SingleInstance::listen()
     return Claim::primary;
 }
 
-SingleInstance::Claim SingleInstance::contactRunningInstance(const QByteArray& activationToken)
+SingleInstance::Claim SingleInstance::contactRunningInstance(const QByteArray& request)
 {
-    const QByteArray request = presentRequest(activationToken);
     const QDeadlineTimer deadline(contactTimeoutMs);
     while (!deadline.hasExpired()) {
         QLocalSocket socket;
@@ -182,8 +195,13 @@ void SingleInstance::answer(QLocalSocket* connection)
                 drop();
             return;
         }
-        if (const std::optional<QByteArray> token = parsePresentRequest(connection->readLine())) {
+        const QByteArray line = connection->readLine();
+        if (const std::optional<QByteArray> token = parsePresentRequest(line)) {
             Q_EMIT presentRequested(*token);
+            connection->write(presentReply);
+            connection->flush();
+        } else if (line == quickPasteRequest) {
+            Q_EMIT quickPasteRequested();
             connection->write(presentReply);
             connection->flush();
         }

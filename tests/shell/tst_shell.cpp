@@ -640,6 +640,28 @@ private Q_SLOTS:
         QCOMPARE(claim.load(), static_cast<int>(SingleInstance::Claim::secondary));
     }
 
+    // A compositor's binding runs `clipwell --quick-paste`: the running instance hears of the chord and
+    // presents nothing; with none running, the launch starts one in the background.
+    void quickPasteLaunchReachesTheFirst()
+    {
+        const auto parsed = ClipwellApp::parseCommandLine({u"clipwell"_s, u"--quick-paste"_s});
+        const auto* options = std::get_if<ClipwellApp::Options>(&parsed);
+        QVERIFY(options && options->quickPaste && options->background);
+        QTemporaryDir root;
+        SingleInstance first(root.path());
+        QCOMPARE(first.claim(), SingleInstance::Claim::primary);
+        QSignalSpy presented(&first, &SingleInstance::presentRequested);
+        QSignalSpy quickPastes(&first, &SingleInstance::quickPasteRequested);
+        std::atomic<int> claim{-1};
+        std::thread launch(
+            [&] { claim = static_cast<int>(SingleInstance(root.path()).claimForQuickPaste()); });
+        const bool answered = quickPastes.wait(10000);
+        launch.join();
+        QVERIFY(answered);
+        QCOMPARE(claim.load(), static_cast<int>(SingleInstance::Claim::secondary));
+        QCOMPARE(presented.size() + quickPastes.size(), 1);
+    }
+
     // What other local programs may send: only a present request presents, and a line past the bound
     // is cut off unread.
     void requestsOnTheSocket_data()

@@ -20,7 +20,7 @@ constexpr int requestTimeoutMs = 1000;
 // The removal at stop waits less: Clipwell may be quitting.
 constexpr int unbindTimeoutMs = 200;
 // How long stop() waits for the thread before leaving it to finish alone.
-constexpr unsigned long stopWaitMs = 30;
+constexpr unsigned long stopWaitMs = 20;
 
 } // namespace
 

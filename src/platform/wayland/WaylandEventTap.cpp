@@ -7,9 +7,10 @@
 
 namespace {
 
-// How long install() waits for sway's answer: enough for a sway at hand, short for the GUI thread.
+// How long install() waits for sway's answer: enough for a sway at hand; with a stop before it, within
+// what the GUI thread may wait.
 // A later answer reaches the client through `available`.
-constexpr int bindWaitMs = 40;
+constexpr int bindWaitMs = 25;
 
 } // namespace
 
