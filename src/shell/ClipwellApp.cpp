@@ -235,6 +235,10 @@ int run(int argc, char** argv)
         return *status;
     const Options options = std::get<Options>(command);
 
+    // A press of the chord through the compositor's binding: the running instance needs only the line.
+    if (options.quickPaste && SingleInstance::sendQuickPaste())
+        return 0;
+
     const QByteArray display = qgetenv("DISPLAY");
     const QByteArray waylandDisplay = qgetenv("WAYLAND_DISPLAY");
     const std::variant<BackendChoice, QString> chosen =

@@ -12,7 +12,10 @@
 #include <cerrno>
 #include <cstring>
 #include <optional>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/time.h>
+#include <sys/un.h>
 #include <unistd.h>
 
 namespace {
@@ -167,6 +170,32 @@ SingleInstance::Claim SingleInstance::contactRunningInstance(const QByteArray& r
     m_lock->getLockInfo(&pid, &host, &application);
     m_error = QStringLiteral("Clipwell is already running (process %1) but does not answer.").arg(pid);
     return Claim::failed;
+}
+
+bool SingleInstance::sendQuickPaste(const QString& directory)
+{
+    const QByteArray path = QFile::encodeName((directory.isEmpty() ? defaultDirectory() : directory) +
+                                              QStringLiteral("/instance.socket"));
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    if (path.size() >= qsizetype(sizeof address.sun_path))
+        return false;
+    std::memcpy(address.sun_path, path.constData(), path.size());
+    const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (fd < 0)
+        return false;
+    // The running instance answers from its event loop; a busy one is left to the usual claim.
+    const timeval patience{1, 0};
+    ::setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &patience, sizeof patience);
+    ::setsockopt(fd, SOL_SOCKET, SO_SNDTIMEO, &patience, sizeof patience);
+    char reply[3] = {};
+    const bool answered = ::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0 &&
+                          ::send(fd, quickPasteRequest.constData(), quickPasteRequest.size(), MSG_NOSIGNAL) ==
+                              quickPasteRequest.size() &&
+                          ::recv(fd, reply, sizeof reply, MSG_WAITALL) == sizeof reply &&
+                          presentReply == QByteArrayView(reply, 3);
+    ::close(fd);
+    return answered;
 }
 
 void SingleInstance::answer(QLocalSocket* connection)

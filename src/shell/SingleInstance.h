@@ -50,6 +50,10 @@ public:
     // the chord was pressed (quickPasteRequested()); where none runs this one becomes it, as a start
     // in the background.
     Claim claimForQuickPaste();
+    // Tells the running instance the chord was pressed, before any application object exists, so that
+    // a launch from the compositor's binding costs little more than starting the process. False when
+    // no instance answered (claimForQuickPaste() then decides).
+    static bool sendQuickPaste(const QString& directory = QString());
     QString errorString() const { return m_error; }
     QString socketPath() const;
     // How long a connection may stay without sending its request.

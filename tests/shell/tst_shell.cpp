@@ -648,18 +648,24 @@ private Q_SLOTS:
         const auto* options = std::get_if<ClipwellApp::Options>(&parsed);
         QVERIFY(options && options->quickPaste && options->background);
         QTemporaryDir root;
+        QVERIFY(!SingleInstance::sendQuickPaste(root.path()));
         SingleInstance first(root.path());
         QCOMPARE(first.claim(), SingleInstance::Claim::primary);
         QSignalSpy presented(&first, &SingleInstance::presentRequested);
         QSignalSpy quickPastes(&first, &SingleInstance::quickPasteRequested);
-        std::atomic<int> claim{-1};
-        std::thread launch(
-            [&] { claim = static_cast<int>(SingleInstance(root.path()).claimForQuickPaste()); });
-        const bool answered = quickPastes.wait(10000);
-        launch.join();
-        QVERIFY(answered);
-        QCOMPARE(claim.load(), static_cast<int>(SingleInstance::Claim::secondary));
-        QCOMPARE(presented.size() + quickPastes.size(), 1);
+        // The line sent before the application object exists, and the claim that follows when it fails.
+        for (const bool early : {true, false}) {
+            std::atomic<bool> reached = false;
+            std::thread launch([&] {
+                reached = early ? SingleInstance::sendQuickPaste(root.path())
+                                : SingleInstance(root.path()).claimForQuickPaste() ==
+                                      SingleInstance::Claim::secondary;
+            });
+            const bool answered = quickPastes.wait(10000);
+            launch.join();
+            QVERIFY(answered && reached);
+        }
+        QCOMPARE(presented.size() + quickPastes.size(), 2);
     }
 
     // What other local programs may send: only a present request presents, and a line past the bound
