@@ -1,6 +1,8 @@
 #include "platform/wayland/SwayChordBinding.h"
 #include "platform/wayland/SwayIpc.h"
 #include "platform/wayland/SwayIpcConnection.h"
+#include "platform/wayland/WaylandEventTap.h"
+#include "support/wayland/FakeQuickPasteSeat.h"
 
 #include <QDeadlineTimer>
 #include <QDir>
@@ -315,6 +317,29 @@ private Q_SLOTS:
         QCOMPARE(followed.presses.load(), 3);
     }
 
+    // The tap over sway: once the chord is bound, its press is a record of V with Super and Shift.
+    void eventTapOverSway()
+    {
+        if (SwayIpcConnection::socketPath().isEmpty())
+            QSKIP("needs sway: run through tests/support/with-sway.sh");
+        FakeQuickPasteSeat seat;
+        WaylandEventTap tap(&seat, SwayIpcConnection::socketPath(), {});
+        std::atomic<bool> bound = false;
+        std::atomic<int> presses = 0;
+        const auto handle = [&presses](TapEvent& event) {
+            presses += event.type == TapEvent::keyDown &&
+                       event.flags == (TapEvent::commandFlag | TapEvent::shiftFlag);
+            return true;
+        };
+        QVERIFY(tap.install({handle, {}, {}, [&bound](bool yes) { bound = yes; }}));
+        QTRY_VERIFY_WITH_TIMEOUT(bound, patience);
+        QCOMPARE(QProcess::execute(
+                     QStringLiteral("wtype"),
+                     QStringLiteral("-M logo -M shift -k v -m shift -m logo").split(QLatin1Char(' '))),
+                 0);
+        QTRY_COMPARE_WITH_TIMEOUT(presses.load(), 1, patience);
+    }
+
     // Last but one: the configuration keeps the user's binding of the chord.
     void configuredChordIsAConflict()
     {
@@ -346,6 +371,15 @@ private Q_SLOTS:
             QCOMPARE(first->status, Outcome::conflict);
             QCOMPARE(first->path, keys.fileName());
         }
+        // The tap does not take the chord from the user either, and says where it is bound.
+        FakeQuickPasteSeat seat;
+        WaylandEventTap tap(&seat, SwayIpcConnection::socketPath(), {});
+        std::atomic<bool> refused = false;
+        const bool installed =
+            tap.install({[](TapEvent&) { return true; }, {}, {}, [&](bool yes) { refused = !yes; }});
+        QTRY_COMPARE_WITH_TIMEOUT(tap.setup().advice, QuickPasteSetup::Advice::chordTaken, patience);
+        QVERIFY(!installed || refused);
+        QCOMPARE(tap.setup().path, keys.fileName());
         QCOMPARE(commandsBeforeMarker(sway), QStringList{QStringLiteral("nop user-binding")});
     }
 
