@@ -380,10 +380,13 @@ private Q_SLOTS:
         QTest::addColumn<bool>("trusted");
         QTest::addColumn<bool>("supported");
         QTest::addColumn<QString>("opened");
-        QTest::newRow("missing extensions") << false << true << u"11100"_s;
-        QTest::newRow("trusted") << true << true << u"00000"_s;
-        // Its steps are X11's: a session with no quick paste yet (Wayland) has none to follow.
-        QTest::newRow("no quick paste in this session") << false << false << u"00000"_s;
+        QTest::addColumn<bool>("permissionGuide");
+        QTest::newRow("missing extensions") << false << true << u"11100"_s << true;
+        QTest::newRow("trusted") << true << true << u"00000"_s << true;
+        // Its steps are X11's: a session with no quick paste, or a compositor lacking a protocol, has
+        // none to follow.
+        QTest::newRow("no quick paste in this session") << false << false << u"00000"_s << true;
+        QTest::newRow("a compositor without the layer shell") << false << true << u"00000"_s << false;
     }
 
     void accessibilityGuideOnColdLaunch()
@@ -400,6 +403,8 @@ private Q_SLOTS:
         FakeAccessibility accessibility;
         accessibility.trusted = trusted;
         tap.supported = supported;
+        QFETCH(bool, permissionGuide);
+        tap.advice.permissionGuide = permissionGuide;
         FakeKeystrokePoster keystrokes;
         QString launches;
         for (int launch = 0; launch < 5; ++launch) {
