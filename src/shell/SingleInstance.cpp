@@ -184,18 +184,19 @@ bool SingleInstance::sendQuickPaste(const QString& directory)
     const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
     if (fd < 0)
         return false;
-    // The running instance answers from its event loop; a busy one is left to the usual claim.
     const timeval patience{1, 0};
     ::setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &patience, sizeof patience);
     ::setsockopt(fd, SOL_SOCKET, SO_SNDTIMEO, &patience, sizeof patience);
-    char reply[3] = {};
-    const bool answered = ::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0 &&
-                          ::send(fd, quickPasteRequest.constData(), quickPasteRequest.size(), MSG_NOSIGNAL) ==
-                              quickPasteRequest.size() &&
-                          ::recv(fd, reply, sizeof reply, MSG_WAITALL) == sizeof reply &&
-                          presentReply == QByteArrayView(reply, 3);
+    // Once the line is sent the press is delivered: sent again by a claim, it would step twice.
+    const bool sent = ::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0 &&
+                      ::send(fd, quickPasteRequest.constData(), quickPasteRequest.size(), MSG_NOSIGNAL) ==
+                          quickPasteRequest.size();
+    // The answer, waited for briefly, only keeps the connection open until the line is read.
+    char reply[3];
+    if (sent)
+        ::recv(fd, reply, sizeof reply, MSG_WAITALL);
     ::close(fd);
-    return answered;
+    return sent;
 }
 
 void SingleInstance::answer(QLocalSocket* connection)

@@ -52,7 +52,7 @@ public:
     Claim claimForQuickPaste();
     // Tells the running instance the chord was pressed, before any application object exists, so that
     // a launch from the compositor's binding costs little more than starting the process. False when
-    // no instance answered (claimForQuickPaste() then decides).
+    // no instance listens (claimForQuickPaste() then decides).
     static bool sendQuickPaste(const QString& directory = QString());
     QString errorString() const { return m_error; }
     QString socketPath() const;
