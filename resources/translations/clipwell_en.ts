@@ -339,6 +339,40 @@
         <source>Quick paste is not available on Wayland yet. It works in an X11 session.</source>
         <translation>Quick paste is not available on Wayland yet. It works in an X11 session.</translation>
     </message>
+    <message id="quickPasteCompositorUnsupported">
+        <source>This compositor cannot run quick paste</source>
+        <translation>This compositor cannot run quick paste</translation>
+    </message>
+    <message id="quickPasteNoLayerShell">
+        <source>It offers no layer shell (zwlr_layer_shell_v1), which the quick paste popup is shown with.</source>
+        <translation>It offers no layer shell (zwlr_layer_shell_v1), which the quick paste popup is shown with.</translation>
+    </message>
+    <message id="quickPasteNoVirtualKeyboard">
+        <source>It offers no virtual keyboard (zwp_virtual_keyboard_v1), which quick paste types the paste with.</source>
+        <translation>It offers no virtual keyboard (zwp_virtual_keyboard_v1), which quick paste types the paste with.</translation>
+    </message>
+    <message id="quickPasteX11Fallback">
+        <source>On GNOME and KDE, quick paste reaches X11 applications when Clipwell runs with --backend x11.</source>
+        <translation>On GNOME and KDE, quick paste reaches X11 applications when Clipwell runs with --backend x11.</translation>
+    </message>
+    <message id="quickPasteBindCommand">
+        <source>To open quick paste with Super+Shift+V, add this line to your compositor’s configuration and reload it:
+%1</source>
+        <translation>To open quick paste with Super+Shift+V, add this line to your compositor’s configuration and reload it:
+%1</translation>
+    </message>
+    <message id="quickPasteChordTaken">
+        <source>Super+Shift+V is already bound in %1:
+%2
+Remove or change that line, reload sway, then click Try Again.</source>
+        <translation>Super+Shift+V is already bound in %1:
+%2
+Remove or change that line, reload sway, then click Try Again.</translation>
+    </message>
+    <message id="quickPasteBindFailed">
+        <source>sway did not take the binding of Super+Shift+V: %1</source>
+        <translation>sway did not take the binding of Super+Shift+V: %1</translation>
+    </message>
     <message id="historyReadFailed">
         <source>Your history could not be read. %1 Clear History starts a new, empty history and keeps the unreadable file beside it.</source>
         <translation>Your history could not be read. %1 Clear History starts a new, empty history and keeps the unreadable file beside it.</translation>

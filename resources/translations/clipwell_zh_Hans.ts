@@ -339,6 +339,40 @@
         <source>Quick paste is not available on Wayland yet. It works in an X11 session.</source>
         <translation>快速粘贴暂不支持 Wayland，可在 X11 会话中使用。</translation>
     </message>
+    <message id="quickPasteCompositorUnsupported">
+        <source>This compositor cannot run quick paste</source>
+        <translation>此合成器无法运行快速粘贴</translation>
+    </message>
+    <message id="quickPasteNoLayerShell">
+        <source>It offers no layer shell (zwlr_layer_shell_v1), which the quick paste popup is shown with.</source>
+        <translation>它未提供图层外壳（zwlr_layer_shell_v1），快速粘贴的弹出窗口需要它来显示。</translation>
+    </message>
+    <message id="quickPasteNoVirtualKeyboard">
+        <source>It offers no virtual keyboard (zwp_virtual_keyboard_v1), which quick paste types the paste with.</source>
+        <translation>它未提供虚拟键盘（zwp_virtual_keyboard_v1），快速粘贴需要它来输入粘贴快捷键。</translation>
+    </message>
+    <message id="quickPasteX11Fallback">
+        <source>On GNOME and KDE, quick paste reaches X11 applications when Clipwell runs with --backend x11.</source>
+        <translation>在 GNOME 和 KDE 中，以 --backend x11 运行 Clipwell 时，快速粘贴可用于 X11 应用。</translation>
+    </message>
+    <message id="quickPasteBindCommand">
+        <source>To open quick paste with Super+Shift+V, add this line to your compositor’s configuration and reload it:
+%1</source>
+        <translation>若要用 Super+Shift+V 打开快速粘贴，请将下面这一行加入合成器的配置并重新载入：
+%1</translation>
+    </message>
+    <message id="quickPasteChordTaken">
+        <source>Super+Shift+V is already bound in %1:
+%2
+Remove or change that line, reload sway, then click Try Again.</source>
+        <translation>Super+Shift+V 已在 %1 中绑定：
+%2
+请删除或修改这一行，重新载入 sway，然后点按“重试”。</translation>
+    </message>
+    <message id="quickPasteBindFailed">
+        <source>sway did not take the binding of Super+Shift+V: %1</source>
+        <translation>sway 未接受 Super+Shift+V 的绑定：%1</translation>
+    </message>
     <message id="historyReadFailed">
         <source>Your history could not be read. %1 Clear History starts a new, empty history and keeps the unreadable file beside it.</source>
         <translation>无法读取历史记录。%1“清除历史记录”会开始新的空白历史记录，并在旁边保留无法读取的文件。</translation>

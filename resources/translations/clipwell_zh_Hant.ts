@@ -339,6 +339,40 @@
         <source>Quick paste is not available on Wayland yet. It works in an X11 session.</source>
         <translation>快速貼上暫不支援 Wayland，可在 X11 工作階段中使用。</translation>
     </message>
+    <message id="quickPasteCompositorUnsupported">
+        <source>This compositor cannot run quick paste</source>
+        <translation>此合成器無法執行快速貼上</translation>
+    </message>
+    <message id="quickPasteNoLayerShell">
+        <source>It offers no layer shell (zwlr_layer_shell_v1), which the quick paste popup is shown with.</source>
+        <translation>它未提供圖層外殼（zwlr_layer_shell_v1），快速貼上的彈出視窗需要它來顯示。</translation>
+    </message>
+    <message id="quickPasteNoVirtualKeyboard">
+        <source>It offers no virtual keyboard (zwp_virtual_keyboard_v1), which quick paste types the paste with.</source>
+        <translation>它未提供虛擬鍵盤（zwp_virtual_keyboard_v1），快速貼上需要它來輸入貼上快速鍵。</translation>
+    </message>
+    <message id="quickPasteX11Fallback">
+        <source>On GNOME and KDE, quick paste reaches X11 applications when Clipwell runs with --backend x11.</source>
+        <translation>在 GNOME 和 KDE 中，以 --backend x11 執行 Clipwell 時，快速貼上可用於 X11 應用程式。</translation>
+    </message>
+    <message id="quickPasteBindCommand">
+        <source>To open quick paste with Super+Shift+V, add this line to your compositor’s configuration and reload it:
+%1</source>
+        <translation>若要用 Super+Shift+V 開啟快速貼上，請將下面這一行加入合成器的設定並重新載入：
+%1</translation>
+    </message>
+    <message id="quickPasteChordTaken">
+        <source>Super+Shift+V is already bound in %1:
+%2
+Remove or change that line, reload sway, then click Try Again.</source>
+        <translation>Super+Shift+V 已在 %1 中綁定：
+%2
+請刪除或修改這一行，重新載入 sway，然後按一下「重試」。</translation>
+    </message>
+    <message id="quickPasteBindFailed">
+        <source>sway did not take the binding of Super+Shift+V: %1</source>
+        <translation>sway 未接受 Super+Shift+V 的綁定：%1</translation>
+    </message>
     <message id="historyReadFailed">
         <source>Your history could not be read. %1 Clear History starts a new, empty history and keeps the unreadable file beside it.</source>
         <translation>無法讀取歷史記錄。%1「清除歷史記錄」會開始新的空白歷史記錄，並在旁邊保留無法讀取的檔案。</translation>

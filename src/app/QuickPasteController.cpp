@@ -155,6 +155,11 @@ bool QuickPasteController::isAvailable() const
     return m_platform.tap.isSupported();
 }
 
+QuickPasteSetup QuickPasteController::setup() const
+{
+    return m_platform.tap.setup();
+}
+
 void QuickPasteController::stop()
 {
     m_monitor->stop();

@@ -3,6 +3,7 @@
 #include "models/ClipboardEntry.h"
 #include "models/PasteShortcut.h"
 #include "models/QuickPasteSession.h"
+#include "models/QuickPasteSetup.h"
 #include "models/QuickPasteStatus.h"
 #include "platform/KeystrokePoster.h"
 #include "services/ChordReleaseWait.h"
@@ -61,11 +62,14 @@ public:
     void requestPermission();
     void refreshStatus();
     bool openAccessibilitySettings();
-    // Whether Clipwell may watch the keyboard and type: on X11, whether the display offers what it needs.
+    // Whether Clipwell may watch the keyboard and type: on X11, whether the display offers what it needs;
+    // on Wayland, whether the compositor offers the layer shell and the virtual keyboard.
     bool isProcessTrusted() const;
-    // Whether this session has a way to quick paste at all (not yet on Wayland): without one there is
+    // Whether this session has a way to quick paste at all (on Wayland, a seat): without one there is
     // no permission to ask for and no guide to show.
     bool isAvailable() const;
+    // What the desktop asks of the user before quick paste works there.
+    QuickPasteSetup setup() const;
     // A row of the popup was clicked.
     void selectAndPaste(const QUuid& id);
     // Clipwell came to the front or left it; coming to the front checks the permission again.

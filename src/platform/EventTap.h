@@ -1,5 +1,6 @@
 #pragma once
 
+#include "models/QuickPasteSetup.h"
 #include "platform/TapEvent.h"
 
 #include <functional>
@@ -40,4 +41,10 @@ public:
     virtual bool isSecureEventInputEnabled() const = 0;
     // The modifier keys down now, in TapEvent flag bits.
     virtual quint64 currentModifierFlags() const = 0;
+
+    // The chord's key was pressed as the desktop reports it (a compositor that runs a command for
+    // the chord), not as the tap sees it. Any thread; nothing where the tap sees the keys itself.
+    virtual void chordPressed() {}
+    // What the user must do here for quick paste to work; nothing by default. Cheap: no round trip.
+    virtual QuickPasteSetup setup() const { return {}; }
 };

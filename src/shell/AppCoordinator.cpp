@@ -112,7 +112,8 @@ void AppCoordinator::presentAccessibilityGuideOnColdLaunch()
     if (std::exchange(m_didEvaluateLaunchGuide, true))
         return;
     QuickPasteController* quickPaste = this->quickPaste();
-    if (!quickPaste || !quickPaste->isAvailable() || quickPaste->isProcessTrusted())
+    if (!quickPaste || !quickPaste->isAvailable() || !quickPaste->setup().permissionGuide ||
+        quickPaste->isProcessTrusted())
         return;
     const Preferences::Key key = Preferences::Key::accessibilityGuideLaunchPresentationCount;
     const int count = std::max(0, m_preferences.intValue(key));
@@ -126,8 +127,8 @@ void AppCoordinator::showAccessibilityGuide()
 {
     cancelQuickPaste();
     QuickPasteController* quickPaste = this->quickPaste();
-    // The guide's steps are X11's; a session without quick paste has none to follow.
-    if (!quickPaste || !quickPaste->isAvailable())
+    // The guide's steps are X11's; a session without quick paste, or a compositor, has none to follow.
+    if (!quickPaste || !quickPaste->isAvailable() || !quickPaste->setup().permissionGuide)
         return;
     if (!m_accessibilityGuide) {
         const QPointer<AppCoordinator> self(this);
@@ -195,7 +196,7 @@ void AppCoordinator::showSettings()
     if (!m_settingsWindow) {
         m_loginItems = m_desktop.makeLoginItems();
         std::function<void()> showGuide;
-        if (quickPaste() && quickPaste()->isAvailable())
+        if (quickPaste() && quickPaste()->isAvailable() && quickPaste()->setup().permissionGuide)
             showGuide = [this] { showAccessibilityGuide(); };
         m_settingsWindow = std::make_unique<SettingsWindowController>(SettingsView::Services{
             m_model, quickPaste(), *m_loginItems, m_preferences, m_localization, std::move(showGuide)});

@@ -93,6 +93,12 @@ std::variant<Options, int> parseCommandLine(const QStringList& arguments)
         QStringLiteral("Start in the tray without opening the history window, as at login. Launching "
                        "Clipwell again opens it."));
     parser.addOption(background);
+    const QCommandLineOption quickPaste(
+        QStringLiteral("quick-paste"),
+        QStringLiteral("Open quick paste in the running Clipwell, as Super+Shift+V does; for a Wayland "
+                       "compositor's key binding (sway needs none). Starts Clipwell in the background when "
+                       "it is not running."));
+    parser.addOption(quickPaste);
     const QCommandLineOption backend(
         QStringLiteral("backend"),
         QStringLiteral("Run on this backend instead of the one the session suggests: x11 (XWayland "
@@ -146,7 +152,8 @@ std::variant<Options, int> parseCommandLine(const QStringList& arguments)
         }
     }
     // A session restored at login is a start at login.
-    return Options{parser.isSet(background) || parser.isSet(session), forced};
+    return Options{parser.isSet(background) || parser.isSet(session) || parser.isSet(quickPaste),
+                   parser.isSet(quickPaste), forced};
 }
 
 std::variant<BackendChoice, QString> chooseBackend(const QByteArray& display,
@@ -228,6 +235,10 @@ int run(int argc, char** argv)
         return *status;
     const Options options = std::get<Options>(command);
 
+    // A press of the chord through the compositor's binding: the running instance needs only the line.
+    if (options.quickPaste && SingleInstance::sendQuickPaste())
+        return 0;
+
     const QByteArray display = qgetenv("DISPLAY");
     const QByteArray waylandDisplay = qgetenv("WAYLAND_DISPLAY");
     const std::variant<BackendChoice, QString> chosen =
@@ -253,7 +264,9 @@ int run(int argc, char** argv)
 
     SingleInstance instance;
     // On Wayland the launcher's token lets the running instance's window take the focus.
-    switch (instance.claim(!options.background, wayland ? qgetenv("XDG_ACTIVATION_TOKEN") : QByteArray())) {
+    const QByteArray launchToken = wayland ? qgetenv("XDG_ACTIVATION_TOKEN") : QByteArray();
+    switch (options.quickPaste ? instance.claimForQuickPaste()
+                               : instance.claim(!options.background, launchToken)) {
     case SingleInstance::Claim::primary:
         break;
     case SingleInstance::Claim::secondary:
@@ -301,6 +314,10 @@ int run(int argc, char** argv)
                              qputenv("XDG_ACTIVATION_TOKEN", activationToken);
                          coordinator.handleReopen();
                      });
+    // The compositor's binding of the chord ran `clipwell --quick-paste`; a tap that is not installed
+    // (quick paste off) ignores it.
+    QObject::connect(&instance, &SingleInstance::quickPasteRequested, &coordinator,
+                     [&services] { services.eventTap->chordPressed(); });
     QObject::connect(&application, &QGuiApplication::commitDataRequest, &coordinator,
                      [&coordinator](QSessionManager& manager) {
                          // The session is ending: the same quit as the menu's, so the user may still

@@ -18,6 +18,8 @@ enum class Backend { x11, wayland };
 struct Options {
     // Started at login (or restored by the session manager): no window until the user asks.
     bool background = false;
+    // --quick-paste: the compositor's binding of the chord ran; tells the running instance.
+    bool quickPaste = false;
     // --backend: the backend asked for; without it the session decides.
     std::optional<Backend> backend;
 };

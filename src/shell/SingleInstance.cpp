@@ -12,13 +12,17 @@
 #include <cerrno>
 #include <cstring>
 #include <optional>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/time.h>
+#include <sys/un.h>
 #include <unistd.h>
 
 namespace {
 
 const QByteArray presentCommand = QByteArrayLiteral("present");
 const QByteArray presentReply = QByteArrayLiteral("ok\n");
+const QByteArray quickPasteRequest = QByteArrayLiteral("quick-paste\n");
 // A running instance that is still starting may not listen yet.
 constexpr int contactTimeoutMs = 5000;
 
@@ -79,6 +83,17 @@ QString SingleInstance::socketPath() const
 
 SingleInstance::Claim SingleInstance::claim(bool present, const QByteArray& activationToken)
 {
+    return claimAs(present, false, activationToken);
+}
+
+SingleInstance::Claim SingleInstance::claimForQuickPaste()
+{
+    return claimAs(false, true, {});
+}
+
+SingleInstance::Claim SingleInstance::claimAs(bool present, bool quickPaste,
+                                              const QByteArray& activationToken)
+{
     if (!prepareDirectory())
         return Claim::failed;
     m_lock = std::make_unique<QLockFile>(m_directory + QStringLiteral("/instance.lock"));
@@ -87,7 +102,9 @@ SingleInstance::Claim SingleInstance::claim(bool present, const QByteArray& acti
     if (m_lock->tryLock(0))
         return listen();
     if (m_lock->error() == QLockFile::LockFailedError)
-        return present ? contactRunningInstance(activationToken) : Claim::secondary;
+        return present || quickPaste
+                   ? contactRunningInstance(quickPaste ? quickPasteRequest : presentRequest(activationToken))
+                   : Claim::secondary;
     m_error = QStringLiteral("Clipwell cannot create its instance lock in %1.").arg(m_directory);
     return Claim::failed;
 }
@@ -131,9 +148,8 @@ SingleInstance::Claim SingleInstance::listen()
     return Claim::primary;
 }
 
-SingleInstance::Claim SingleInstance::contactRunningInstance(const QByteArray& activationToken)
+SingleInstance::Claim SingleInstance::contactRunningInstance(const QByteArray& request)
 {
-    const QByteArray request = presentRequest(activationToken);
     const QDeadlineTimer deadline(contactTimeoutMs);
     while (!deadline.hasExpired()) {
         QLocalSocket socket;
@@ -154,6 +170,33 @@ SingleInstance::Claim SingleInstance::contactRunningInstance(const QByteArray& a
     m_lock->getLockInfo(&pid, &host, &application);
     m_error = QStringLiteral("Clipwell is already running (process %1) but does not answer.").arg(pid);
     return Claim::failed;
+}
+
+bool SingleInstance::sendQuickPaste(const QString& directory)
+{
+    const QByteArray path = QFile::encodeName((directory.isEmpty() ? defaultDirectory() : directory) +
+                                              QStringLiteral("/instance.socket"));
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    if (path.size() >= qsizetype(sizeof address.sun_path))
+        return false;
+    std::memcpy(address.sun_path, path.constData(), path.size());
+    const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (fd < 0)
+        return false;
+    const timeval patience{1, 0};
+    ::setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &patience, sizeof patience);
+    ::setsockopt(fd, SOL_SOCKET, SO_SNDTIMEO, &patience, sizeof patience);
+    // Once the line is sent the press is delivered: sent again by a claim, it would step twice.
+    const bool sent = ::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0 &&
+                      ::send(fd, quickPasteRequest.constData(), quickPasteRequest.size(), MSG_NOSIGNAL) ==
+                          quickPasteRequest.size();
+    // The answer, waited for briefly, only keeps the connection open until the line is read.
+    char reply[3];
+    if (sent)
+        ::recv(fd, reply, sizeof reply, MSG_WAITALL);
+    ::close(fd);
+    return sent;
 }
 
 void SingleInstance::answer(QLocalSocket* connection)
@@ -182,8 +225,13 @@ void SingleInstance::answer(QLocalSocket* connection)
                 drop();
             return;
         }
-        if (const std::optional<QByteArray> token = parsePresentRequest(connection->readLine())) {
+        const QByteArray line = connection->readLine();
+        if (const std::optional<QByteArray> token = parsePresentRequest(line)) {
             Q_EMIT presentRequested(*token);
+            connection->write(presentReply);
+            connection->flush();
+        } else if (line == quickPasteRequest) {
+            Q_EMIT quickPasteRequested();
             connection->write(presentReply);
             connection->flush();
         }

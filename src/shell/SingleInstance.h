@@ -46,6 +46,14 @@ public:
     // only finds out that one runs. activationToken: the launcher's token (XDG_ACTIVATION_TOKEN) that
     // lets the running instance's window take the focus on Wayland; passed on with the request.
     Claim claim(bool present = true, const QByteArray& activationToken = {});
+    // A launch from the compositor's binding of the quick paste chord: the running instance is told
+    // the chord was pressed (quickPasteRequested()); where none runs this one becomes it, as a start
+    // in the background.
+    Claim claimForQuickPaste();
+    // Tells the running instance the chord was pressed, before any application object exists, so that
+    // a launch from the compositor's binding costs little more than starting the process. False when
+    // no instance listens (claimForQuickPaste() then decides).
+    static bool sendQuickPaste(const QString& directory = QString());
     QString errorString() const { return m_error; }
     QString socketPath() const;
     // How long a connection may stay without sending its request.
@@ -54,11 +62,14 @@ public:
 Q_SIGNALS:
     // activationToken: the later launch's, or empty.
     void presentRequested(const QByteArray& activationToken);
+    void quickPasteRequested();
 
 private:
     bool prepareDirectory();
     Claim listen();
-    Claim contactRunningInstance(const QByteArray& activationToken);
+    // What a later launch asks of the running instance: to present its window, to quick paste, or nothing.
+    Claim claimAs(bool present, bool quickPaste, const QByteArray& activationToken);
+    Claim contactRunningInstance(const QByteArray& request);
     void answer(QLocalSocket* connection);
 
     QString m_directory;

@@ -380,10 +380,13 @@ private Q_SLOTS:
         QTest::addColumn<bool>("trusted");
         QTest::addColumn<bool>("supported");
         QTest::addColumn<QString>("opened");
-        QTest::newRow("missing extensions") << false << true << u"11100"_s;
-        QTest::newRow("trusted") << true << true << u"00000"_s;
-        // Its steps are X11's: a session with no quick paste yet (Wayland) has none to follow.
-        QTest::newRow("no quick paste in this session") << false << false << u"00000"_s;
+        QTest::addColumn<bool>("permissionGuide");
+        QTest::newRow("missing extensions") << false << true << u"11100"_s << true;
+        QTest::newRow("trusted") << true << true << u"00000"_s << true;
+        // Its steps are X11's: a session with no quick paste, or a compositor lacking a protocol, has
+        // none to follow.
+        QTest::newRow("no quick paste in this session") << false << false << u"00000"_s << true;
+        QTest::newRow("a compositor without the layer shell") << false << true << u"00000"_s << false;
     }
 
     void accessibilityGuideOnColdLaunch()
@@ -400,6 +403,8 @@ private Q_SLOTS:
         FakeAccessibility accessibility;
         accessibility.trusted = trusted;
         tap.supported = supported;
+        QFETCH(bool, permissionGuide);
+        tap.advice.permissionGuide = permissionGuide;
         FakeKeystrokePoster keystrokes;
         QString launches;
         for (int launch = 0; launch < 5; ++launch) {
@@ -638,6 +643,34 @@ private Q_SLOTS:
         QCOMPARE(presented.size(), 1);
         QCOMPARE(presented.first().first().toByteArray(), received);
         QCOMPARE(claim.load(), static_cast<int>(SingleInstance::Claim::secondary));
+    }
+
+    // A compositor's binding runs `clipwell --quick-paste`: the running instance hears of the chord and
+    // presents nothing; with none running, the launch starts one in the background.
+    void quickPasteLaunchReachesTheFirst()
+    {
+        const auto parsed = ClipwellApp::parseCommandLine({u"clipwell"_s, u"--quick-paste"_s});
+        const auto* options = std::get_if<ClipwellApp::Options>(&parsed);
+        QVERIFY(options && options->quickPaste && options->background);
+        QTemporaryDir root;
+        QVERIFY(!SingleInstance::sendQuickPaste(root.path()));
+        SingleInstance first(root.path());
+        QCOMPARE(first.claim(), SingleInstance::Claim::primary);
+        QSignalSpy presented(&first, &SingleInstance::presentRequested);
+        QSignalSpy quickPastes(&first, &SingleInstance::quickPasteRequested);
+        // The line sent before the application object exists, and the claim that follows when it fails.
+        for (const bool early : {true, false}) {
+            std::atomic<bool> reached = false;
+            std::thread launch([&] {
+                reached = early ? SingleInstance::sendQuickPaste(root.path())
+                                : SingleInstance(root.path()).claimForQuickPaste() ==
+                                      SingleInstance::Claim::secondary;
+            });
+            const bool answered = quickPastes.wait(10000);
+            launch.join();
+            QVERIFY(answered && reached);
+        }
+        QCOMPARE(presented.size() + quickPastes.size(), 2);
     }
 
     // What other local programs may send: only a present request presents, and a line past the bound

@@ -13,6 +13,7 @@ public:
     int enables = 0;
     int installs = 0;
     std::optional<Client> client;
+    QuickPasteSetup advice;
 
     bool isSupported() const override { return supported; }
     bool install(Client installed) override
@@ -28,6 +29,7 @@ public:
     void chordEnded() override {}
     bool isSecureEventInputEnabled() const override { return secureInput; }
     quint64 currentModifierFlags() const override { return modifierFlags; }
+    QuickPasteSetup setup() const override { return advice; }
 };
 
 class FakeAccessibility final : public Accessibility {

@@ -34,8 +34,9 @@ struct Scene : ModelHome {
     SettingsWindowController controller{
         {*model, &quickPaste, loginItems, preferences, AppLocalization::shared(), [] {}}};
 
-    explicit Scene(QuickPasteStatus status)
+    explicit Scene(QuickPasteStatus status, QuickPasteSetup advice = {})
     {
+        tap.advice = std::move(advice);
         accessibility.trusted = status != QuickPasteStatus::needsPermission;
         tap.canInstall = status != QuickPasteStatus::failed;
         tap.supported = status != QuickPasteStatus::unavailable;
@@ -91,6 +92,28 @@ int main(int argc, char** argv)
                   QuickPasteStatus::ready, QuickPasteStatus::unavailable}) {
                 Scene scene(status);
                 scene.save(prefix + statusName(status) + QStringLiteral(".png"));
+                // The same card on Wayland compositors: what one lacks, the line another needs, the
+                // user's own binding of the chord.
+                using Advice = QuickPasteSetup::Advice;
+                const QList<std::pair<const char*, QuickPasteSetup>> compositors{
+                    {"wayland-permission", {Advice::missingProtocols, false, false, true, {}, {}, false}},
+                    {"wayland-ready",
+                     {Advice::bindCommand,
+                      true,
+                      true,
+                      false,
+                      QuickPasteSetups::bindingLine(QStringLiteral("Hyprland")),
+                      {},
+                      false}},
+                    {"wayland-failed",
+                     {Advice::chordTaken, true, true, false,
+                      QStringLiteral("bindsym $mod+Shift+v exec wofi --show run"),
+                      QStringLiteral("/home/ada/.config/sway/config.d/keys"), false}}};
+                for (const auto& [name, advice] : compositors) {
+                    if (QString::fromLatin1(name).endsWith(statusName(status)))
+                        Scene(status, advice)
+                            .save(prefix + QString::fromLatin1(name) + QStringLiteral(".png"));
+                }
                 if (status != QuickPasteStatus::ready)
                     continue;
                 // The end of the page, with a launch-at-login failure under its switch.

@@ -4,6 +4,7 @@
 #include "app/Preferences.h"
 #include "app/QuickPasteController.h"
 #include "l10n/Localization.h"
+#include "models/QuickPasteSetup.h"
 #include "models/QuickPasteStatus.h"
 #include "ui/common/AppTheme.h"
 #include "ui/common/HistoryAppearance.h"
@@ -289,6 +290,11 @@ QWidget* SettingsView::makeQuickPasteCard()
     });
     layout->addWidget(m_statusRow);
 
+    m_setupNote = wrappingLabel(12, card);
+    // The configuration line it may hold is there to be copied.
+    m_setupNote->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    layout->addWidget(m_setupNote);
+
     m_guideLink = new LinkButton(card);
     m_guideLink->setFont(sized(font(), 12));
     connect(m_guideLink, &QAbstractButton::clicked, this, [this] {
@@ -383,7 +389,7 @@ void SettingsView::restyle()
         label->setPalette(palette);
     };
     const QColor secondary = HistoryAppearance::secondary(this);
-    for (QLabel* label : {m_instructions, m_storagePolicy, m_capturePolicy})
+    for (QLabel* label : {m_instructions, m_setupNote, m_storagePolicy, m_capturePolicy})
         colour(label, secondary);
     colour(m_launchAtLoginMessage,
            AppThemes::isDark(palette()) ? QColor(0xFF, 0x45, 0x3A) : QColor(0xD7, 0x00, 0x15));
@@ -395,14 +401,23 @@ void SettingsView::updateQuickPaste()
     const QuickPasteStatus status = m_services.model.quickPasteStatus();
     // Where quick paste cannot work at all the switch has nothing to turn on; the status says why.
     const bool unavailable = status == QuickPasteStatus::unavailable;
+    const QuickPasteSetup setup = m_services.quickPaste ? m_services.quickPaste->setup() : QuickPasteSetup();
+    // A compositor has no permission to grant: lacking what quick paste needs, it cannot run it.
+    const bool needsPermission = status == QuickPasteStatus::needsPermission && setup.permissionGuide;
     m_quickPasteSwitch->setEnabled(m_services.quickPaste != nullptr && !unavailable);
     m_quickPasteSwitch->setChecked(enabled && !unavailable);
     m_quickPasteDivider->setVisible(enabled || unavailable);
     m_statusRow->setVisible(enabled || unavailable);
-    m_guideLink->setVisible(enabled && !unavailable && m_services.showAccessibilityGuide);
-    m_statusLabel->setText(QuickPasteStatuses::message(status));
+    m_guideLink->setVisible(enabled && !unavailable && setup.permissionGuide &&
+                            m_services.showAccessibilityGuide);
+    m_statusLabel->setText(status == QuickPasteStatus::needsPermission && !needsPermission
+                               ? L10n::text(Key::quickPasteCompositorUnsupported)
+                               : QuickPasteStatuses::message(status));
+    const QString note = enabled || unavailable ? QuickPasteSetups::note(setup) : QString();
+    m_setupNote->setText(note);
+    m_setupNote->setVisible(!note.isEmpty());
     m_readyMark->setVisible(status == QuickPasteStatus::ready);
-    m_grantAccess->setVisible(status == QuickPasteStatus::needsPermission);
+    m_grantAccess->setVisible(needsPermission);
     m_retry->setVisible(status == QuickPasteStatus::failed);
     fitStatus();
 }

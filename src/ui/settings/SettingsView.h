@@ -47,6 +47,8 @@ public:
     HistoryButton* grantAccessButton() const { return m_grantAccess; }
     HistoryButton* retryButton() const { return m_retry; }
     QAbstractButton* guideLink() const { return m_guideLink; }
+    // What the desktop asks of the user, under the status: a missing protocol, a line to add.
+    QLabel* setupNote() const { return m_setupNote; }
     SettingsPicker* languagePicker() const { return m_languagePicker; }
     SettingsPicker* themePicker() const { return m_themePicker; }
     SettingsSwitch* launchAtLoginSwitch() const { return m_launchAtLoginSwitch; }
@@ -88,6 +90,7 @@ private:
     QWidget* m_readyMark = nullptr;
     HistoryButton* m_grantAccess = nullptr;
     HistoryButton* m_retry = nullptr;
+    QLabel* m_setupNote = nullptr;
     QAbstractButton* m_guideLink = nullptr;
     QLabel* m_generalHeading = nullptr;
     QLabel* m_languageLabel = nullptr;

@@ -1,5 +1,8 @@
+#include "platform/wayland/SwayChordBinding.h"
 #include "platform/wayland/SwayIpc.h"
 #include "platform/wayland/SwayIpcConnection.h"
+#include "platform/wayland/WaylandEventTap.h"
+#include "support/wayland/FakeQuickPasteSeat.h"
 
 #include <QDeadlineTimer>
 #include <QDir>
@@ -7,9 +10,11 @@
 #include <QFileInfo>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QMutex>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
+#include <atomic>
 #include <cstring>
 #include <poll.h>
 #include <sys/socket.h>
@@ -19,6 +24,7 @@
 using SwayIpc::Event;
 using SwayIpc::Message;
 using Status = SwayIpcConnection::BindStatus;
+using Outcome = SwayChordBinding::Outcome::Status;
 
 namespace {
 
@@ -68,6 +74,29 @@ QStringList commandsBeforeMarker(SwayIpcConnection& sway)
     return commands.isEmpty() ? QStringList{QStringLiteral("(no marker)")}
                               : commands.first(commands.size() - 1);
 }
+
+// A chord binding of the running sway whose presses and outcomes the test reads.
+struct Followed {
+    SwayChordBinding binding{SwayIpcConnection::socketPath()};
+    std::atomic<int> presses{0};
+    QMutex mutex;
+    QList<Outcome> outcomes;
+
+    Followed()
+    {
+        binding.onPressed = [this] { ++presses; };
+        binding.onOutcome = [this](const SwayChordBinding::Outcome& outcome) {
+            QMutexLocker locker(&mutex);
+            outcomes.append(outcome.status);
+        };
+        binding.start();
+    }
+    QList<Outcome> seen()
+    {
+        QMutexLocker locker(&mutex);
+        return outcomes;
+    }
+};
 
 } // namespace
 
@@ -262,6 +291,55 @@ private Q_SLOTS:
                  qPrintable(again.error));
     }
 
+    void chordBindingFollowsPressesAndReloads()
+    {
+        SwayIpcConnection sway;
+        OPEN_SWAY(sway);
+        Followed followed;
+        const std::optional<SwayChordBinding::Outcome> first = followed.binding.firstOutcome(patience);
+        QVERIFY(first);
+        QCOMPARE(first->status, Outcome::bound);
+        QCOMPARE(QProcess::execute(
+                     QStringLiteral("wtype"),
+                     QStringLiteral("-M logo -M shift -k v -k v -m shift -m logo").split(QLatin1Char(' '))),
+                 0);
+        // The reload's event comes after the presses' on the binding's connection: once it is bound
+        // again, every press has been counted.
+        QVERIFY(sway.runCommand("reload", patience).success);
+        QTRY_COMPARE_WITH_TIMEOUT(followed.seen(), (QList<Outcome>{Outcome::bound, Outcome::bound}),
+                                  patience);
+        QCOMPARE(followed.presses.load(), 2);
+        sway.readAvailable();
+        QCOMPARE(commandsBeforeMarker(sway), ours);
+        QTRY_COMPARE_WITH_TIMEOUT(followed.presses.load(), 3, patience);
+        followed.binding.stop();
+        QTRY_COMPARE_WITH_TIMEOUT(commandsBeforeMarker(sway), QStringList(), patience);
+        QCOMPARE(followed.presses.load(), 3);
+    }
+
+    // The tap over sway: once the chord is bound, its press is a record of V with Super and Shift.
+    void eventTapOverSway()
+    {
+        if (SwayIpcConnection::socketPath().isEmpty())
+            QSKIP("needs sway: run through tests/support/with-sway.sh");
+        FakeQuickPasteSeat seat;
+        WaylandEventTap tap(&seat, SwayIpcConnection::socketPath(), {});
+        std::atomic<bool> bound = false;
+        std::atomic<int> presses = 0;
+        const auto handle = [&presses](TapEvent& event) {
+            presses += event.type == TapEvent::keyDown &&
+                       event.flags == (TapEvent::commandFlag | TapEvent::shiftFlag);
+            return true;
+        };
+        QVERIFY(tap.install({handle, {}, {}, [&bound](bool yes) { bound = yes; }}));
+        QTRY_VERIFY_WITH_TIMEOUT(bound, patience);
+        QCOMPARE(QProcess::execute(
+                     QStringLiteral("wtype"),
+                     QStringLiteral("-M logo -M shift -k v -m shift -m logo").split(QLatin1Char(' '))),
+                 0);
+        QTRY_COMPARE_WITH_TIMEOUT(presses.load(), 1, patience);
+    }
+
     // Last but one: the configuration keeps the user's binding of the chord.
     void configuredChordIsAConflict()
     {
@@ -285,6 +363,24 @@ private Q_SLOTS:
         QCOMPARE(result.detail, QStringLiteral("bindsym $mod+Shift+V nop user-binding"));
         QCOMPARE(result.path, keys.fileName());
         QCOMPARE(commandsBeforeMarker(sway), QStringList{QStringLiteral("nop user-binding")});
+        // A chord binding that found the user's leaves it in place when it stops.
+        {
+            Followed followed;
+            const std::optional<SwayChordBinding::Outcome> first = followed.binding.firstOutcome(patience);
+            QVERIFY(first);
+            QCOMPARE(first->status, Outcome::conflict);
+            QCOMPARE(first->path, keys.fileName());
+        }
+        // The tap does not take the chord from the user either, and says where it is bound.
+        FakeQuickPasteSeat seat;
+        WaylandEventTap tap(&seat, SwayIpcConnection::socketPath(), {});
+        std::atomic<bool> refused = false;
+        const bool installed =
+            tap.install({[](TapEvent&) { return true; }, {}, {}, [&](bool yes) { refused = !yes; }});
+        QTRY_COMPARE_WITH_TIMEOUT(tap.setup().advice, QuickPasteSetup::Advice::chordTaken, patience);
+        QVERIFY(!installed || refused);
+        QCOMPARE(tap.setup().path, keys.fileName());
+        QCOMPARE(commandsBeforeMarker(sway), QStringList{QStringLiteral("nop user-binding")});
     }
 
     // Last: sway exits. sway 1.7 closes the socket without the shutdown event it documents.
@@ -292,10 +388,13 @@ private Q_SLOTS:
     {
         SwayIpcConnection sway;
         OPEN_SWAY(sway);
+        Followed followed;
+        QVERIFY(followed.binding.firstOutcome(patience));
         QVERIFY(sway.send(SwayIpc::RunCommand, "exit"));
         messagesUntil(sway, [](const Message& m) { return SwayIpc::classify(m) == Event::Shutdown; });
         QVERIFY(sway.isBroken());
         QVERIFY(!sway.send(SwayIpc::RunCommand, "reload"));
+        QTRY_COMPARE_WITH_TIMEOUT(followed.seen().constLast(), Outcome::unavailable, patience);
     }
 };
 

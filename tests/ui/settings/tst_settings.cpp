@@ -112,6 +112,50 @@ private Q_SLOTS:
             QVERIFY(!action->isVisible());
     }
 
+    // A compositor has no permission to grant and no guide: Settings says what it lacks, or the line
+    // to add to its configuration, or where the user's configuration holds the chord already.
+    void waylandStatus_data()
+    {
+        QTest::addColumn<int>("advice");
+        QTest::addColumn<QString>("line");
+        QTest::addColumn<QuickPasteStatus>("status");
+        QTest::addColumn<QString>("shown");
+        using Advice = QuickPasteSetup::Advice;
+        QTest::newRow("no layer shell") << int(Advice::missingProtocols) << QString()
+                                        << QuickPasteStatus::needsPermission << u"zwlr_layer_shell_v1"_s;
+        QTest::newRow("no sway: a line to add") << int(Advice::bindCommand) << u"bind = SUPER SHIFT, V"_s
+                                                << QuickPasteStatus::ready << u"bind = SUPER SHIFT, V"_s;
+        QTest::newRow("the user's configuration binds the chord")
+            << int(Advice::chordTaken) << u"bindsym $mod+Shift+v exec x"_s << QuickPasteStatus::failed
+            << u"bindsym $mod+Shift+v exec x|/home/u/.config/sway/config"_s;
+        QTest::newRow("bound over sway's IPC")
+            << int(Advice::none) << QString() << QuickPasteStatus::ready << QString();
+    }
+
+    void waylandStatus()
+    {
+        QFETCH(int, advice);
+        QFETCH(QString, line);
+        QFETCH(QuickPasteStatus, status);
+        QFETCH(QString, shown);
+        Settings h;
+        h.tap.advice = {QuickPasteSetup::Advice(advice),  false, true, false, line,
+                        u"/home/u/.config/sway/config"_s, false};
+        h.accessibility.trusted = status != QuickPasteStatus::needsPermission;
+        h.tap.canInstall = status != QuickPasteStatus::failed;
+        QTest::mouseClick(h.view.quickPasteSwitch(), Qt::LeftButton);
+        QCOMPARE(h.model->quickPasteStatus(), status);
+        QVERIFY(h.view.statusLabel()->text() !=
+                QuickPasteStatuses::message(QuickPasteStatus::needsPermission));
+        QCOMPARE(h.view.setupNote()->isVisible(), !shown.isEmpty());
+        for (const QString& part : shown.split(u'|', Qt::SkipEmptyParts))
+            QVERIFY2(h.view.setupNote()->text().contains(part), qPrintable(h.view.setupNote()->text()));
+        QVERIFY(!h.view.grantAccessButton()->isVisible() && !h.view.guideLink()->isVisible());
+        QCOMPARE(h.view.retryButton()->isVisible(), status == QuickPasteStatus::failed);
+        QTest::mouseClick(h.view.quickPasteSwitch(), Qt::LeftButton);
+        QVERIFY(!h.view.setupNote()->isVisible());
+    }
+
     // Quick paste switched on in the open window, after a first time when it was ready: at every
     // status, in every language, the page stays as wide as the window and every control inside it.
     void everyStatusFitsTheWindow_data()

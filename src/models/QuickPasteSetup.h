@@ -1,0 +1,42 @@
+#pragma once
+
+#include <QString>
+
+// What the desktop asks of the user, beyond the status, before quick paste works there. An X11
+// display asks nothing; a Wayland compositor may lack a protocol, need a line in its configuration, or
+// already bind the chord.
+struct QuickPasteSetup {
+    enum class Advice {
+        none,
+        // The compositor lacks the layer shell, the virtual keyboard, or both (the flags below).
+        missingProtocols,
+        // No IPC to bind the chord with: the user binds `line` in the compositor's configuration.
+        bindCommand,
+        // The user's configuration binds the chord already: `line` in the file `path`.
+        chordTaken,
+        // The compositor did not take the chord's binding: `line` says why.
+        bindFailed,
+    };
+
+    Advice advice = Advice::none;
+    bool hasLayerShell = true;
+    bool hasVirtualKeyboard = true;
+    // GNOME and KDE: quick paste reaches X11 applications there when Clipwell runs on XWayland.
+    bool x11Fallback = false;
+    QString line;
+    QString path;
+    // Whether an accessibility permission with its guide exists here (X11's); compositors ask for none.
+    bool permissionGuide = true;
+};
+
+namespace QuickPasteSetups {
+
+// The line that runs `clipwell --quick-paste` on Super+Shift+V in the configuration of the desktop
+// named by XDG_CURRENT_DESKTOP (a colon-separated list); a plain description for an unknown one.
+QString bindingLine(const QString& desktop);
+// Whether the desktop is GNOME or KDE, which offer neither protocol to other clients.
+bool isX11FallbackDesktop(const QString& desktop);
+// In the current interface language; empty when there is nothing to say.
+QString note(const QuickPasteSetup& setup);
+
+} // namespace QuickPasteSetups

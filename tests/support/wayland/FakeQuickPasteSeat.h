@@ -1,0 +1,34 @@
+#pragma once
+
+#include "platform/wayland/QuickPasteSeat.h"
+
+// A seat whose keyboard the test types on; it types no paste.
+class FakeQuickPasteSeat final : public QuickPasteSeat {
+public:
+    bool layerShell = true;
+    bool virtualKeyboard = true;
+    std::function<void(TapEvent&)> handler;
+
+    int scale() const override { return 1; }
+    QSize availableSize() const override { return {1920, 1080}; }
+    void present(const QImage&) override {}
+    void hide() override {}
+    bool hasLayerShell() const override { return layerShell; }
+    bool hasVirtualKeyboard() const override { return virtualKeyboard; }
+    void setEventHandler(std::function<void(TapEvent&)> installed) override
+    {
+        handler = std::move(installed);
+    }
+    quint64 currentModifierFlags() const override { return 0; }
+    std::unique_ptr<KeystrokePoster::Keystroke> createKeystroke(PasteShortcut) override { return nullptr; }
+
+    void type(TapEvent::Type type, quint16 key)
+    {
+        TapEvent event;
+        event.type = type;
+        event.keyCode = key;
+        event.flags = TapEvent::commandFlag | TapEvent::shiftFlag;
+        if (handler)
+            handler(event);
+    }
+};
