@@ -1,0 +1,208 @@
+#include "l10n/Localization.h"
+#include "support/EntryBuilder.h"
+#include "support/FakePopupSurface.h"
+#include "ui/common/AppTheme.h"
+#include "ui/common/HistoryAppearance.h"
+#include "ui/common/ReducedMotion.h"
+#include "ui/quickpaste/LayerShellQuickPastePopup.h"
+#include "ui/quickpaste/QuickPasteLayout.h"
+#include "ui/quickpaste/QuickPasteList.h"
+#include "ui/quickpaste/QuickPasteView.h"
+
+#include <QApplication>
+#include <QScreen>
+#include <QtTest>
+
+namespace {
+
+QuickPasteSession session(int count, qsizetype selected)
+{
+    QList<ClipboardEntry> list;
+    for (int index = 0; index < count; ++index)
+        list.append(makeEntry(QStringLiteral("entry %1").arg(index), 100 - index));
+    QuickPasteSession session = QuickPasteSession::over(list);
+    session.selectedIndex = selected;
+    return session;
+}
+
+enum class Change { selection, theme, language, scale };
+
+} // namespace
+
+// The popup drawn into frames for a layer surface, which the test acknowledges as a compositor would.
+class TestLayerShellPopup : public QObject {
+    Q_OBJECT
+
+    FakePopupSurface m_surface;
+    std::unique_ptr<LayerShellQuickPastePopup> m_popup;
+    QuickPasteSession m_session;
+
+    void show(int count, qsizetype selected)
+    {
+        m_session = session(count, selected);
+        m_popup->show(m_session, QStringLiteral("Editor"));
+    }
+
+    void select(qsizetype index)
+    {
+        m_session.selectedIndex = index;
+        m_popup->show(m_session, QStringLiteral("Editor"));
+    }
+
+    // Left of the row, where an unselected plate, drawn smaller, leaves the background bare.
+    static bool highlights(const LayerShellQuickPastePopup& popup, const QImage& frame, int row)
+    {
+        const QuickPasteList& list = popup.panel().list();
+        const QPoint probe =
+            list.viewport()->mapTo(&popup.panel(), QPoint(20, list.visualRect(row).center().y()));
+        return frame.pixelColor(probe * frame.devicePixelRatio()) ==
+               HistoryAppearance::resolve(HistoryAppearance::Colour::selected, popup.panel().palette());
+    }
+
+    // Acknowledges frames until three rounds of events bring none (or twenty rounds passed).
+    void settle()
+    {
+        for (int quiet = 0, round = 0; quiet < 3 && round < 20; ++round) {
+            const qsizetype drawn = m_surface.frames.size();
+            m_surface.frameDone();
+            QCoreApplication::processEvents();
+            quiet = m_surface.frames.size() == drawn ? quiet + 1 : 0;
+        }
+    }
+
+private Q_SLOTS:
+    // As at start-up: the interface language is installed before any popup exists.
+    void initTestCase()
+    {
+        AppLocalization::shared();
+        QCoreApplication::processEvents();
+    }
+
+    void init()
+    {
+        m_surface = FakePopupSurface();
+        m_popup = std::make_unique<LayerShellQuickPastePopup>(m_surface);
+    }
+
+    void cleanup()
+    {
+        m_popup.reset();
+        ReducedMotion::shared().setReduced(false);
+        AppThemes::apply(AppTheme::light);
+        AppLocalization::shared().select(AppLanguage::english);
+    }
+
+    void appearsWithOneFrameAtTheSurfaceScale_data()
+    {
+        QTest::addColumn<int>("scale");
+        QTest::addColumn<QSize>("available");
+        QTest::addColumn<int>("rows");
+        QTest::newRow("two rows") << 1 << QSize(1000, 800) << 2;
+        QTest::newRow("twenty rows at scale 2") << 2 << QSize(1000, 800) << 20;
+        QTest::newRow("empty history at scale 3") << 3 << QSize(1920, 1080) << 0;
+        QTest::newRow("output not known yet") << 1 << QSize() << 6;
+    }
+
+    void appearsWithOneFrameAtTheSurfaceScale()
+    {
+        QFETCH(int, scale);
+        QFETCH(QSize, available);
+        QFETCH(int, rows);
+        m_surface.currentScale = scale;
+        m_surface.available = available;
+        show(rows, 0);
+        QCOMPARE(m_surface.frames.size(), 1);
+        const QRect expected = *QuickPasteLayout::frame(
+            QRect(QPoint(),
+                  available.isEmpty() ? QGuiApplication::primaryScreen()->availableSize() : available),
+            m_session.candidates);
+        QCOMPARE(m_popup->eventFrame(), QRectF(expected));
+        const QImage frame = m_surface.frames.first();
+        QCOMPARE(frame.size(), expected.size() * scale);
+        QCOMPARE(frame.devicePixelRatio(), qreal(scale));
+        QCOMPARE(frame.format(), QImage::Format_ARGB32_Premultiplied);
+        // The rounded corner shows what lies behind; the middle is opaque.
+        QCOMPARE(frame.pixelColor(0, 0).alpha(), 0);
+        QCOMPARE(frame.pixelColor(frame.rect().center()).alpha(), 255);
+        QVERIFY(m_surface.mapped);
+        // Nothing changed since: the compositor's go-ahead brings no second frame.
+        settle();
+        QCOMPARE(m_surface.frames.size(), 1);
+    }
+
+    void changesDrawAFrameWhenTheCompositorIsReady_data()
+    {
+        QTest::addColumn<Change>("change");
+        QTest::newRow("selection moved") << Change::selection;
+        QTest::newRow("dark theme") << Change::theme;
+        QTest::newRow("Chinese") << Change::language;
+        QTest::newRow("scale 2") << Change::scale;
+    }
+
+    void changesDrawAFrameWhenTheCompositorIsReady()
+    {
+        QFETCH(Change, change);
+        ReducedMotion::shared().setReduced(true);
+        show(6, 0);
+        if (change == Change::selection)
+            select(1);
+        else if (change == Change::theme)
+            AppThemes::apply(AppTheme::dark);
+        else if (change == Change::language)
+            AppLocalization::shared().select(AppLanguage::simplifiedChinese);
+        else
+            m_surface.setScale(2);
+        QCoreApplication::processEvents();
+        // The first frame is not acknowledged yet.
+        QCOMPARE(m_surface.frames.size(), 1);
+        m_surface.frameDone();
+        QTRY_COMPARE(m_surface.frames.size(), 2);
+        const QImage& before = m_surface.frames[0];
+        const QImage& after = m_surface.frames[1];
+        QCOMPARE(after.devicePixelRatio(), change == Change::scale ? 2.0 : 1.0);
+        QCOMPARE(after.size(), before.size() * int(after.devicePixelRatio()));
+        QVERIFY(after != before);
+        QCOMPARE(highlights(*m_popup, after, 1), change == Change::selection);
+        // The header's background.
+        QCOMPARE(after.pixelColor(QPoint(10, 22) * after.devicePixelRatio()).lightness() < 128,
+                 change == Change::theme);
+    }
+
+    // The highlight springs over in frames paced by the compositor, ends where a popup shown at once
+    // on that row stands, then nothing is drawn until something changes.
+    void motionEndsOnTheSettledPictureThenIdles()
+    {
+        FakePopupSurface settledSurface;
+        LayerShellQuickPastePopup settled(settledSurface);
+        settled.show(session(6, 1), QStringLiteral("Editor"));
+        show(6, 0);
+        select(1);
+        QTRY_VERIFY((m_surface.frameDone(), m_surface.frames.last() == settledSurface.frames.first()));
+        QVERIFY(m_surface.frames.size() > 3);
+        const qsizetype drawn = m_surface.frames.size();
+        settle();
+        QCOMPARE(m_surface.frames.size(), drawn);
+    }
+
+    void hidingUnmapsAndStopsFrames()
+    {
+        show(6, 0);
+        select(1);
+        QCoreApplication::processEvents();
+        m_popup->hide();
+        QVERIFY(!m_surface.mapped);
+        QVERIFY(!m_popup->eventFrame());
+        // The next chord appears at once although the last frame was never acknowledged.
+        show(3, 2);
+        QCOMPARE(m_surface.frames.size(), 2);
+        QVERIFY(highlights(*m_popup, m_surface.frames.last(), 2));
+        select(1);
+        QCoreApplication::processEvents();
+        m_popup->hide();
+        settle();
+        QCOMPARE(m_surface.frames.size(), 2);
+    }
+};
+
+QTEST_MAIN(TestLayerShellPopup)
+#include "tst_layershellpopup.moc"
