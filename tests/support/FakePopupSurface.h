@@ -20,16 +20,4 @@ public:
         mapped = true;
     }
     void hide() override { mapped = false; }
-
-    void frameDone()
-    {
-        if (onFrameDone)
-            onFrameDone();
-    }
-    void setScale(int scale)
-    {
-        currentScale = scale;
-        if (onScaleChanged)
-            onScaleChanged();
-    }
 };

@@ -9,21 +9,10 @@
 #include "ui/quickpaste/QuickPasteList.h"
 #include "ui/quickpaste/QuickPasteView.h"
 
-#include <QApplication>
 #include <QScreen>
 #include <QtTest>
 
 namespace {
-
-QuickPasteSession session(int count, qsizetype selected)
-{
-    QList<ClipboardEntry> list;
-    for (int index = 0; index < count; ++index)
-        list.append(makeEntry(QStringLiteral("entry %1").arg(index), 100 - index));
-    QuickPasteSession session = QuickPasteSession::over(list);
-    session.selectedIndex = selected;
-    return session;
-}
 
 enum class Change { selection, theme, language, scale };
 
@@ -37,26 +26,17 @@ class TestLayerShellPopup : public QObject {
     std::unique_ptr<LayerShellQuickPastePopup> m_popup;
     QuickPasteSession m_session;
 
-    void show(int count, qsizetype selected)
+    // New candidates, or with count -1 the same ones with another selection.
+    void show(qsizetype selected, int count = -1)
     {
-        m_session = session(count, selected);
+        if (count >= 0) {
+            QList<ClipboardEntry> list;
+            for (int index = 0; index < count; ++index)
+                list.append(makeEntry(QStringLiteral("entry %1").arg(index), 100 - index));
+            m_session = QuickPasteSession::over(list);
+        }
+        m_session.selectedIndex = selected;
         m_popup->show(m_session, QStringLiteral("Editor"));
-    }
-
-    void select(qsizetype index)
-    {
-        m_session.selectedIndex = index;
-        m_popup->show(m_session, QStringLiteral("Editor"));
-    }
-
-    // Left of the row, where an unselected plate, drawn smaller, leaves the background bare.
-    static bool highlights(const LayerShellQuickPastePopup& popup, const QImage& frame, int row)
-    {
-        const QuickPasteList& list = popup.panel().list();
-        const QPoint probe =
-            list.viewport()->mapTo(&popup.panel(), QPoint(20, list.visualRect(row).center().y()));
-        return frame.pixelColor(probe * frame.devicePixelRatio()) ==
-               HistoryAppearance::resolve(HistoryAppearance::Colour::selected, popup.panel().palette());
     }
 
     // Acknowledges frames until three rounds of events bring none (or twenty rounds passed).
@@ -64,22 +44,18 @@ class TestLayerShellPopup : public QObject {
     {
         for (int quiet = 0, round = 0; quiet < 3 && round < 20; ++round) {
             const qsizetype drawn = m_surface.frames.size();
-            m_surface.frameDone();
+            m_surface.onFrameDone();
             QCoreApplication::processEvents();
             quiet = m_surface.frames.size() == drawn ? quiet + 1 : 0;
         }
     }
 
 private Q_SLOTS:
-    // As at start-up: the interface language is installed before any popup exists.
-    void initTestCase()
-    {
-        AppLocalization::shared();
-        QCoreApplication::processEvents();
-    }
-
     void init()
     {
+        // As at start-up, the interface language is in place before a popup exists.
+        AppLocalization::shared();
+        QCoreApplication::processEvents();
         m_surface = FakePopupSurface();
         m_popup = std::make_unique<LayerShellQuickPastePopup>(m_surface);
     }
@@ -110,7 +86,7 @@ private Q_SLOTS:
         QFETCH(int, rows);
         m_surface.currentScale = scale;
         m_surface.available = available;
-        show(rows, 0);
+        show(0, rows);
         QCOMPARE(m_surface.frames.size(), 1);
         const QRect expected = *QuickPasteLayout::frame(
             QRect(QPoint(),
@@ -124,7 +100,6 @@ private Q_SLOTS:
         // The rounded corner shows what lies behind; the middle is opaque.
         QCOMPARE(frame.pixelColor(0, 0).alpha(), 0);
         QCOMPARE(frame.pixelColor(frame.rect().center()).alpha(), 255);
-        QVERIFY(m_surface.mapped);
         // Nothing changed since: the compositor's go-ahead brings no second frame.
         settle();
         QCOMPARE(m_surface.frames.size(), 1);
@@ -143,26 +118,35 @@ private Q_SLOTS:
     {
         QFETCH(Change, change);
         ReducedMotion::shared().setReduced(true);
-        show(6, 0);
-        if (change == Change::selection)
-            select(1);
-        else if (change == Change::theme)
+        show(0, 6);
+        if (change == Change::selection) {
+            show(1);
+        } else if (change == Change::theme) {
             AppThemes::apply(AppTheme::dark);
-        else if (change == Change::language)
+        } else if (change == Change::language) {
             AppLocalization::shared().select(AppLanguage::simplifiedChinese);
-        else
-            m_surface.setScale(2);
+        } else {
+            m_surface.currentScale = 2;
+            m_surface.onScaleChanged();
+        }
         QCoreApplication::processEvents();
         // The first frame is not acknowledged yet.
         QCOMPARE(m_surface.frames.size(), 1);
-        m_surface.frameDone();
+        m_surface.onFrameDone();
         QTRY_COMPARE(m_surface.frames.size(), 2);
         const QImage& before = m_surface.frames[0];
         const QImage& after = m_surface.frames[1];
         QCOMPARE(after.devicePixelRatio(), change == Change::scale ? 2.0 : 1.0);
         QCOMPARE(after.size(), before.size() * int(after.devicePixelRatio()));
         QVERIFY(after != before);
-        QCOMPARE(highlights(*m_popup, after, 1), change == Change::selection);
+        // Left of the row, where an unselected plate, drawn smaller, leaves the background bare.
+        const QuickPasteList& list = m_popup->panel().list();
+        const QPoint probe =
+            list.viewport()->mapTo(&m_popup->panel(), QPoint(20, list.visualRect(1).center().y()));
+        QCOMPARE(
+            after.pixelColor(probe * after.devicePixelRatio()) ==
+                HistoryAppearance::resolve(HistoryAppearance::Colour::selected, m_popup->panel().palette()),
+            change == Change::selection);
         // The header's background.
         QCOMPARE(after.pixelColor(QPoint(10, 22) * after.devicePixelRatio()).lightness() < 128,
                  change == Change::theme);
@@ -172,12 +156,14 @@ private Q_SLOTS:
     // on that row stands, then nothing is drawn until something changes.
     void motionEndsOnTheSettledPictureThenIdles()
     {
+        show(0, 6);
         FakePopupSurface settledSurface;
         LayerShellQuickPastePopup settled(settledSurface);
-        settled.show(session(6, 1), QStringLiteral("Editor"));
-        show(6, 0);
-        select(1);
-        QTRY_VERIFY((m_surface.frameDone(), m_surface.frames.last() == settledSurface.frames.first()));
+        QuickPasteSession atOnce = m_session;
+        atOnce.selectedIndex = 1;
+        settled.show(atOnce, QStringLiteral("Editor"));
+        show(1);
+        QTRY_VERIFY((m_surface.onFrameDone(), m_surface.frames.last() == settledSurface.frames.first()));
         QVERIFY(m_surface.frames.size() > 3);
         const qsizetype drawn = m_surface.frames.size();
         settle();
@@ -186,17 +172,16 @@ private Q_SLOTS:
 
     void hidingUnmapsAndStopsFrames()
     {
-        show(6, 0);
-        select(1);
+        show(0, 6);
+        show(1);
         QCoreApplication::processEvents();
         m_popup->hide();
         QVERIFY(!m_surface.mapped);
         QVERIFY(!m_popup->eventFrame());
         // The next chord appears at once although the last frame was never acknowledged.
-        show(3, 2);
+        show(2, 3);
         QCOMPARE(m_surface.frames.size(), 2);
-        QVERIFY(highlights(*m_popup, m_surface.frames.last(), 2));
-        select(1);
+        show(1);
         QCoreApplication::processEvents();
         m_popup->hide();
         settle();
