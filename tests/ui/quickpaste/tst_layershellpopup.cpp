@@ -1,6 +1,6 @@
 #include "l10n/Localization.h"
-#include "support/EntryBuilder.h"
 #include "support/FakePopupSurface.h"
+#include "support/UiHarness.h"
 #include "ui/common/AppTheme.h"
 #include "ui/common/HistoryAppearance.h"
 #include "ui/common/ReducedMotion.h"
@@ -9,6 +9,7 @@
 #include "ui/quickpaste/QuickPasteList.h"
 #include "ui/quickpaste/QuickPasteView.h"
 
+#include <QPainter>
 #include <QScreen>
 #include <QtTest>
 
@@ -168,6 +169,31 @@ private Q_SLOTS:
         const qsizetype drawn = m_surface.frames.size();
         settle();
         QCOMPARE(m_surface.frames.size(), drawn);
+    }
+
+    // Pixmaps too are made for the surface's scale: a thumbnail of one-pixel stripes keeps them apart
+    // at scale 2, where one made for scale 1 and blown up would show a grey blur.
+    void thumbnailsAreDrawnAtTheSurfaceScale()
+    {
+        HistoryThumbnailCache stripes([](const QByteArray&) {
+            QImage image(400, 300, QImage::Format_RGB32);
+            for (int x = 0; x < image.width(); ++x)
+                QPainter(&image).fillRect(x, 0, 1, image.height(), x % 2 ? Qt::white : Qt::black);
+            return std::optional(HistoryThumbnail{image, image.size()});
+        });
+        LayerShellQuickPastePopup popup(m_surface, &stripes);
+        m_surface.currentScale = 2;
+        const ClipboardEntry image = imageEntry(QByteArray("png"));
+        popup.show(QuickPasteSession::over({image}), QString());
+        bool decoded = false;
+        stripes.request(image.fingerprint, {}, this, [&decoded](auto) { decoded = true; });
+        QTRY_VERIFY(decoded);
+        settle();
+        const QuickPasteList& list = popup.panel().list();
+        const QPoint centre = list.viewport()->mapTo(&popup.panel(), list.visualRect(0).center()) * 2;
+        const QImage& frame = m_surface.frames.last();
+        QVERIFY(std::abs(frame.pixelColor(centre).lightness() -
+                         frame.pixelColor(centre + QPoint(1, 0)).lightness()) > 150);
     }
 
     void hidingUnmapsAndStopsFrames()
