@@ -13,16 +13,11 @@
 #include <QScreen>
 #include <QtTest>
 
-namespace {
-
-enum class Change { selection, theme, language, scale };
-
-} // namespace
-
 // The popup drawn into frames for a layer surface, which the test acknowledges as a compositor would.
 class TestLayerShellPopup : public QObject {
     Q_OBJECT
 
+    enum class Change { selection, theme, language, scale };
     FakePopupSurface m_surface;
     std::unique_ptr<LayerShellQuickPastePopup> m_popup;
     QuickPasteSession m_session;
