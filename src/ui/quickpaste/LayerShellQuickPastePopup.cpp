@@ -18,7 +18,6 @@ LayerShellQuickPastePopup::LayerShellQuickPastePopup(PopupSurface& surface, Hist
     // Shown, so that its updates are asked for, yet never mapped: the surface is the only window.
     m_panel->setAttribute(Qt::WA_DontShowOnScreen);
     m_panel->setAttribute(Qt::WA_TranslucentBackground);
-    m_panel->resize(QuickPasteLayout::width, 360);
     // Qt asks the top level for one UpdateRequest per batch of updates anywhere in it: that is when a
     // frame is wanted. Its own paint of a store nobody sees would double every frame's work.
     m_panel->installEventFilter(this);
