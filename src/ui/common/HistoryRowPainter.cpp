@@ -6,6 +6,7 @@
 #include "ui/common/SourceApplicationIcon.h"
 
 #include <QFontMetrics>
+#include <QPaintEngine>
 #include <QPainter>
 #include <QPainterPath>
 #include <QTextLayout>
@@ -28,9 +29,13 @@ int textWidth(const QFont& font, const QString& text)
     return int(std::ceil(QFontMetricsF(font).horizontalAdvance(text)));
 }
 
+// Of what the pixels land on: a widget drawn into an image (render(), grab()) still names itself as
+// the painter's device, while the engine paints into the image.
 qreal devicePixelRatio(const QPainter& painter, const QWidget& widget)
 {
-    return painter.device() ? painter.device()->devicePixelRatio() : widget.devicePixelRatioF();
+    const QPaintEngine* engine = painter.paintEngine();
+    return engine && engine->paintDevice() ? engine->paintDevice()->devicePixelRatio()
+                                           : widget.devicePixelRatioF();
 }
 
 } // namespace
