@@ -63,10 +63,11 @@ QuickPasteController::QuickPasteController(AppModel& model, Preferences& prefere
 
     const auto cancel = [monitor = m_monitor.get()] { monitor->cancel(); };
     const auto activated = [this] {
-        // Where the popup holds the keyboard (Wayland), the compositor may report no application in
-        // front while it shows and the target again once it is gone: neither sends the paste elsewhere.
+        // Only another application in front sends the paste astray. Where the popup holds the keyboard
+        // (Wayland), the compositor reports none in front while it shows and the target again once it
+        // is gone; a chord whose session has not begun yet takes whatever is in front when it does.
         const std::optional<RunningApplication> frontmost = m_platform.workspace.frontmostApplication();
-        if (!m_target || (frontmost && *frontmost != m_target->application))
+        if (m_target && frontmost && *frontmost != m_target->application)
             m_monitor->cancel();
         updateFrontmost();
     };

@@ -4,6 +4,7 @@
 #include "platform/EventTap.h"
 #include "platform/KeystrokePoster.h"
 #include "platform/Pasteboard.h"
+#include "platform/PopupSurface.h"
 #include "platform/Workspace.h"
 
 #include <QString>
@@ -12,6 +13,9 @@
 
 // The platform backends the services are built on.
 struct PlatformServices {
+    // Where Clipwell draws the quick paste popup itself (Wayland's layer shell); none where the popup is
+    // a window of its own. First, so that it goes last: the input services below use it.
+    std::shared_ptr<PopupSurface> popupSurface;
     std::unique_ptr<Pasteboard> pasteboard;
     std::unique_ptr<Workspace> workspace;
     // Shared with the keystroke poster and the trust check where the platform needs that.

@@ -12,6 +12,7 @@
 #include "shell/SingleInstance.h"
 #include "shell/TerminationSignals.h"
 #include "ui/common/SourceApplicationIconCache.h"
+#include "ui/quickpaste/LayerShellQuickPastePopup.h"
 #include "ui/quickpaste/QuickPastePanelController.h"
 
 #include <QApplication>
@@ -301,7 +302,9 @@ int run(int argc, char** argv)
             model, Preferences::standard(),
             QuickPasteController::Platform{*services.workspace, *services.eventTap, *services.accessibility,
                                            *services.keystrokePoster},
-            std::make_unique<QuickPastePanelController>());
+            services.popupSurface ? std::unique_ptr<QuickPastePopup>(
+                                        std::make_unique<LayerShellQuickPastePopup>(*services.popupSurface))
+                                  : std::make_unique<QuickPastePanelController>());
     };
     AppCoordinator coordinator(model, Preferences::standard(), AppLocalization::shared(), std::move(desktop));
 

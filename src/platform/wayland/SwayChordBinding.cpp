@@ -178,7 +178,8 @@ void SwayChordBinding::stop()
 {
     if (!m_shared)
         return;
-    const std::shared_ptr<Shared> shared = std::exchange(m_shared, {});
+    m_stopping = std::exchange(m_shared, {});
+    const std::shared_ptr<Shared> shared = m_stopping;
     QMutexLocker locker(&shared->mutex);
     shared->stopped = true;
     const quint64 one = 1;
@@ -186,4 +187,13 @@ void SwayChordBinding::stop()
         qCWarning(lcQuickPaste) << "Cannot wake the sway binding's thread";
     if (!shared->finished)
         shared->changed.wait(&shared->mutex, QDeadlineTimer(stopWaitMs));
+}
+
+void SwayChordBinding::waitForRemoval(int timeoutMs)
+{
+    if (!m_stopping)
+        return;
+    QMutexLocker locker(&m_stopping->mutex);
+    if (!m_stopping->finished)
+        m_stopping->changed.wait(&m_stopping->mutex, QDeadlineTimer(timeoutMs));
 }

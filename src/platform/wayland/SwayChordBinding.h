@@ -37,11 +37,15 @@ public:
     // Removes the binding (only one this binding made) and ends the thread. Waits for it briefly:
     // a sway that does not answer is left to the thread, which ends on its own.
     void stop();
+    // Waits, at most that long, until the thread of a stopped binding has taken the chord away: a
+    // quitting Clipwell must not leave it bound.
+    void waitForRemoval(int timeoutMs);
 
     // What the caller and the thread share; the thread keeps it alive after a stop that did not wait.
     struct Shared;
 
 private:
     std::shared_ptr<Shared> m_shared;
+    std::shared_ptr<Shared> m_stopping;
     QByteArray m_socketPath;
 };

@@ -22,6 +22,9 @@ WaylandEventTap::WaylandEventTap(QuickPasteSeat* seat, QByteArray swaySocket, QS
 WaylandEventTap::~WaylandEventTap()
 {
     remove();
+    // Clipwell is quitting: the chord goes with it, unless sway does not answer in time.
+    if (m_stoppedBinding)
+        m_stoppedBinding->waitForRemoval(500);
 }
 
 bool WaylandEventTap::install(Client client)
@@ -79,8 +82,10 @@ void WaylandEventTap::bindingChanged(bool bound, QuickPasteSetup::Advice advice,
 void WaylandEventTap::remove()
 {
     // Not under the lock: the binding's thread may be waiting for it to report a press.
-    if (m_binding)
-        std::exchange(m_binding, {})->stop();
+    if (m_binding) {
+        m_binding->stop();
+        m_stoppedBinding = std::exchange(m_binding, {});
+    }
     if (m_seat)
         m_seat->setEventHandler({});
     QMutexLocker locker(&m_mutex);

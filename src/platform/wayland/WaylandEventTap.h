@@ -43,6 +43,8 @@ private:
     const QByteArray m_swaySocket;
     const QString m_desktop;
     std::unique_ptr<SwayChordBinding> m_binding;
+    // The binding last stopped, whose thread may still be taking the chord away.
+    std::unique_ptr<SwayChordBinding> m_stoppedBinding;
     // Guards what follows, and is held while the client is called: once remove() has it, no call
     // is under way.
     mutable QMutex m_mutex;

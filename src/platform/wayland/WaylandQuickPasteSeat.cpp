@@ -1,5 +1,6 @@
 #include "platform/wayland/WaylandQuickPasteSeat.h"
 
+#include "models/QuickPasteLog.h"
 #include "platform/wayland/WaylandKeyTranslator.h"
 #include "virtual-keyboard-unstable-v1-client-protocol.h"
 #include "wlr-layer-shell-unstable-v1-client-protocol.h"
@@ -24,8 +25,6 @@
 #include <vector>
 #include <wayland-client.h>
 #include <xkbcommon/xkbcommon.h>
-
-Q_LOGGING_CATEGORY(lcQuickPasteSeat, "app.clipwell.mac.QuickPaste", QtInfoMsg)
 
 namespace {
 
@@ -363,7 +362,7 @@ struct WaylandQuickPasteSeat::Worker {
         if (text.isEmpty() || text == worker->translator.keymapText())
             return;
         if (!worker->translator.setKeymap(text)) {
-            qCWarning(lcQuickPasteSeat) << "The compositor sent a keymap that does not compile.";
+            qCWarning(lcQuickPaste) << "The compositor sent a keymap that does not compile.";
             return;
         }
         Shared::Keymap known{text, worker->translator.locate(XKB_KEY_v),
@@ -712,8 +711,7 @@ struct WaylandQuickPasteSeat::Worker {
             translator.advance(milliseconds());
         }
         if (!shared->stop)
-            qCWarning(lcQuickPasteSeat)
-                << "Lost the connection to the Wayland compositor; quick paste stops.";
+            qCWarning(lcQuickPaste) << "Lost the connection to the Wayland compositor; quick paste stops.";
         shared->alive = false;
         shared->flags = 0;
     }
