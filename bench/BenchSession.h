@@ -35,6 +35,14 @@ struct Home {
             HistoryRepository::write(root.filePath(QStringLiteral("data/Clipwell")), history);
     }
 
+    void enableQuickPaste() const
+    {
+        QDir().mkpath(root.filePath(QStringLiteral("config/Clipwell")));
+        QFile settings(root.filePath(QStringLiteral("config/Clipwell/Clipwell.conf")));
+        if (settings.open(QIODevice::WriteOnly))
+            settings.write("[General]\nquickPasteEnabled=true\n");
+    }
+
     QProcessEnvironment environment() const
     {
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();

@@ -18,11 +18,7 @@ int main(int argc, char** argv)
         return 0;
     }
     const Home home(mixedHistory());
-    QDir().mkpath(home.root.filePath(QStringLiteral("config/Clipwell")));
-    QFile settings(home.root.filePath(QStringLiteral("config/Clipwell/Clipwell.conf")));
-    settings.open(QIODevice::WriteOnly);
-    settings.write("[General]\nquickPasteEnabled=true\n");
-    settings.close();
+    home.enableQuickPaste();
 
     MapWatcher history;
     QProcess clipwell;

@@ -127,11 +127,7 @@ int main(int argc, char** argv)
         return 0;
     }
     const Home home(mixedHistory());
-    QDir().mkpath(home.root.filePath(QStringLiteral("config/Clipwell")));
-    QFile settings(home.root.filePath(QStringLiteral("config/Clipwell/Clipwell.conf")));
-    settings.open(QIODevice::WriteOnly);
-    settings.write("[General]\nquickPasteEnabled=true\n");
-    settings.close();
+    home.enableQuickPaste();
     QProcessEnvironment environment = home.environment();
     environment.remove(QStringLiteral("DISPLAY"));
     QDir().mkpath(environment.value(QStringLiteral("XDG_RUNTIME_DIR")));

@@ -11,7 +11,6 @@ field. foot running cat gets the entry through Control+Shift+V. Screenshots of t
 SCREENSHOT_DIR, light and dark, in English and Traditional Chinese. With quick paste off, and once
 Clipwell has quit, sway binds the chord no more, and with quick paste off no popup appears.
 """
-import json
 import os
 import subprocess
 import sys
@@ -20,6 +19,7 @@ import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from e2e_clipwell import Session, answers_on_its_socket, fail, output_of, png, wait_for  # noqa: E402
+import e2e_quickpaste  # noqa: E402
 import wayland_session  # noqa: E402
 
 OWNER, FIELD, SHOTS = sys.argv[2], sys.argv[3], sys.argv[4]
@@ -29,8 +29,8 @@ SHOWN = "Showing quick paste with"
 STARTED = "Session started with"
 
 
-class Field:
-    """Our text field in front: what it holds and the keys that reached it."""
+class Field(e2e_quickpaste.Field):
+    """Our text field in front, on Qt's wayland platform: what it holds and the keys that reached it."""
 
     def __init__(self, compositor, env):
         self.process = subprocess.Popen([FIELD, "--app-id", APP_ID], env=dict(env, QT_QPA_PLATFORM="wayland"),
@@ -39,20 +39,6 @@ class Field:
         os.set_blocking(self.process.stdout.fileno(), False)
         wait_for(lambda: (compositor.focused() or {}).get("app_id") == APP_ID and "ready" in self.read(),
                  "the test field in front")
-
-    def read(self):
-        while True:
-            line = self.process.stdout.readline()
-            if not line:
-                return self.lines
-            self.lines.append(line.strip())
-
-    def text(self):
-        texts = [json.loads(line[5:]) for line in self.read() if line.startswith("text ")]
-        return texts[-1] if texts else ""
-
-    def keys(self):
-        return [line[4:] for line in self.read() if line.startswith("key ")]
 
     def clear(self):
         wtype("-M", "ctrl", "-k", "a", "-m", "ctrl", "-k", "BackSpace")
