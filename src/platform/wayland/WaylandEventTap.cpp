@@ -90,7 +90,6 @@ void WaylandEventTap::remove()
         m_seat->setEventHandler({});
     QMutexLocker locker(&m_mutex);
     m_client.reset();
-    m_triggerDown = false;
 }
 
 bool WaylandEventTap::isInstalled() const

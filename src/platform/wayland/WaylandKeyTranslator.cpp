@@ -117,11 +117,8 @@ void WaylandKeyTranslator::key(quint32 code, bool pressed, qint64 now)
         m_down.removeAll(code);
     }
     // Modifier keys show as flagsChanged records, from the modifiers event that follows.
-    if (isModifierKey(code)) {
-        if (m_repeatKey == code)
-            m_repeatKey.reset();
+    if (isModifierKey(code))
         return;
-    }
     send(pressed ? TapEvent::keyDown : TapEvent::keyUp, tapKeyCode(code));
     if (pressed && m_rate > 0 && m_keymap && xkb_keymap_key_repeats(m_keymap.get(), code + 8)) {
         m_repeatKey = code;
