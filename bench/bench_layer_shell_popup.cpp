@@ -4,6 +4,7 @@
 // to its frame presented while the compositor is ready (200 steps); at scales 1 and 2. The surface is a
 // stand-in that takes each frame and is ready for the next at once; Qt draws offscreen.
 #include "BenchFigures.h"
+#include "BenchPopup.h"
 #include "models/PasteboardType.h"
 #include "platform/PopupSurface.h"
 #include "support/EncodedImage.h"
@@ -46,41 +47,6 @@ public:
     void hide() override {}
 };
 
-ClipboardEntry entryFor(int index)
-{
-    const double time = 800000000.0 - index * 611;
-    if (index % 10 != 2)
-        return makeEntry(
-            QStringLiteral("Meeting notes %1: the quarterly figures are in, and the review moves "
-                           "to Thursday afternoon so everyone can attend")
-                .arg(index),
-            time, 0, QStringLiteral("Text Editor"));
-    QImage image(640, 400, QImage::Format_RGB32);
-    QPainter painter(&image);
-    QLinearGradient gradient(0, 0, image.width(), image.height());
-    gradient.setColorAt(0, QColor::fromHsv(index * 37 % 360, 160, 230));
-    gradient.setColorAt(1, QColor::fromHsv(index * 91 % 360, 200, 120));
-    painter.fillRect(image.rect(), gradient);
-    painter.end();
-    ClipboardEntry entry = makeEntry(QString(), time, 0, QStringLiteral("Image Viewer"));
-    entry.kind = ClipboardKind::image;
-    entry.plainText.reset();
-    entry.items = {{{{PasteboardType::png, encodedImage(image, "png")}}}};
-    return refreshed(entry);
-}
-
-bool waitFor(const std::function<bool()>& condition, int milliseconds)
-{
-    QElapsedTimer timer;
-    timer.start();
-    while (!condition()) {
-        if (timer.elapsed() > milliseconds)
-            return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 1);
-    }
-    return true;
-}
-
 QString figure(QList<double> times, double target)
 {
     std::sort(times.begin(), times.end());
@@ -102,7 +68,7 @@ int main(int argc, char** argv)
     QTextStream out(stdout);
     QList<ClipboardEntry> history;
     for (int index = 0; index < entryCount; ++index)
-        history.append(entryFor(index));
+        history.append(popupBenchEntry(index, 10, QSize(640, 400)));
 
     // Every image decoded before the first chord.
     int decoded = 0;

@@ -3,6 +3,7 @@
 // published again and the popup repainted (median of 200 steps). Thumbnails decode on their own
 // thread, so no appearance waits for them. Run it on an X display.
 #include "BenchFigures.h"
+#include "BenchPopup.h"
 #include "models/PasteboardType.h"
 #include "support/EncodedImage.h"
 #include "support/EntryBuilder.h"
@@ -20,41 +21,6 @@ namespace {
 constexpr int entryCount = 200;
 constexpr int appearances = 20;
 constexpr int steps = 200;
-
-ClipboardEntry entryFor(int index)
-{
-    const double time = 800000000.0 - index * 611;
-    if (index % 4 != 2)
-        return makeEntry(
-            QStringLiteral("Meeting notes %1: the quarterly figures are in, and the review moves "
-                           "to Thursday afternoon so everyone can attend")
-                .arg(index),
-            time, 0, QStringLiteral("Text Editor"));
-    QImage image(800, 520, QImage::Format_RGB32);
-    QPainter painter(&image);
-    QLinearGradient gradient(0, 0, image.width(), image.height());
-    gradient.setColorAt(0, QColor::fromHsv(index * 37 % 360, 160, 230));
-    gradient.setColorAt(1, QColor::fromHsv(index * 91 % 360, 200, 120));
-    painter.fillRect(image.rect(), gradient);
-    painter.end();
-    ClipboardEntry entry = makeEntry(QString(), time, 0, QStringLiteral("Image Viewer"));
-    entry.kind = ClipboardKind::image;
-    entry.plainText.reset();
-    entry.items = {{{{PasteboardType::png, encodedImage(image, "png")}}}};
-    return refreshed(entry);
-}
-
-bool waitFor(const std::function<bool()>& condition, int milliseconds)
-{
-    QElapsedTimer timer;
-    timer.start();
-    while (!condition()) {
-        if (timer.elapsed() > milliseconds)
-            return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 1);
-    }
-    return true;
-}
 
 QString figure(const QList<double>& times, double target)
 {
@@ -74,7 +40,7 @@ int main(int argc, char** argv)
     QTextStream out(stdout);
     QList<ClipboardEntry> history;
     for (int index = 0; index < entryCount; ++index)
-        history.append(entryFor(index));
+        history.append(popupBenchEntry(index, 4, QSize(800, 520)));
 
     QuickPastePanelController popup;
     QuickPasteView& panel = popup.panel();
