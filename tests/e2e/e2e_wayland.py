@@ -359,13 +359,7 @@ def main():
                 start_field(compositor, session.env).kill()
             print("%s: wl-copy, wl-paste and the test owner work%s" % (
                 compositor.name, ", the test field shows its app_id" if compositor.name == "sway" else ""))
-            # A session has a bus; without one, D-Bus would start one through whatever X display it finds.
-            bus = subprocess.Popen(["dbus-daemon", "--session", "--nofork", "--print-address=1"], env=session.env,
-                                   stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, text=True)
-            session.env["DBUS_SESSION_BUS_ADDRESS"] = bus.stdout.readline().strip()
-            if "ASAN_OPTIONS" in session.env:
-                # Whole stacks, so that the leak check can tell Qt's wayland platform's own from ours.
-                session.env["ASAN_OPTIONS"] += ":fast_unwind_on_malloc=0"
+            bus = wayland_session.session_bus(session.env)
             try:
                 check_clipwell(compositor, session, os.path.join(root, "client"))
             finally:

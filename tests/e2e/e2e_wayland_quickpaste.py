@@ -203,11 +203,7 @@ def main():
             session.env = compositor.client_env(session.env)
             session.env["SWAYSOCK"] = compositor.ipc
             session.env["QT_LOGGING_RULES"] = "app.clipwell.mac.QuickPaste.debug=true"
-            bus = subprocess.Popen(["dbus-daemon", "--session", "--nofork", "--print-address=1"], env=session.env,
-                                   stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, text=True)
-            session.env["DBUS_SESSION_BUS_ADDRESS"] = bus.stdout.readline().strip()
-            if "ASAN_OPTIONS" in session.env:
-                session.env["ASAN_OPTIONS"] += ":fast_unwind_on_malloc=0"
+            bus = wayland_session.session_bus(session.env)
             if "LSAN_OPTIONS" in session.env:
                 # Once foot has come and gone after several chords, ten wl_proxy objects are left at exit,
                 # allocated inside libwayland-client with no stack above it to tell whose they are; the

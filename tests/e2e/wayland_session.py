@@ -207,6 +207,19 @@ class KWin(Compositor):
         return self
 
 
+def session_bus(env):
+    """Starts a D-Bus session bus for the clients and puts its address in env; the caller stops the
+    process returned. A session has a bus; without one, D-Bus would start one through whatever X display
+    it finds. Under ASan whole stacks are kept, so that the leak check can tell Qt's wayland platform's
+    own from ours."""
+    bus = subprocess.Popen(["dbus-daemon", "--session", "--nofork", "--print-address=1"], env=env,
+                           stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, text=True)
+    env["DBUS_SESSION_BUS_ADDRESS"] = bus.stdout.readline().strip()
+    if "ASAN_OPTIONS" in env:
+        env["ASAN_OPTIONS"] += ":fast_unwind_on_malloc=0"
+    return bus
+
+
 def start(name, root, sway_config=""):
     """Starts the named compositor ("sway" or "kwin") under root; skips the test if it cannot.
     sway_config is added to sway's configuration."""
