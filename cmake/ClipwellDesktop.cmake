@@ -1,0 +1,47 @@
+# What a desktop needs besides the binary: the icon at the hicolor sizes, the desktop entry, the
+# AppStream metainfo and the manual page, and the checks of the desktop's own validators.
+
+set(CLIPWELL_APP_ID "org.clipwell.clipwell" CACHE STRING "AppStream component id")
+set(CLIPWELL_SCREENSHOT_URL "https://clipwell.org/screenshots" CACHE STRING
+    "Where the metainfo's screenshots, named as scripts/run writes them, are published")
+
+set(clipwell_icon_svg ${PROJECT_SOURCE_DIR}/resources/icons/app/clipwell.svg)
+set(clipwell_desktop_entry ${PROJECT_SOURCE_DIR}/resources/clipwell.desktop)
+set(clipwell_manual ${PROJECT_SOURCE_DIR}/resources/clipwell.1)
+set(clipwell_metainfo ${CMAKE_BINARY_DIR}/share/metainfo/${CLIPWELL_APP_ID}.metainfo.xml)
+configure_file(${PROJECT_SOURCE_DIR}/resources/clipwell.metainfo.xml.in ${clipwell_metainfo} @ONLY)
+
+add_executable(clipwell_render_icon ${PROJECT_SOURCE_DIR}/tools/icon/render_icon.cpp)
+target_link_libraries(clipwell_render_icon PRIVATE Qt6::Gui Qt6::Svg)
+clipwell_configure_target(clipwell_render_icon)
+
+set(clipwell_icon_pngs)
+foreach(size 16 24 32 48 64 128 256)
+  set(png ${CMAKE_BINARY_DIR}/share/icons/hicolor/${size}x${size}/apps/clipwell.png)
+  add_custom_command(
+    OUTPUT ${png}
+    COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_BINARY_DIR}/share/icons/hicolor/${size}x${size}/apps
+    # The tool runs headless, and a sanitized build's leak report would fail it for Qt's own leaks.
+    COMMAND ${CMAKE_COMMAND} -E env QT_QPA_PLATFORM=offscreen ASAN_OPTIONS=detect_leaks=0
+            $<TARGET_FILE:clipwell_render_icon> ${clipwell_icon_svg} ${size} ${png}
+    DEPENDS clipwell_render_icon ${clipwell_icon_svg}
+    COMMENT "Rendering the ${size} px application icon"
+    VERBATIM)
+  list(APPEND clipwell_icon_pngs ${png})
+  install(FILES ${png} DESTINATION share/icons/hicolor/${size}x${size}/apps)
+endforeach()
+add_custom_target(clipwell_icons ALL DEPENDS ${clipwell_icon_pngs})
+
+install(FILES ${clipwell_desktop_entry} DESTINATION share/applications)
+install(FILES ${clipwell_icon_svg} DESTINATION share/icons/hicolor/scalable/apps)
+install(FILES ${clipwell_metainfo} DESTINATION share/metainfo)
+install(FILES ${clipwell_manual} DESTINATION share/man/man1)
+
+if(CLIPWELL_BUILD_TESTS)
+  set(clipwell_validate ${PROJECT_SOURCE_DIR}/tests/support/validate.sh)
+  add_test(NAME desktop_entry_valid COMMAND ${clipwell_validate} --quiet desktop-file-validate ${clipwell_desktop_entry})
+  # --strict fails on warnings and infos too; pedantic hints are printed but do not fail.
+  add_test(NAME metainfo_valid COMMAND ${clipwell_validate} appstreamcli validate --no-net --strict --pedantic ${clipwell_metainfo})
+  add_test(NAME manual_page_valid COMMAND ${clipwell_validate} --quiet groff -ww -man -z ${clipwell_manual})
+  set_tests_properties(desktop_entry_valid metainfo_valid manual_page_valid PROPERTIES SKIP_RETURN_CODE 77)
+endif()
