@@ -1,13 +1,19 @@
 # What a desktop needs besides the binary: the icon at the hicolor sizes, the desktop entry, the
 # AppStream metainfo and the manual page, and the checks of the desktop's own validators.
 
-set(CLIPWELL_APP_ID "org.clipwell.clipwell" CACHE STRING "AppStream component id")
-set(CLIPWELL_SCREENSHOT_URL "https://clipwell.org/screenshots" CACHE STRING
-    "Where the metainfo's screenshots, named as scripts/run writes them, are published")
+# The reverse of the site's domain, as Clipwell's own names (its threads, log categories and clipboard
+# marker) already are.
+set(CLIPWELL_APP_ID "app.clipwell.Clipwell")
+set(CLIPWELL_HOMEPAGE "https://clipwell.app")
+# The screenshots scripts/run writes, under the names it gives them.
+set(CLIPWELL_SCREENSHOT_URL "${CLIPWELL_HOMEPAGE}/screenshots")
+# Nobody has been granted a licence yet; the package and the metainfo say so.
+set(CLIPWELL_LICENSE "LicenseRef-proprietary")
 
 set(clipwell_icon_svg ${PROJECT_SOURCE_DIR}/resources/icons/app/clipwell.svg)
 set(clipwell_desktop_entry ${PROJECT_SOURCE_DIR}/resources/clipwell.desktop)
-set(clipwell_manual ${PROJECT_SOURCE_DIR}/resources/clipwell.1)
+set(clipwell_manual ${CMAKE_BINARY_DIR}/share/man/man1/clipwell.1)
+configure_file(${PROJECT_SOURCE_DIR}/resources/clipwell.1.in ${clipwell_manual} @ONLY)
 set(clipwell_metainfo ${CMAKE_BINARY_DIR}/share/metainfo/${CLIPWELL_APP_ID}.metainfo.xml)
 configure_file(${PROJECT_SOURCE_DIR}/resources/clipwell.metainfo.xml.in ${clipwell_metainfo} @ONLY)
 
@@ -28,14 +34,24 @@ foreach(size 16 24 32 48 64 128 256)
     COMMENT "Rendering the ${size} px application icon"
     VERBATIM)
   list(APPEND clipwell_icon_pngs ${png})
-  install(FILES ${png} DESTINATION share/icons/hicolor/${size}x${size}/apps)
+  install(FILES ${png} DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/${size}x${size}/apps)
 endforeach()
 add_custom_target(clipwell_icons ALL DEPENDS ${clipwell_icon_pngs})
 
-install(FILES ${clipwell_desktop_entry} DESTINATION share/applications)
-install(FILES ${clipwell_icon_svg} DESTINATION share/icons/hicolor/scalable/apps)
-install(FILES ${clipwell_metainfo} DESTINATION share/metainfo)
-install(FILES ${clipwell_manual} DESTINATION share/man/man1)
+# Manual pages and the changelog are installed compressed, reproducibly (no name or time in the
+# gzip header), as Debian's policy asks.
+set(clipwell_manual_gz ${clipwell_manual}.gz)
+add_custom_command(
+  OUTPUT ${clipwell_manual_gz}
+  COMMAND gzip -9n -c ${clipwell_manual} > ${clipwell_manual_gz}
+  DEPENDS ${clipwell_manual}
+  VERBATIM)
+add_custom_target(clipwell_manual ALL DEPENDS ${clipwell_manual_gz})
+
+install(FILES ${clipwell_desktop_entry} DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
+install(FILES ${clipwell_icon_svg} DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
+install(FILES ${clipwell_metainfo} DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
+install(FILES ${clipwell_manual_gz} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 
 if(CLIPWELL_BUILD_TESTS)
   set(clipwell_validate ${PROJECT_SOURCE_DIR}/tests/support/validate.sh)

@@ -69,8 +69,15 @@ bool isOlderExecValue(const QByteArray& value)
 
 XdgAutostartLoginItemService::XdgAutostartLoginItemService()
     : XdgAutostartLoginItemService(QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation),
-                                   QCoreApplication::applicationFilePath())
+                                   loginBinary(QStringLiteral(CLIPWELL_INSTALLED_BINARY),
+                                               QCoreApplication::applicationFilePath()))
 {
+}
+
+QString XdgAutostartLoginItemService::loginBinary(const QString& installedBinary, const QString& runningBinary)
+{
+    const QFileInfo installed(installedBinary);
+    return installed.isFile() && installed.isExecutable() ? installedBinary : runningBinary;
 }
 
 XdgAutostartLoginItemService::XdgAutostartLoginItemService(const QString& configDirectory,

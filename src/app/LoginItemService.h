@@ -26,7 +26,7 @@ public:
 // binary. Approval is never required.
 class XdgAutostartLoginItemService final : public LoginItemService {
 public:
-    // $XDG_CONFIG_HOME (or ~/.config) and this process's own binary.
+    // $XDG_CONFIG_HOME (or ~/.config) and the binary a login should start.
     XdgAutostartLoginItemService();
     XdgAutostartLoginItemService(const QString& configDirectory, const QString& binaryPath);
 
@@ -34,6 +34,9 @@ public:
     QString entryPath() const;
     // The option the entry starts Clipwell with, so that a login does not open the history window.
     static inline const QString backgroundArgument = QStringLiteral("--background");
+    // The installed binary when it is there, so that a login starts it even after a run from a build
+    // tree; otherwise the running one.
+    static QString loginBinary(const QString& installedBinary, const QString& runningBinary);
     // The Exec value for a binary: quoted and escaped as desktop entries require, then the option.
     static QString execValue(const QString& binaryPath);
 

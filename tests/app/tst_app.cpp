@@ -554,6 +554,35 @@ private Q_SLOTS:
         QVERIFY(!service.unregisterItem());
     }
 
+    // Only an installed binary that can run takes the place of the running one.
+    void loginStartsTheInstalledBinary_data()
+    {
+        QTest::addColumn<QString>("installed");
+        QTest::addColumn<QFileDevice::Permissions>("permissions");
+        QTest::addColumn<bool>("startsInstalled");
+        const QFileDevice::Permissions executable = QFileDevice::ReadOwner | QFileDevice::ExeOwner;
+        QTest::newRow("installed") << u"bin/clipwell"_s << executable << true;
+        QTest::newRow("not installed") << QString() << executable << false;
+        QTest::newRow("not executable") << u"bin/clipwell"_s << QFileDevice::Permissions(QFileDevice::ReadOwner)
+                                        << false;
+        QTest::newRow("a folder") << u"bin/clipwell/x"_s << executable << false;
+    }
+
+    void loginStartsTheInstalledBinary()
+    {
+        QFETCH(QString, installed);
+        QFETCH(QFileDevice::Permissions, permissions);
+        QFETCH(bool, startsInstalled);
+        QTemporaryDir root;
+        if (!installed.isEmpty()) {
+            writeFile(root.filePath(installed), "#!/bin/sh\n");
+            QVERIFY(QFile::setPermissions(root.filePath(installed), permissions));
+        }
+        const QString installedBinary = root.filePath(u"bin/clipwell"_s);
+        QCOMPARE(XdgAutostartLoginItemService::loginBinary(installedBinary, binary),
+                 startsInstalled ? installedBinary : binary);
+    }
+
     // Entries of versions without the background option get it; anything else is left as it is.
     void olderEntriesStartInTheBackground_data()
     {

@@ -22,7 +22,8 @@ import tempfile
 import time
 import zlib
 
-CLIPWELL, OWNER = sys.argv[1], sys.argv[2]
+# CLIPWELL_E2E_BINARY puts an installed Clipwell in place of the build tree's.
+CLIPWELL, OWNER = os.environ.get("CLIPWELL_E2E_BINARY") or sys.argv[1], sys.argv[2]
 
 
 def png(width, height):
