@@ -43,7 +43,7 @@ set(CPACK_DEBIAN_PACKAGE_SECTION utils)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_HOMEPAGE ${CLIPWELL_HOMEPAGE})
 # The libraries the binary links, found by dpkg-shlibdeps; then what it loads or shows at run time:
-# Qt's Wayland platform (xcb's comes with libqt6gui6), the TIFF and WebP readers for copied images,
+# Qt's Wayland platform (xcb's comes with libqt6gui6), the TIFF reader for copied images,
 # Qt's own translations and colour emoji.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_DEPENDS
