@@ -155,6 +155,7 @@ std::optional<AppError> XdgAutostartLoginItemService::registerItem()
     const QString contents = QStringLiteral("[Desktop Entry]\n"
                                             "Type=Application\n"
                                             "Name=Clipwell\n"
+                                            "Icon=clipwell\n"
                                             "Exec=%1\n"
                                             "Terminal=false\n"
                                             "X-GNOME-Autostart-enabled=true\n")
