@@ -1,7 +1,8 @@
 # Generates the client code of Wayland protocols from the description files in
-# src/platform/wayland/protocols and links it into a target:
-#   clipwell_wayland_protocols(target name...)
-# The headers are included as "<name>-client-protocol.h".
+# src/platform/wayland/protocols, or from absolute paths to descriptions a package installs, and links
+# it into a target:
+#   clipwell_wayland_protocols(target name-or-path...)
+# The headers are included as "<name>-client-protocol.h", name being the file's without ".xml".
 find_program(WAYLAND_SCANNER wayland-scanner REQUIRED)
 
 function(clipwell_wayland_protocols target)
@@ -9,7 +10,12 @@ function(clipwell_wayland_protocols target)
   file(MAKE_DIRECTORY ${out})
   set(sources)
   foreach(name IN LISTS ARGN)
-    set(xml ${PROJECT_SOURCE_DIR}/src/platform/wayland/protocols/${name}.xml)
+    if(IS_ABSOLUTE ${name})
+      set(xml ${name})
+      get_filename_component(name ${xml} NAME_WLE)
+    else()
+      set(xml ${PROJECT_SOURCE_DIR}/src/platform/wayland/protocols/${name}.xml)
+    endif()
     add_custom_command(
       OUTPUT ${out}/${name}-client-protocol.h
       COMMAND ${WAYLAND_SCANNER} client-header ${xml} ${out}/${name}-client-protocol.h

@@ -1,5 +1,6 @@
 #include "platform/wayland/WaylandToplevels.h"
 
+#include "plasma-window-management-client-protocol.h"
 #include "wlr-foreign-toplevel-management-unstable-v1-client-protocol.h"
 
 #include <QLoggingCategory>
@@ -19,17 +20,24 @@ namespace {
 
 // Version 3 only adds the parent event, which is ignored; older ones lack nothing needed here.
 constexpr uint32_t managerVersion = 3;
+// Version 16 only adds the resource name, which is ignored.
+constexpr uint32_t plasmaVersion = 16;
+
+template <typename... Arguments> void ignore(void*, Arguments...) {}
 
 } // namespace
 
 struct WaylandToplevels::Handle {
     Connection* connection = nullptr;
+    // One of the two, as the compositor offers.
     zwlr_foreign_toplevel_handle_v1* proxy = nullptr;
+    org_kde_plasma_window* window = nullptr;
     qint64 identifier = 0;
-    // Pending until done.
+    // Pending until done, or for a KDE window until its initial state is complete.
     QString appId;
     QString title;
     bool activated = false;
+    bool complete = false;
 };
 
 // What the thread holds on the connection.
@@ -38,9 +46,14 @@ struct WaylandToplevels::Connection {
     wl_display* display = nullptr;
     wl_registry* registry = nullptr;
     zwlr_foreign_toplevel_manager_v1* manager = nullptr;
+    // KDE's window list, bound only where the wlr one is missing.
+    org_kde_plasma_window_management* plasma = nullptr;
+    uint32_t plasmaName = 0;
+    uint32_t plasmaOffered = 0;
     std::vector<std::unique_ptr<Handle>> handles;
-    // A round trip at a time: the globals, then the toplevels there are at the start.
-    enum class Phase { globals, toplevels, unsupported, following };
+    // A round trip at a time: the globals, then the toplevels there are at the start, and on KDE the
+    // initial states of the windows asked for.
+    enum class Phase { globals, toplevels, windows, unsupported, following };
     Phase phase = Phase::globals;
     wl_callback* callback = nullptr;
     bool finished = false;
@@ -55,10 +68,15 @@ struct WaylandToplevels::Connection {
         auto* connection = static_cast<Connection*>(data);
         wl_callback_destroy(callback);
         connection->callback = nullptr;
-        if (connection->phase == Phase::globals && !connection->manager) {
+        if (connection->phase == Phase::globals && !connection->manager && !connection->plasmaName) {
             connection->phase = Phase::unsupported;
         } else if (connection->phase == Phase::globals) {
+            if (!connection->manager)
+                connection->bindPlasma();
             connection->phase = Phase::toplevels;
+            connection->sync();
+        } else if (connection->phase == Phase::toplevels && connection->plasma) {
+            connection->phase = Phase::windows;
             connection->sync();
         } else {
             // The state at the start is no change.
@@ -72,11 +90,13 @@ struct WaylandToplevels::Connection {
     ~Connection()
     {
         for (const std::unique_ptr<Handle>& handle : handles)
-            zwlr_foreign_toplevel_handle_v1_destroy(handle->proxy);
+            destroy(*handle);
         if (callback)
             wl_callback_destroy(callback);
         if (manager)
             zwlr_foreign_toplevel_manager_v1_destroy(manager);
+        if (plasma)
+            org_kde_plasma_window_management_destroy(plasma);
         if (registry)
             wl_registry_destroy(registry);
         if (display)
@@ -87,6 +107,10 @@ struct WaylandToplevels::Connection {
                        uint32_t version)
     {
         auto* connection = static_cast<Connection*>(data);
+        if (std::strcmp(interface, org_kde_plasma_window_management_interface.name) == 0) {
+            connection->plasmaName = name;
+            connection->plasmaOffered = version;
+        }
         if (connection->manager ||
             std::strcmp(interface, zwlr_foreign_toplevel_manager_v1_interface.name) != 0)
             return;
@@ -97,19 +121,40 @@ struct WaylandToplevels::Connection {
     static void globalRemove(void*, wl_registry*, uint32_t) {}
     static constexpr wl_registry_listener registryListener{global, globalRemove};
 
+    Handle& add()
+    {
+        auto handle = std::make_unique<Handle>();
+        handle->connection = this;
+        {
+            const QMutexLocker lock(&owner->m_mutex);
+            handle->identifier = owner->m_nextIdentifier++;
+        }
+        return *handles.emplace_back(std::move(handle));
+    }
+    void remove(Handle* handle)
+    {
+        owner->close(*handle);
+        destroy(*handle);
+        std::erase_if(handles,
+                      [handle](const std::unique_ptr<Handle>& known) { return known.get() == handle; });
+    }
+    void destroy(const Handle& handle) const
+    {
+        if (handle.proxy)
+            zwlr_foreign_toplevel_handle_v1_destroy(handle.proxy);
+        else if (wl_proxy_get_version(reinterpret_cast<wl_proxy*>(handle.window)) >=
+                 ORG_KDE_PLASMA_WINDOW_DESTROY_SINCE_VERSION)
+            org_kde_plasma_window_destroy(handle.window);
+        else
+            wl_proxy_destroy(reinterpret_cast<wl_proxy*>(handle.window));
+    }
+
     static void toplevel(void* data, zwlr_foreign_toplevel_manager_v1*,
                          zwlr_foreign_toplevel_handle_v1* proxy)
     {
-        auto* connection = static_cast<Connection*>(data);
-        auto handle = std::make_unique<Handle>();
-        handle->connection = connection;
-        handle->proxy = proxy;
-        {
-            const QMutexLocker lock(&connection->owner->m_mutex);
-            handle->identifier = connection->owner->m_nextIdentifier++;
-        }
-        zwlr_foreign_toplevel_handle_v1_add_listener(proxy, &handleListener, handle.get());
-        connection->handles.push_back(std::move(handle));
+        Handle& handle = static_cast<Connection*>(data)->add();
+        handle.proxy = proxy;
+        zwlr_foreign_toplevel_handle_v1_add_listener(proxy, &handleListener, &handle);
     }
     static void finishedManager(void* data, zwlr_foreign_toplevel_manager_v1*)
     {
@@ -141,15 +186,101 @@ struct WaylandToplevels::Connection {
     static void closed(void* data, zwlr_foreign_toplevel_handle_v1*)
     {
         auto* handle = static_cast<Handle*>(data);
-        Connection* connection = handle->connection;
-        connection->owner->close(*handle);
-        zwlr_foreign_toplevel_handle_v1_destroy(handle->proxy);
-        std::erase_if(connection->handles,
-                      [handle](const std::unique_ptr<Handle>& known) { return known.get() == handle; });
+        handle->connection->remove(handle);
     }
     static void parent(void*, zwlr_foreign_toplevel_handle_v1*, zwlr_foreign_toplevel_handle_v1*) {}
     static constexpr zwlr_foreign_toplevel_handle_v1_listener handleListener{title, appId, output, output,
                                                                              state, done,  closed, parent};
+
+    void bindPlasma()
+    {
+        plasma = static_cast<org_kde_plasma_window_management*>(
+            wl_registry_bind(registry, plasmaName, &org_kde_plasma_window_management_interface,
+                             std::min(plasmaOffered, plasmaVersion)));
+        org_kde_plasma_window_management_add_listener(plasma, &plasmaListener, this);
+    }
+    void addWindow(org_kde_plasma_window* window)
+    {
+        Handle& handle = add();
+        handle.window = window;
+        // Without an end to the initial state, every change counts at once.
+        handle.complete = wl_proxy_get_version(reinterpret_cast<wl_proxy*>(window)) <
+                          ORG_KDE_PLASMA_WINDOW_INITIAL_STATE_SINCE_VERSION;
+        org_kde_plasma_window_add_listener(window, &windowListener, &handle);
+    }
+    static void plasmaWindow(void* data, org_kde_plasma_window_management* manager, uint32_t id)
+    {
+        // Newer versions announce each window twice, the second time with its uuid.
+        if (wl_proxy_get_version(reinterpret_cast<wl_proxy*>(manager)) <
+            ORG_KDE_PLASMA_WINDOW_MANAGEMENT_WINDOW_WITH_UUID_SINCE_VERSION)
+            static_cast<Connection*>(data)->addWindow(
+                org_kde_plasma_window_management_get_window(manager, id));
+    }
+    static void plasmaWindowWithUuid(void* data, org_kde_plasma_window_management* manager, uint32_t,
+                                     const char* uuid)
+    {
+        static_cast<Connection*>(data)->addWindow(
+            org_kde_plasma_window_management_get_window_by_uuid(manager, uuid));
+    }
+    static constexpr org_kde_plasma_window_management_listener plasmaListener{
+        ignore<org_kde_plasma_window_management*, uint32_t>, plasmaWindow,
+        ignore<org_kde_plasma_window_management*, wl_array*>,
+        ignore<org_kde_plasma_window_management*, const char*>, plasmaWindowWithUuid};
+
+    // KWin lists application windows only (its own and layer surfaces such as our quick paste popup
+    // are not), each under its application's id, dialogs included.
+    static void changed(const Handle& handle)
+    {
+        if (handle.complete)
+            handle.connection->owner->apply(handle);
+    }
+    static void windowTitle(void* data, org_kde_plasma_window*, const char* title)
+    {
+        auto* handle = static_cast<Handle*>(data);
+        handle->title = QString::fromUtf8(title);
+        changed(*handle);
+    }
+    static void windowAppId(void* data, org_kde_plasma_window*, const char* appId)
+    {
+        auto* handle = static_cast<Handle*>(data);
+        handle->appId = QString::fromUtf8(appId);
+        changed(*handle);
+    }
+    static void windowState(void* data, org_kde_plasma_window*, uint32_t flags)
+    {
+        auto* handle = static_cast<Handle*>(data);
+        handle->activated = (flags & ORG_KDE_PLASMA_WINDOW_MANAGEMENT_STATE_ACTIVE) != 0;
+        changed(*handle);
+    }
+    static void windowUnmapped(void* data, org_kde_plasma_window*)
+    {
+        auto* handle = static_cast<Handle*>(data);
+        handle->connection->remove(handle);
+    }
+    static void windowInitialState(void* data, org_kde_plasma_window*)
+    {
+        auto* handle = static_cast<Handle*>(data);
+        handle->complete = true;
+        changed(*handle);
+    }
+    static constexpr org_kde_plasma_window_listener windowListener{
+        windowTitle,
+        windowAppId,
+        windowState,
+        ignore<org_kde_plasma_window*, int32_t>,
+        ignore<org_kde_plasma_window*, const char*>,
+        windowUnmapped,
+        windowInitialState,
+        ignore<org_kde_plasma_window*, org_kde_plasma_window*>,
+        ignore<org_kde_plasma_window*, int32_t, int32_t, uint32_t, uint32_t>,
+        ignore<org_kde_plasma_window*>,
+        ignore<org_kde_plasma_window*, uint32_t>,
+        ignore<org_kde_plasma_window*, const char*>,
+        ignore<org_kde_plasma_window*, const char*>,
+        ignore<org_kde_plasma_window*, const char*, const char*>,
+        ignore<org_kde_plasma_window*, const char*>,
+        ignore<org_kde_plasma_window*, const char*>,
+        ignore<org_kde_plasma_window*, const char*>};
 };
 
 WaylandToplevels::WaylandToplevels(QByteArray waylandDisplay, std::function<void()> onActivation)
@@ -264,8 +395,10 @@ void WaylandToplevels::run()
     for (;;) {
         if (connection.phase == Connection::Phase::unsupported) {
             qCInfo(lcWorkspace)
-                << "The Wayland compositor does not list its windows to Clipwell"
-                   " (no wlr foreign-toplevel management); copies have no source application.";
+                << "The Wayland compositor does not list its windows to Clipwell (no wlr"
+                   " foreign-toplevel management; KDE's window management, which KWin offers only to"
+                   " applications installed with a desktop entry granting it, is missing too); copies"
+                   " have no source application.";
             return;
         }
         if (connection.finished) {
@@ -279,7 +412,7 @@ void WaylandToplevels::run()
                 break;
             continue;
         }
-        // Only handle destructions are ever sent; a full buffer goes out on the next turn.
+        // Only small requests are ever sent; a full buffer goes out on the next turn.
         wl_display_flush(connection.display);
         pollfd fds[] = {{displayFd, POLLIN, 0}, {m_wakeFd, POLLIN, 0}};
         const int ready = ::poll(fds, 2, -1);

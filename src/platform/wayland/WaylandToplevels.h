@@ -8,9 +8,10 @@
 #include <optional>
 #include <thread>
 
-// The compositor's toplevel windows, from every client, through wlr foreign-toplevel management,
-// followed on a thread and a connection of their own: reads take a snapshot and never wait on the
-// compositor. A compositor that does not offer the protocol, or goes away, has no toplevels.
+// The compositor's toplevel windows, from every client, through wlr foreign-toplevel management or,
+// where only KWin's is offered, KDE's window management, followed on a thread and a connection of
+// their own: reads take a snapshot and never wait on the compositor. A compositor that offers neither,
+// or goes away, has no toplevels.
 class WaylandToplevels {
 public:
     struct Toplevel {
