@@ -7,6 +7,9 @@ sway 1.7 refuses to run as root, so as root it runs as the unprivileged `nobody`
 of its own; KWin runs as the caller. Clients (Clipwell, wl-copy, the test tools) keep their own
 runtime folder and reach the compositor's socket through an absolute path in WAYLAND_DISPLAY. A
 compositor that cannot start here makes the test print one SKIP line and exit with SKIP_CODE.
+
+KWin offers its window list and fake input only to programs installed with a desktop entry that names
+them: each binary in grants gets such an entry (Exec its absolute path) in a data folder of KWin's own.
 """
 import json
 import os
@@ -21,6 +24,8 @@ sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import wayland_wire  # noqa: E402
 
 SKIP_CODE = 77
+# What KWin offers a granted program beyond what every client gets.
+KWIN_GRANTED_INTERFACES = "org_kde_kwin_fake_input,org_kde_plasma_window_management"
 WIDTH, HEIGHT = 1280, 800
 DATA_CONTROL = ("ext_data_control_manager_v1", "zwlr_data_control_manager_v1")
 
@@ -35,8 +40,9 @@ def skip(message, details=""):
 class Compositor:
     name = None
 
-    def __init__(self, root, extra_config=""):
+    def __init__(self, root, extra_config="", grants=()):
         self.extra_config = extra_config
+        self.grants = [os.path.realpath(path) for path in grants]
         self.root = os.path.join(root, self.name)
         os.makedirs(self.root)
         self.socket = None
@@ -196,7 +202,14 @@ class KWin(Compositor):
         for path in (self.runtime, home):
             os.mkdir(path, 0o700)
         env = {"PATH": os.environ.get("PATH", "/usr/bin:/bin"), "HOME": home, "XDG_RUNTIME_DIR": self.runtime,
-               "XDG_CONFIG_HOME": os.path.join(home, ".config"), "LANG": "C.UTF-8"}
+               "XDG_CONFIG_HOME": os.path.join(home, ".config"), "LANG": "C.UTF-8",
+               "XDG_DATA_DIRS": os.path.join(self.root, "data") + ":/usr/local/share:/usr/share"}
+        applications = os.path.join(self.root, "data", "applications")
+        os.makedirs(applications)
+        for number, path in enumerate(self.grants):
+            with open(os.path.join(applications, "granted-%d.desktop" % number), "w") as entry:
+                entry.write("[Desktop Entry]\nType=Application\nName=%s\nExec=%s\nX-KDE-Wayland-Interfaces=%s\n"
+                            % (os.path.basename(path), path, KWIN_GRANTED_INTERFACES))
         name = "kwin-e2e"
         # Whoever dies first, the test or dbus-run-session, takes KWin along.
         orphaned = ["setpriv", "--pdeathsig=TERM", "--"]
@@ -220,13 +233,14 @@ def session_bus(env):
     return bus
 
 
-def start(name, root, sway_config=""):
+def start(name, root, sway_config="", grants=()):
     """Starts the named compositor ("sway" or "kwin") under root; skips the test if it cannot.
-    sway_config is added to sway's configuration."""
+    sway_config is added to sway's configuration; KWin grants its window list and fake input to the
+    binaries in grants (sway offers them to every client)."""
     kinds = {"sway": Sway, "kwin": KWin}
     if name not in kinds:
         raise ValueError("unknown compositor %r" % name)
-    compositor = kinds[name](root, sway_config).start()
+    compositor = kinds[name](root, sway_config, grants).start()
     if not compositor.data_control():
         compositor.stop()
         skip("headless %s offers no data-control protocol" % name)
