@@ -1,3 +1,4 @@
+#include "plasma-window-management-client-protocol.h"
 #include "platform/wayland/WaylandQuickPasteSeat.h"
 #include "platform/wayland/WaylandWorkspace.h"
 #include "services/PasteTarget.h"
@@ -29,18 +30,24 @@ static int listen(const QString& path)
     return fd;
 }
 
-// A compositor of our own, for what sway cannot be made to do: list no windows, or hang up.
+enum class WindowList { none, wlr, kde };
+Q_DECLARE_METATYPE(WindowList)
+
+// A compositor of our own, for what sway and KWin cannot be made to do: list no windows, list them
+// through an older KDE protocol, or hang up.
 class FakeCompositor {
 public:
-    FakeCompositor(const QString& path, bool listsWindows) : m_display(wl_display_create())
+    FakeCompositor(const QString& path, WindowList list) : m_display(wl_display_create())
     {
         wl_display_add_socket_fd(m_display, listen(path));
         m_created.listener.notify = [](wl_listener* listener, void*) {
             ++reinterpret_cast<Created*>(listener)->count;
         };
         wl_display_add_client_created_listener(m_display, &m_created.listener);
-        if (listsWindows)
+        if (list == WindowList::wlr)
             wl_global_create(m_display, &zwlr_foreign_toplevel_manager_v1_interface, 3, this, bind);
+        if (list == WindowList::kde)
+            wl_global_create(m_display, &org_kde_plasma_window_management_interface, 3, this, bindKde);
         m_notifier.emplace(wl_event_loop_get_fd(wl_display_get_event_loop(m_display)), QSocketNotifier::Read);
         QObject::connect(&*m_notifier, &QSocketNotifier::activated, [this] {
             wl_event_loop_dispatch(wl_display_get_event_loop(m_display), 0);
@@ -81,6 +88,30 @@ private:
         wl_resource_post_event(toplevel, stateEvent, &states);
         wl_array_release(&states);
         wl_resource_post_event(toplevel, doneEvent);
+    }
+
+    // Version 3: windows by internal id, no end of the initial state, no destructor.
+    static void bindKde(wl_client* client, void*, uint32_t version, uint32_t id)
+    {
+        wl_resource* manager =
+            wl_resource_create(client, &org_kde_plasma_window_management_interface, version, id);
+        wl_resource_set_dispatcher(manager, getWindow, nullptr, nullptr, nullptr);
+        enum { windowEvent = 1 };
+        wl_resource_post_event(manager, windowEvent, 7u);
+    }
+    static int getWindow(const void*, void* manager, uint32_t opcode, const wl_message*,
+                         wl_argument* arguments)
+    {
+        if (opcode != ORG_KDE_PLASMA_WINDOW_MANAGEMENT_GET_WINDOW || arguments[1].u != 7)
+            return 0;
+        wl_resource* window = wl_resource_create(
+            wl_resource_get_client(static_cast<wl_resource*>(manager)), &org_kde_plasma_window_interface,
+            wl_resource_get_version(static_cast<wl_resource*>(manager)), arguments[0].n);
+        wl_resource_set_dispatcher(window, ignore, nullptr, nullptr, nullptr);
+        enum { appIdEvent = 1, stateEvent = 2 };
+        wl_resource_post_event(window, appIdEvent, "org.example.Editor");
+        wl_resource_post_event(window, stateEvent, uint32_t{ORG_KDE_PLASMA_WINDOW_MANAGEMENT_STATE_ACTIVE});
+        return 0;
     }
 
     struct Created {
@@ -243,7 +274,7 @@ private Q_SLOTS:
     void compositorWithoutWindowList()
     {
         const QString path = m_data.filePath(u"plain-compositor"_s);
-        FakeCompositor compositor(path, false);
+        FakeCompositor compositor(path, WindowList::none);
         QTest::ignoreMessage(QtInfoMsg, QRegularExpression(u"does not list its windows"_s));
         QTest::failOnWarning(QRegularExpression(u".*"_s));
         WaylandWorkspace workspace(QFile::encodeName(path), index());
@@ -262,10 +293,19 @@ private Q_SLOTS:
         ::close(fd);
     }
 
+    void compositorHangsUp_data()
+    {
+        QTest::addColumn<WindowList>("list");
+        QTest::newRow("wlr foreign-toplevel") << WindowList::wlr;
+        QTest::newRow("KDE window management 3") << WindowList::kde;
+    }
+
     void compositorHangsUp()
     {
-        const QString path = m_data.filePath(u"leaving-compositor"_s);
-        FakeCompositor compositor(path, true);
+        QFETCH(WindowList, list);
+        const QString path =
+            m_data.filePath(u"leaving-compositor-"_s + QLatin1StringView(QTest::currentDataTag()));
+        FakeCompositor compositor(path, list);
         WaylandWorkspace workspace(QFile::encodeName(path), index());
         QTRY_VERIFY(workspace.frontmostApplication());
         const RunningApplication editor = *workspace.frontmostApplication();
