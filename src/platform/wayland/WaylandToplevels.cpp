@@ -210,7 +210,7 @@ struct WaylandToplevels::Connection {
     }
     static void plasmaWindow(void* data, org_kde_plasma_window_management* manager, uint32_t id)
     {
-        // Newer versions announce each window twice, the second time with its uuid.
+        // Newer versions name each window by uuid; should the bare id come too, it would count twice.
         if (wl_proxy_get_version(reinterpret_cast<wl_proxy*>(manager)) <
             ORG_KDE_PLASMA_WINDOW_MANAGEMENT_WINDOW_WITH_UUID_SINCE_VERSION)
             static_cast<Connection*>(data)->addWindow(
