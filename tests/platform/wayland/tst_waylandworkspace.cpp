@@ -251,6 +251,7 @@ private Q_SLOTS:
 
         // Our quick paste popup takes the keyboard from it, and is no application in front.
         const std::unique_ptr<WaylandQuickPasteSeat> seat = WaylandQuickPasteSeat::create({});
+        QVERIFY(seat);
         QImage frame(200, 100, QImage::Format_ARGB32_Premultiplied);
         frame.fill(Qt::red);
         seat->present(frame);
