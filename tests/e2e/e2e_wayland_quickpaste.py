@@ -1,15 +1,19 @@
 #!/usr/bin/env python3
-"""Quick paste with the real Clipwell as a native client of a headless sway, typed at by wtype.
+"""Quick paste with the real Clipwell as a native client of a headless sway, typed at by wtype, or of
+a headless KWin, typed at by our own fake-input typer.
 
-    e2e_wayland_quickpaste.py CLIPWELL TEST_WAYLAND_OWNER TEST_TEXT_FIELD SCREENSHOT_DIR
+    e2e_wayland_quickpaste.py CLIPWELL TEST_WAYLAND_OWNER TEST_TEXT_FIELD SCREENSHOT_DIR [kwin TYPER]
 
 An image and three texts are copied from other clients, with our own Qt text field (on Qt's wayland
-platform) in front. Each chord is one wtype run, which holds Super+Shift and lets them go when it
+platform) in front. Each chord is one typer run, which holds Super+Shift and lets them go when it
 exits. V V pastes the second entry into the field, which then leads the saved history; V Z wraps to
 the oldest, the image; Escape and another key paste nothing; no V, Z or Escape of a chord reaches the
-field. foot running cat gets the entry through Control+Shift+V. Screenshots of the popup go to
-SCREENSHOT_DIR, light and dark, in English and Traditional Chinese. With quick paste off, and once
-Clipwell has quit, sway binds the chord no more, and with quick paste off no popup appears.
+field. On sway, foot running cat gets the entry through Control+Shift+V, and screenshots of the popup go
+to SCREENSHOT_DIR, light and dark, in English and Traditional Chinese; with quick paste off, and once
+Clipwell has quit, sway binds the chord no more. With quick paste off no popup appears, and on KWin the
+chord's V reaches the field. On KWin the copies name the field as their source, and KWin grants its
+fake input and window list through desktop entries: a private one for the typer, and one for Clipwell
+unless it is the installed binary (CLIPWELL_E2E_BINARY), whose own entry must grant them.
 """
 import os
 import subprocess
@@ -18,11 +22,14 @@ import tempfile
 import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from e2e_clipwell import Session, answers_on_its_socket, fail, output_of, png, wait_for  # noqa: E402
+from e2e_clipwell import CLIPWELL, Session, answers_on_its_socket, fail, output_of, png, wait_for  # noqa: E402
 import e2e_quickpaste  # noqa: E402
 import wayland_session  # noqa: E402
 
 OWNER, FIELD, SHOTS = sys.argv[2], sys.argv[3], sys.argv[4]
+COMPOSITOR = sys.argv[5] if len(sys.argv) > 5 else "sway"
+KWIN = COMPOSITOR == "kwin"
+TYPER = [sys.argv[6]] if KWIN else ["wtype"]
 APP_ID = "org.clipwell.TestField"
 TEXT = "text/plain;charset=utf-8"
 SHOWN = "Showing quick paste with"
@@ -37,8 +44,12 @@ class Field(e2e_quickpaste.Field):
                                         stdout=subprocess.PIPE, text=True)
         self.lines = []
         os.set_blocking(self.process.stdout.fileno(), False)
-        wait_for(lambda: (compositor.focused() or {}).get("app_id") == APP_ID and "ready" in self.read(),
-                 "the test field in front")
+        if KWIN:
+            # KWin has no tree to ask: the field says when it has the keyboard.
+            wait_for(lambda: "ready" in self.read() and "focus in" in self.lines, "the test field in front")
+        else:
+            wait_for(lambda: (compositor.focused() or {}).get("app_id") == APP_ID and "ready" in self.read(),
+                     "the test field in front")
 
     def clear(self):
         wtype("-M", "ctrl", "-k", "a", "-m", "ctrl", "-k", "BackSpace")
@@ -51,7 +62,7 @@ class Field(e2e_quickpaste.Field):
 
 
 def wtype(*arguments, env=None):
-    subprocess.run(["wtype", *arguments], env=env or ENV, check=True, timeout=30)
+    subprocess.run([*TYPER, *arguments], env=env or ENV, check=True, timeout=30)
 
 
 def chord(*keys, pause=200):
@@ -61,7 +72,7 @@ def chord(*keys, pause=200):
     arguments = ["-M", "logo", "-M", "shift"]
     for number, key in enumerate(keys):
         arguments += ["-k", key, "-s", str(pause if number else max(pause, 1500))]
-    return ["wtype", *arguments, "-m", "shift", "-m", "logo"]
+    return [*TYPER, *arguments, "-m", "shift", "-m", "logo"]
 
 
 def type_chord(*keys):
@@ -191,19 +202,55 @@ def check_unbound(compositor, what):
         fail("sway still bound the chord " + what)
 
 
+def check_sway_unbound_and_screenshots(session, compositor):
+    check_unbound(compositor, "once Clipwell has quit")
+    clipwell = launch(session, quickPasteEnabled="false")
+    type_chord("v")
+    if log_count(clipwell, STARTED):
+        fail("a popup appeared with quick paste off")
+    check_unbound(compositor, "with quick paste off")
+    quit(session, clipwell)
+    print("sway: with quick paste off and after quitting, the chord is not bound and no popup shows")
+
+    for theme in ("light", "dark"):
+        for language, tag in (("en", "en"), ("zh-Hant", "zh_Hant")):
+            screenshot(session, "wayland-quickpaste-%s-%s.png" % (theme, tag), appTheme=theme, appLanguage=language)
+
+
+def check_off_on_kwin(session, field):
+    """With quick paste off the chord is no shortcut: its V reaches the field and no popup shows."""
+    clipwell = launch(session, quickPasteEnabled="false")
+    try:
+        field.lines.clear()
+        type_chord("v")
+        wait_for(lambda: any(key.startswith("V ") for key in field.keys()), "the chord's V in the field")
+        if log_count(clipwell, STARTED):
+            fail("a popup appeared with quick paste off")
+    finally:
+        quit(session, clipwell)
+
+
 def main():
     global ENV
     with tempfile.TemporaryDirectory() as root:
         os.makedirs(SHOTS, exist_ok=True)
-        with wayland_session.start("sway", root) as compositor:
-            if "zwlr_layer_shell_v1" not in compositor.globals or \
-                    "zwp_virtual_keyboard_manager_v1" not in compositor.globals:
-                wayland_session.skip("headless sway offers no layer shell or virtual keyboard")
+        # The installed Clipwell must be granted by its own desktop entry.
+        grants = TYPER if os.environ.get("CLIPWELL_E2E_BINARY") else TYPER + [CLIPWELL]
+        with wayland_session.start(COMPOSITOR, root, grants=grants if KWIN else ()) as compositor:
+            typing = "org_kde_kwin_fake_input" if KWIN else "zwp_virtual_keyboard_manager_v1"
+            if "zwlr_layer_shell_v1" not in compositor.globals or typing not in compositor.globals:
+                wayland_session.skip("headless %s offers no layer shell or no %s" % (COMPOSITOR, typing))
             session = Session(os.path.join(root, "client"))
             session.env = compositor.client_env(session.env)
-            session.env["SWAYSOCK"] = compositor.ipc
             session.env["QT_LOGGING_RULES"] = "app.clipwell.mac.QuickPaste.debug=true"
-            bus = wayland_session.session_bus(session.env)
+            bus = None
+            if KWIN:
+                # KWin's own bus, where its global shortcuts are.
+                if "ASAN_OPTIONS" in session.env:
+                    session.env["ASAN_OPTIONS"] += ":fast_unwind_on_malloc=0"
+            else:
+                session.env["SWAYSOCK"] = compositor.ipc
+                bus = wayland_session.session_bus(session.env)
             if "LSAN_OPTIONS" in session.env:
                 # Once foot has come and gone after several chords, ten wl_proxy objects are left at exit,
                 # allocated inside libwayland-client with no stack above it to tell whose they are; the
@@ -222,25 +269,22 @@ def main():
                         owner.kill()
                         owner.wait()
                     owner = copy(session, os.path.join(root, "client"), offer, count)
+                sources = {entry.get("sourceBundleIdentifier") for entry in saved(session)}
+                if KWIN and sources != {APP_ID}:
+                    fail("copies do not name the field in front as their source: %r" % sources)
                 check_pastes(session, compositor, clipwell, field)
-                print("sway: V V, V Z, Escape and another key behave; no chord key reached the field")
-                check_foot(os.path.join(root, "client"), compositor)
-                print("sway: foot got the entry through Control+Shift+V")
-                quit(session, clipwell)
-                check_unbound(compositor, "once Clipwell has quit")
-
-                clipwell = launch(session, quickPasteEnabled="false")
-                type_chord("v")
-                if log_count(clipwell, STARTED):
-                    fail("a popup appeared with quick paste off")
-                check_unbound(compositor, "with quick paste off")
-                quit(session, clipwell)
-                print("sway: with quick paste off and after quitting, the chord is not bound and no popup shows")
-
-                for theme in ("light", "dark"):
-                    for language, tag in (("en", "en"), ("zh-Hant", "zh_Hant")):
-                        screenshot(session, "wayland-quickpaste-%s-%s.png" % (theme, tag), appTheme=theme,
-                                   appLanguage=language)
+                print("%s: V V, V Z, Escape and another key behave; no chord key reached the field" % COMPOSITOR)
+                if KWIN:
+                    quit(session, clipwell)
+                    clipwell = None
+                    check_off_on_kwin(session, field)
+                    print("kwin: with quick paste off the chord's keys reach the field and no popup shows")
+                else:
+                    check_foot(os.path.join(root, "client"), compositor)
+                    print("sway: foot got the entry through Control+Shift+V")
+                    quit(session, clipwell)
+                    clipwell = None
+                    check_sway_unbound_and_screenshots(session, compositor)
             except SystemExit:
                 if clipwell:
                     print("Clipwell's output:\n" + output_of(clipwell)[-6000:], file=sys.stderr)
@@ -252,8 +296,9 @@ def main():
                 if field:
                     field.close()
                 session.close()
-                bus.terminate()
-                bus.wait()
+                if bus:
+                    bus.terminate()
+                    bus.wait()
     print("PASS")
 
 

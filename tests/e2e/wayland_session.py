@@ -211,13 +211,20 @@ class KWin(Compositor):
                 entry.write("[Desktop Entry]\nType=Application\nName=%s\nExec=%s\nX-KDE-Wayland-Interfaces=%s\n"
                             % (os.path.basename(path), path, KWIN_GRANTED_INTERFACES))
         name = "kwin-e2e"
-        # Whoever dies first, the test or dbus-run-session, takes KWin along.
+        # Whoever dies first, the test or dbus-run-session, takes KWin along. The bus's address is kept
+        # for clients of KWin's global shortcuts.
         orphaned = ["setpriv", "--pdeathsig=TERM", "--"]
-        self.launch([*orphaned, "dbus-run-session", "--", *orphaned, binary, "--virtual", "--socket", name,
-                     "--no-lockscreen", "--width", str(WIDTH), "--height", str(HEIGHT)], env)
+        address = os.path.join(self.root, "bus-address")
+        keep_address = ["sh", "-c", 'printf %s "$DBUS_SESSION_BUS_ADDRESS" > "$0" && exec "$@"', address]
+        self.launch([*orphaned, "dbus-run-session", "--", *keep_address, *orphaned, binary, "--virtual",
+                     "--socket", name, "--no-lockscreen", "--width", str(WIDTH), "--height", str(HEIGHT)], env)
         path = os.path.join(self.runtime, name)
         self.wait_until_answering(lambda: path if os.path.exists(path) else None, timeout=60.0)
+        self.bus = open(address).read()
         return self
+
+    def client_env(self, env):
+        return dict(super().client_env(env), DBUS_SESSION_BUS_ADDRESS=self.bus, XDG_CURRENT_DESKTOP="KDE")
 
 
 def session_bus(env):
