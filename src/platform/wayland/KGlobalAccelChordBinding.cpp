@@ -3,6 +3,7 @@
 #include "l10n/Localization.h"
 #include "models/QuickPasteLog.h"
 
+#include <QDBusArgument>
 #include <QDBusConnection>
 #include <QDBusError>
 #include <QDBusMessage>
@@ -97,10 +98,23 @@ public Q_SLOTS:
         if (component == componentName && action == actionName)
             m_shared->pressed();
     }
-    void shortcutChanged(const QStringList& actionId, const QList<int>& keys)
+    // yourShortcutsChanged(as actionId, a(ai) keys): a list of key sequences, each its keys.
+    void shortcutsChanged(const QDBusMessage& message)
     {
-        if (actionId.value(0) == componentName && actionId.value(1) == actionName)
-            m_shared->report(outcomeFor(keys));
+        const QStringList actionId = message.arguments().value(0).toStringList();
+        if (actionId.value(0) != componentName || actionId.value(1) != actionName)
+            return;
+        QList<int> first;
+        const QDBusArgument sequences = qvariant_cast<QDBusArgument>(message.arguments().value(1));
+        if (sequences.currentType() == QDBusArgument::ArrayType) {
+            sequences.beginArray();
+            if (!sequences.atEnd()) {
+                sequences.beginStructure();
+                sequences >> first;
+                sequences.endStructure();
+            }
+        }
+        m_shared->report(outcomeFor(first));
     }
 
 private:
@@ -175,8 +189,9 @@ void follow(const std::shared_ptr<KGlobalAccelChordBinding::Shared>& shared, con
     const QString component = std::get<QString>(enrolled);
     bus.connect(service, component, componentInterface, QStringLiteral("globalShortcutPressed"), &listener,
                 SLOT(pressed(QString, QString, qlonglong)));
-    bus.connect(service, accelPath, accelInterface, QStringLiteral("yourShortcutGotChanged"), &listener,
-                SLOT(shortcutChanged(QStringList, QList<int>)));
+    // KWin 5.27 reports a change made in System Settings with this signal only.
+    bus.connect(service, accelPath, accelInterface, QStringLiteral("yourShortcutsChanged"), &listener,
+                SLOT(shortcutsChanged(QDBusMessage)));
     shared->report(outcomeFor(keys));
     bool running = false;
     {

@@ -2,6 +2,7 @@
 #include "platform/wayland/WaylandEventTap.h"
 #include "support/wayland/FakeQuickPasteSeat.h"
 
+#include <QDBusArgument>
 #include <QDBusConnection>
 #include <QDBusMessage>
 #include <QDBusMetaType>
@@ -17,6 +18,27 @@ namespace {
 const QStringList ours{QStringLiteral("clipwell"), QStringLiteral("quick-paste"), QStringLiteral("Clipwell"),
                        QStringLiteral("Quick Paste")};
 const int ctrlAltP = QKeyCombination(Qt::ControlModifier | Qt::AltModifier, Qt::Key_P).toCombined();
+
+// A key sequence as the service sends it: four keys, unused ones 0.
+struct KeySequence {
+    QList<int> keys;
+};
+
+QDBusArgument& operator<<(QDBusArgument& argument, const KeySequence& sequence)
+{
+    argument.beginStructure();
+    argument << sequence.keys;
+    argument.endStructure();
+    return argument;
+}
+
+const QDBusArgument& operator>>(const QDBusArgument& argument, KeySequence& sequence)
+{
+    argument.beginStructure();
+    argument >> sequence.keys;
+    argument.endStructure();
+    return argument;
+}
 
 } // namespace
 
@@ -56,8 +78,8 @@ public:
     void change(int key)
     {
         emitSignal(QStringLiteral("/kglobalaccel"), QStringLiteral("org.kde.KGlobalAccel"),
-                   QStringLiteral("yourShortcutGotChanged"),
-                   {QVariant::fromValue(ours), QVariant::fromValue(QList<int>{key})});
+                   QStringLiteral("yourShortcutsChanged"),
+                   {QVariant::fromValue(ours), QVariant::fromValue(QList<KeySequence>{{{key, 0, 0, 0}}})});
     }
 
 public Q_SLOTS:
@@ -84,6 +106,8 @@ private Q_SLOTS:
     void initTestCase()
     {
         qDBusRegisterMetaType<QList<int>>();
+        qDBusRegisterMetaType<KeySequence>();
+        qDBusRegisterMetaType<QList<KeySequence>>();
         AppLocalization::shared().select(AppLanguage::english);
     }
 
