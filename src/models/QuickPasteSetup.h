@@ -42,7 +42,7 @@ namespace QuickPasteSetups {
 // The line that runs `clipwell --quick-paste` on Super+Shift+V in the configuration of the desktop
 // named by XDG_CURRENT_DESKTOP (a colon-separated list); a plain description for an unknown one.
 QString bindingLine(const QString& desktop);
-// Whether the desktop is GNOME or KDE, which offer neither protocol to other clients.
+// Whether the desktop is GNOME or KDE, where Clipwell on XWayland reaches X11 applications.
 bool isX11FallbackDesktop(const QString& desktop);
 // In the current interface language; empty when there is nothing to say.
 QString note(const QuickPasteSetup& setup);

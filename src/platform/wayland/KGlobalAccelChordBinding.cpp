@@ -107,12 +107,17 @@ public Q_SLOTS:
         QList<int> first;
         const QDBusArgument sequences = qvariant_cast<QDBusArgument>(message.arguments().value(1));
         if (sequences.currentType() == QDBusArgument::ArrayType) {
+            // Read to the end: each begin must meet its end, or the reader leaks.
             sequences.beginArray();
-            if (!sequences.atEnd()) {
+            while (!sequences.atEnd()) {
+                QList<int> keys;
                 sequences.beginStructure();
-                sequences >> first;
+                sequences >> keys;
                 sequences.endStructure();
+                if (first.isEmpty())
+                    first = keys;
             }
+            sequences.endArray();
         }
         m_shared->report(outcomeFor(first));
     }
