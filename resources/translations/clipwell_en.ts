@@ -373,6 +373,14 @@ Remove or change that line, reload sway, then click Try Again.</translation>
         <source>sway did not take the binding of Super+Shift+V: %1</source>
         <translation>sway did not take the binding of Super+Shift+V: %1</translation>
     </message>
+    <message id="quickPasteShortcutMissing">
+        <source>KDE gives Quick Paste no shortcut: another action may already use Meta+Shift+V. Choose one in System Settings → Shortcuts → Clipwell → Quick Paste, then click Try Again.</source>
+        <translation>KDE gives Quick Paste no shortcut: another action may already use Meta+Shift+V. Choose one in System Settings → Shortcuts → Clipwell → Quick Paste, then click Try Again.</translation>
+    </message>
+    <message id="quickPasteShortcutFailed">
+        <source>KDE’s global shortcut service did not take Quick Paste’s shortcut: %1</source>
+        <translation>KDE’s global shortcut service did not take Quick Paste’s shortcut: %1</translation>
+    </message>
     <message id="historyReadFailed">
         <source>Your history could not be read. %1 Clear History starts a new, empty history and keeps the unreadable file beside it.</source>
         <translation>Your history could not be read. %1 Clear History starts a new, empty history and keeps the unreadable file beside it.</translation>

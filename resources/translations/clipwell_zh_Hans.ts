@@ -373,6 +373,14 @@ Remove or change that line, reload sway, then click Try Again.</source>
         <source>sway did not take the binding of Super+Shift+V: %1</source>
         <translation>sway 未接受 Super+Shift+V 的绑定：%1</translation>
     </message>
+    <message id="quickPasteShortcutMissing">
+        <source>KDE gives Quick Paste no shortcut: another action may already use Meta+Shift+V. Choose one in System Settings → Shortcuts → Clipwell → Quick Paste, then click Try Again.</source>
+        <translation>KDE 未给快速粘贴分配快捷键：Meta+Shift+V 可能已被其他操作占用。请在“系统设置 → 快捷键 → Clipwell → 快速粘贴”中选择一个，然后点按“重试”。</translation>
+    </message>
+    <message id="quickPasteShortcutFailed">
+        <source>KDE’s global shortcut service did not take Quick Paste’s shortcut: %1</source>
+        <translation>KDE 的全局快捷键服务未接受快速粘贴的快捷键：%1</translation>
+    </message>
     <message id="historyReadFailed">
         <source>Your history could not be read. %1 Clear History starts a new, empty history and keeps the unreadable file beside it.</source>
         <translation>无法读取历史记录。%1“清除历史记录”会开始新的空白历史记录，并在旁边保留无法读取的文件。</translation>

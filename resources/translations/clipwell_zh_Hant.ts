@@ -373,6 +373,14 @@ Remove or change that line, reload sway, then click Try Again.</source>
         <source>sway did not take the binding of Super+Shift+V: %1</source>
         <translation>sway 未接受 Super+Shift+V 的綁定：%1</translation>
     </message>
+    <message id="quickPasteShortcutMissing">
+        <source>KDE gives Quick Paste no shortcut: another action may already use Meta+Shift+V. Choose one in System Settings → Shortcuts → Clipwell → Quick Paste, then click Try Again.</source>
+        <translation>KDE 未給快速貼上指定快速鍵：Meta+Shift+V 可能已被其他動作使用。請在「系統設定 → 快速鍵 → Clipwell → 快速貼上」中選擇一個，然後按一下「重試」。</translation>
+    </message>
+    <message id="quickPasteShortcutFailed">
+        <source>KDE’s global shortcut service did not take Quick Paste’s shortcut: %1</source>
+        <translation>KDE 的全域快速鍵服務未接受快速貼上的快速鍵：%1</translation>
+    </message>
     <message id="historyReadFailed">
         <source>Your history could not be read. %1 Clear History starts a new, empty history and keeps the unreadable file beside it.</source>
         <translation>無法讀取歷史記錄。%1「清除歷史記錄」會開始新的空白歷史記錄，並在旁邊保留無法讀取的檔案。</translation>

@@ -95,6 +95,8 @@ constexpr std::array<const char*, keyCount> names = {
     "quickPasteBindCommand",
     "quickPasteChordTaken",
     "quickPasteBindFailed",
+    "quickPasteShortcutMissing",
+    "quickPasteShortcutFailed",
     "historyReadFailed",
     "historySaveFailed",
     "copyTooLarge",

@@ -99,6 +99,8 @@ enum class Key {
     quickPasteBindCommand,
     quickPasteChordTaken,
     quickPasteBindFailed,
+    quickPasteShortcutMissing,
+    quickPasteShortcutFailed,
     historyReadFailed,
     historySaveFailed,
     copyTooLarge,

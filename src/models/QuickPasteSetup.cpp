@@ -61,6 +61,12 @@ QString note(const QuickPasteSetup& setup)
     case QuickPasteSetup::Advice::bindFailed:
         lines.append(L10n::text(Key::quickPasteBindFailed).arg(setup.line));
         break;
+    case QuickPasteSetup::Advice::shortcutMissing:
+        lines.append(L10n::text(Key::quickPasteShortcutMissing));
+        break;
+    case QuickPasteSetup::Advice::shortcutFailed:
+        lines.append(L10n::text(Key::quickPasteShortcutFailed).arg(setup.line));
+        break;
     }
     return lines.join(QLatin1Char('\n'));
 }

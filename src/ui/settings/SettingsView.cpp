@@ -26,7 +26,7 @@ using Key = L10n::Key;
 
 namespace {
 
-// X11's chord; Super plays the part of the Command key.
+// The chord unless the desktop binds another; Super plays the part of the Command key.
 const QString chordText = QStringLiteral("Super+Shift+V");
 constexpr int pagePadding = 18;
 constexpr int pageSpacing = 16;
@@ -404,6 +404,7 @@ void SettingsView::updateQuickPaste()
     const QuickPasteSetup setup = m_services.quickPaste ? m_services.quickPaste->setup() : QuickPasteSetup();
     // A compositor has no permission to grant: lacking what quick paste needs, it cannot run it.
     const bool needsPermission = status == QuickPasteStatus::needsPermission && setup.permissionGuide;
+    m_quickPasteSwitch->setDetail(setup.chord.isEmpty() ? chordText : setup.chord);
     m_quickPasteSwitch->setEnabled(m_services.quickPaste != nullptr && !unavailable);
     m_quickPasteSwitch->setChecked(enabled && !unavailable);
     m_quickPasteDivider->setVisible(enabled || unavailable);

@@ -22,12 +22,12 @@ public:
     quint64 currentModifierFlags() const override { return 0; }
     std::unique_ptr<KeystrokePoster::Keystroke> createKeystroke(PasteShortcut) override { return nullptr; }
 
-    void type(TapEvent::Type type, quint16 key)
+    void type(TapEvent::Type type, quint16 key, quint64 flags = TapEvent::commandFlag | TapEvent::shiftFlag)
     {
         TapEvent event;
         event.type = type;
         event.keyCode = key;
-        event.flags = TapEvent::commandFlag | TapEvent::shiftFlag;
+        event.flags = flags;
         if (handler)
             handler(event);
     }

@@ -113,7 +113,8 @@ private Q_SLOTS:
     }
 
     // A compositor has no permission to grant and no guide: Settings says what it lacks, or the line
-    // to add to its configuration, or where the user's configuration holds the chord already.
+    // to add to its configuration, or where the user's configuration holds the chord already; the row
+    // shows the chord the user chose in the desktop's settings.
     void waylandStatus_data()
     {
         QTest::addColumn<int>("advice");
@@ -130,6 +131,8 @@ private Q_SLOTS:
             << u"bindsym $mod+Shift+v exec x|/home/u/.config/sway/config"_s;
         QTest::newRow("bound over sway's IPC")
             << int(Advice::none) << QString() << QuickPasteStatus::ready << QString();
+        QTest::newRow("another shortcut chosen on KDE")
+            << int(Advice::none) << u"Ctrl+Alt+P"_s << QuickPasteStatus::ready << QString();
     }
 
     void waylandStatus()
@@ -140,7 +143,8 @@ private Q_SLOTS:
         QFETCH(QString, shown);
         Settings h;
         h.tap.advice = {QuickPasteSetup::Advice(advice),  false, true, false, line,
-                        u"/home/u/.config/sway/config"_s, false};
+                        u"/home/u/.config/sway/config"_s, false, {}};
+        h.tap.advice.chord = advice == 0 ? line : QString();
         h.accessibility.trusted = status != QuickPasteStatus::needsPermission;
         h.tap.canInstall = status != QuickPasteStatus::failed;
         QTest::mouseClick(h.view.quickPasteSwitch(), Qt::LeftButton);
@@ -148,6 +152,8 @@ private Q_SLOTS:
         QVERIFY(h.view.statusLabel()->text() !=
                 QuickPasteStatuses::message(QuickPasteStatus::needsPermission));
         QCOMPARE(h.view.setupNote()->isVisible(), !shown.isEmpty());
+        QCOMPARE(h.view.quickPasteSwitch()->detail(),
+                 advice == 0 && !line.isEmpty() ? line : u"Super+Shift+V"_s);
         for (const QString& part : shown.split(u'|', Qt::SkipEmptyParts))
             QVERIFY2(h.view.setupNote()->text().contains(part), qPrintable(h.view.setupNote()->text()));
         QVERIFY(!h.view.grantAccessButton()->isVisible() && !h.view.guideLink()->isVisible());
