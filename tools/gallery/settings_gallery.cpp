@@ -96,7 +96,7 @@ int main(int argc, char** argv)
                 // user's own binding of the chord.
                 using Advice = QuickPasteSetup::Advice;
                 const QList<std::pair<const char*, QuickPasteSetup>> compositors{
-                    {"wayland-permission", {Advice::missingProtocols, false, false, true, {}, {}, false}},
+                    {"wayland-permission", {Advice::missingProtocols, false, false, true, {}, {}, false, {}}},
                     {"wayland-ready",
                      {Advice::bindCommand,
                       true,
@@ -104,11 +104,12 @@ int main(int argc, char** argv)
                       false,
                       QuickPasteSetups::bindingLine(QStringLiteral("Hyprland")),
                       {},
-                      false}},
+                      false,
+                      {}}},
                     {"wayland-failed",
                      {Advice::chordTaken, true, true, false,
                       QStringLiteral("bindsym $mod+Shift+v exec wofi --show run"),
-                      QStringLiteral("/home/ada/.config/sway/config.d/keys"), false}}};
+                      QStringLiteral("/home/ada/.config/sway/config.d/keys"), false, {}}}};
                 for (const auto& [name, advice] : compositors) {
                     if (QString::fromLatin1(name).endsWith(statusName(status)))
                         Scene(status, advice)
