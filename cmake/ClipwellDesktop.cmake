@@ -11,7 +11,9 @@ set(CLIPWELL_SCREENSHOT_URL "${CLIPWELL_HOMEPAGE}/screenshots")
 set(CLIPWELL_LICENSE "LicenseRef-proprietary")
 
 set(clipwell_icon_svg ${PROJECT_SOURCE_DIR}/resources/icons/app/clipwell.svg)
-set(clipwell_desktop_entry ${PROJECT_SOURCE_DIR}/resources/clipwell.desktop)
+# KWin grants its fake input (quick paste's typing) to the program whose entry names it by its full path.
+set(clipwell_desktop_entry ${CMAKE_BINARY_DIR}/share/applications/clipwell.desktop)
+configure_file(${PROJECT_SOURCE_DIR}/resources/clipwell.desktop.in ${clipwell_desktop_entry} @ONLY)
 set(clipwell_manual ${CMAKE_BINARY_DIR}/share/man/man1/clipwell.1)
 configure_file(${PROJECT_SOURCE_DIR}/resources/clipwell.1.in ${clipwell_manual} @ONLY)
 set(clipwell_metainfo ${CMAKE_BINARY_DIR}/share/metainfo/${CLIPWELL_APP_ID}.metainfo.xml)
