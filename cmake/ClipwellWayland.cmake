@@ -1,15 +1,22 @@
 # Generates the client code of Wayland protocols from the description files in
-# src/platform/wayland/protocols and links it into a target:
-#   clipwell_wayland_protocols(target name...)
+# src/platform/wayland/protocols, or from the path of one elsewhere, and links it into a target:
+#   clipwell_wayland_protocols(target name-or-path.xml...)
 # The headers are included as "<name>-client-protocol.h".
 find_program(WAYLAND_SCANNER wayland-scanner REQUIRED)
+# KDE's own protocols (fake input), from Debian's plasma-wayland-protocols.
+find_package(PlasmaWaylandProtocols REQUIRED)
 
 function(clipwell_wayland_protocols target)
   set(out ${CMAKE_CURRENT_BINARY_DIR}/wayland-protocols)
   file(MAKE_DIRECTORY ${out})
   set(sources)
   foreach(name IN LISTS ARGN)
-    set(xml ${PROJECT_SOURCE_DIR}/src/platform/wayland/protocols/${name}.xml)
+    if(IS_ABSOLUTE ${name})
+      set(xml ${name})
+      get_filename_component(name ${xml} NAME_WE)
+    else()
+      set(xml ${PROJECT_SOURCE_DIR}/src/platform/wayland/protocols/${name}.xml)
+    endif()
     add_custom_command(
       OUTPUT ${out}/${name}-client-protocol.h
       COMMAND ${WAYLAND_SCANNER} client-header ${xml} ${out}/${name}-client-protocol.h
