@@ -4,6 +4,8 @@
 #   clipwell_wayland_protocols(target name-or-path...)
 # The headers are included as "<name>-client-protocol.h", name being the file's without ".xml".
 find_program(WAYLAND_SCANNER wayland-scanner REQUIRED)
+# KDE's own protocols (window list, fake input), from Debian's plasma-wayland-protocols.
+find_package(PlasmaWaylandProtocols REQUIRED)
 
 function(clipwell_wayland_protocols target)
   set(out ${CMAKE_CURRENT_BINARY_DIR}/wayland-protocols)

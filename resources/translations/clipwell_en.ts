@@ -351,6 +351,14 @@
         <source>It offers no virtual keyboard (zwp_virtual_keyboard_v1), which quick paste types the paste with.</source>
         <translation>It offers no virtual keyboard (zwp_virtual_keyboard_v1), which quick paste types the paste with.</translation>
     </message>
+    <message id="quickPasteFakeInputNotGranted">
+        <source>KDE Plasma lets only the applications it grants fake input (org_kde_kwin_fake_input) type, and quick paste types the paste with it. Install the Clipwell package, whose desktop entry asks for it, and run the installed clipwell.</source>
+        <translation>KDE Plasma lets only the applications it grants fake input (org_kde_kwin_fake_input) type, and quick paste types the paste with it. Install the Clipwell package, whose desktop entry asks for it, and run the installed clipwell.</translation>
+    </message>
+    <message id="quickPasteTypingReason">
+        <source>Quick paste types the paste shortcut into the application in front.</source>
+        <translation>Quick paste types the paste shortcut into the application in front.</translation>
+    </message>
     <message id="quickPasteX11Fallback">
         <source>On GNOME and KDE, quick paste reaches X11 applications when Clipwell runs with --backend x11.</source>
         <translation>On GNOME and KDE, quick paste reaches X11 applications when Clipwell runs with --backend x11.</translation>

@@ -351,6 +351,14 @@
         <source>It offers no virtual keyboard (zwp_virtual_keyboard_v1), which quick paste types the paste with.</source>
         <translation>它未提供虚拟键盘（zwp_virtual_keyboard_v1），快速粘贴需要它来输入粘贴快捷键。</translation>
     </message>
+    <message id="quickPasteFakeInputNotGranted">
+        <source>KDE Plasma lets only the applications it grants fake input (org_kde_kwin_fake_input) type, and quick paste types the paste with it. Install the Clipwell package, whose desktop entry asks for it, and run the installed clipwell.</source>
+        <translation>KDE Plasma 只允许获准使用伪输入（org_kde_kwin_fake_input）的应用输入按键，而快速粘贴需要它来输入粘贴快捷键。请安装 Clipwell 软件包（其桌面项会申请此权限），然后运行已安装的 clipwell。</translation>
+    </message>
+    <message id="quickPasteTypingReason">
+        <source>Quick paste types the paste shortcut into the application in front.</source>
+        <translation>快速粘贴会向前台应用输入粘贴快捷键。</translation>
+    </message>
     <message id="quickPasteX11Fallback">
         <source>On GNOME and KDE, quick paste reaches X11 applications when Clipwell runs with --backend x11.</source>
         <translation>在 GNOME 和 KDE 中，以 --backend x11 运行 Clipwell 时，快速粘贴可用于 X11 应用。</translation>

@@ -351,6 +351,14 @@
         <source>It offers no virtual keyboard (zwp_virtual_keyboard_v1), which quick paste types the paste with.</source>
         <translation>它未提供虛擬鍵盤（zwp_virtual_keyboard_v1），快速貼上需要它來輸入貼上快速鍵。</translation>
     </message>
+    <message id="quickPasteFakeInputNotGranted">
+        <source>KDE Plasma lets only the applications it grants fake input (org_kde_kwin_fake_input) type, and quick paste types the paste with it. Install the Clipwell package, whose desktop entry asks for it, and run the installed clipwell.</source>
+        <translation>KDE Plasma 只允許獲准使用偽輸入（org_kde_kwin_fake_input）的應用程式輸入按鍵，而快速貼上需要它來輸入貼上快速鍵。請安裝 Clipwell 套件（其桌面項目會申請此權限），然後執行已安裝的 clipwell。</translation>
+    </message>
+    <message id="quickPasteTypingReason">
+        <source>Quick paste types the paste shortcut into the application in front.</source>
+        <translation>快速貼上會向前景應用程式輸入貼上快速鍵。</translation>
+    </message>
     <message id="quickPasteX11Fallback">
         <source>On GNOME and KDE, quick paste reaches X11 applications when Clipwell runs with --backend x11.</source>
         <translation>在 GNOME 和 KDE 中，以 --backend x11 執行 Clipwell 時，快速貼上可用於 X11 應用程式。</translation>

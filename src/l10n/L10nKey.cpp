@@ -91,6 +91,8 @@ constexpr std::array<const char*, keyCount> names = {
     "quickPasteCompositorUnsupported",
     "quickPasteNoLayerShell",
     "quickPasteNoVirtualKeyboard",
+    "quickPasteFakeInputNotGranted",
+    "quickPasteTypingReason",
     "quickPasteX11Fallback",
     "quickPasteBindCommand",
     "quickPasteChordTaken",

@@ -95,6 +95,8 @@ enum class Key {
     quickPasteCompositorUnsupported,
     quickPasteNoLayerShell,
     quickPasteNoVirtualKeyboard,
+    quickPasteFakeInputNotGranted,
+    quickPasteTypingReason,
     quickPasteX11Fallback,
     quickPasteBindCommand,
     quickPasteChordTaken,

@@ -47,8 +47,9 @@ QString note(const QuickPasteSetup& setup)
     case QuickPasteSetup::Advice::missingProtocols:
         if (!setup.hasLayerShell)
             lines.append(L10n::text(Key::quickPasteNoLayerShell));
-        if (!setup.hasVirtualKeyboard)
-            lines.append(L10n::text(Key::quickPasteNoVirtualKeyboard));
+        if (!setup.canType)
+            lines.append(L10n::text(setup.typingNeedsGrant ? Key::quickPasteFakeInputNotGranted
+                                                           : Key::quickPasteNoVirtualKeyboard));
         if (setup.x11Fallback)
             lines.append(L10n::text(Key::quickPasteX11Fallback));
         break;

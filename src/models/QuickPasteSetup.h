@@ -8,7 +8,7 @@
 struct QuickPasteSetup {
     enum class Advice {
         none,
-        // The compositor lacks the layer shell, the virtual keyboard, or both (the flags below).
+        // The compositor lacks the layer shell, a way to type, or both (the flags below).
         missingProtocols,
         // No IPC to bind the chord with: the user binds `line` in the compositor's configuration.
         bindCommand,
@@ -25,7 +25,8 @@ struct QuickPasteSetup {
 
     Advice advice = Advice::none;
     bool hasLayerShell = true;
-    bool hasVirtualKeyboard = true;
+    // A virtual keyboard, or KWin's fake input.
+    bool canType = true;
     // GNOME and KDE: quick paste reaches X11 applications there when Clipwell runs on XWayland, where
     // their compositor lacks what quick paste needs.
     bool x11Fallback = false;
@@ -35,6 +36,8 @@ struct QuickPasteSetup {
     bool permissionGuide = true;
     // The chord where the user chose another than Super+Shift+V in the desktop's settings.
     QString chord;
+    // KWin types only for the programs it grants fake input, and did not grant it to this one.
+    bool typingNeedsGrant = false;
 };
 
 namespace QuickPasteSetups {

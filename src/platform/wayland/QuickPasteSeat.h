@@ -9,12 +9,15 @@
 #include <memory>
 
 // Quick paste's own connection to a Wayland compositor: the popup's layer surface, the keyboard it
-// holds while a chord lasts, and the virtual keyboard that types the paste.
+// holds while a chord lasts, and the keyboard that types the paste.
 class QuickPasteSeat : public PopupSurface {
 public:
-    // What the compositor offers; without both quick paste cannot run.
+    // What the compositor offers; without both quick paste cannot run. The seat types through a
+    // virtual keyboard, or KWin's fake input where no virtual keyboard is offered.
     virtual bool hasLayerShell() const = 0;
-    virtual bool hasVirtualKeyboard() const = 0;
+    virtual bool canType() const = 0;
+    // The compositor (KWin) offers a way to type only to the programs it grants it, and not to this one.
+    virtual bool typingNeedsGrant() const = 0;
 
     // Keys and modifiers while the popup holds the keyboard, as tap records, called on the seat's own
     // thread. When the popup receives the focus the modifiers down then are reported as a flagsChanged
@@ -22,7 +25,7 @@ public:
     virtual void setEventHandler(std::function<void(TapEvent&)> handler) = 0;
     // The modifier keys last known down, in TapEvent flag bits. Thread-safe.
     virtual quint64 currentModifierFlags() const = 0;
-    // The paste shortcut typed by the virtual keyboard with the keymap the popup's keyboard received;
-    // nothing when no keymap is known yet or it has no key for the shortcut.
+    // The paste shortcut typed with the keys of the keymap the popup's keyboard received; nothing when
+    // no keymap is known yet (fake input: the usual evdev keys then) or it has no key for the shortcut.
     virtual std::unique_ptr<KeystrokePoster::Keystroke> createKeystroke(PasteShortcut shortcut) = 0;
 };

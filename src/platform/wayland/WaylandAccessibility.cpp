@@ -4,5 +4,5 @@
 
 bool WaylandAccessibility::isProcessTrusted() const
 {
-    return m_seat && m_seat->hasLayerShell() && m_seat->hasVirtualKeyboard();
+    return m_seat && m_seat->hasLayerShell() && m_seat->canType();
 }

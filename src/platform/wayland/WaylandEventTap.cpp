@@ -66,7 +66,7 @@ WaylandEventTap::~WaylandEventTap()
 
 bool WaylandEventTap::install(Client client)
 {
-    if (!m_seat || !m_seat->hasLayerShell() || !m_seat->hasVirtualKeyboard())
+    if (!m_seat || !m_seat->hasLayerShell() || !m_seat->canType())
         return false;
     remove();
     {
@@ -201,8 +201,9 @@ QuickPasteSetup WaylandEventTap::setup() const
     if (!m_seat)
         return setup;
     setup.hasLayerShell = m_seat->hasLayerShell();
-    setup.hasVirtualKeyboard = m_seat->hasVirtualKeyboard();
-    if (!setup.hasLayerShell || !setup.hasVirtualKeyboard) {
+    setup.canType = m_seat->canType();
+    setup.typingNeedsGrant = m_seat->typingNeedsGrant();
+    if (!setup.hasLayerShell || !setup.canType) {
         setup.advice = QuickPasteSetup::Advice::missingProtocols;
         setup.x11Fallback = QuickPasteSetups::isX11FallbackDesktop(m_desktop);
         return setup;

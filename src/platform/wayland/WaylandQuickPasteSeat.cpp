@@ -1,5 +1,7 @@
 #include "platform/wayland/WaylandQuickPasteSeat.h"
 
+#include "fake-input-client-protocol.h"
+#include "l10n/Localization.h"
 #include "models/QuickPasteLog.h"
 #include "platform/wayland/WaylandKeyTranslator.h"
 #include "virtual-keyboard-unstable-v1-client-protocol.h"
@@ -17,6 +19,7 @@
 #include <chrono>
 #include <climits>
 #include <cstring>
+#include <linux/input-event-codes.h>
 #include <optional>
 #include <poll.h>
 #include <sys/eventfd.h>
@@ -34,6 +37,7 @@ constexpr uint32_t compositorVersion = 4; // damage_buffer
 constexpr uint32_t seatVersion = 5;       // repeat_info, release
 constexpr uint32_t outputVersion = 2;     // scale, done
 constexpr uint32_t layerShellVersion = 4;
+constexpr uint32_t fakeInputVersion = 4; // keyboard_key
 constexpr auto setupPatience = std::chrono::milliseconds(1000);
 constexpr char layerNamespace[] = "clipwell-quick-paste";
 
@@ -75,19 +79,25 @@ int memoryFile(const char* name, const char* data, size_t size)
 
 // What the GUI thread and the seat thread share; a keystroke may outlive the seat and holds it too.
 struct WaylandQuickPasteSeat::Shared {
+    // A modifier key: its evdev code and the keymap's modifier bits it sets.
+    struct Modifier {
+        quint32 code = 0;
+        quint32 mask = 0;
+    };
+    // A key typed with modifiers held, pressed in order and released in reverse.
     struct Post {
         QByteArray keymap;
         quint32 code = 0;
         quint32 group = 0;
-        quint32 modifiers = 0;
+        QList<Modifier> modifiers;
     };
     // The keys the shortcuts type in the popup keyboard's keymap.
     struct Keymap {
         QByteArray text;
         std::optional<WaylandKeyTranslator::Location> v;
         std::optional<WaylandKeyTranslator::Location> insert;
-        quint32 control = 0;
-        quint32 shift = 0;
+        Modifier control;
+        Modifier shift;
     };
 
     ~Shared()
@@ -107,6 +117,9 @@ struct WaylandQuickPasteSeat::Shared {
     std::atomic<quint64> flags{0};
     bool layerShell = false;
     bool virtualKeyboard = false;
+    // KWin's fake input, used where no virtual keyboard is offered.
+    bool fakeInput = false;
+    bool typingNeedsGrant = false;
 
     QRecursiveMutex handlerMutex;
     std::function<void(TapEvent&)> handler;
@@ -181,6 +194,10 @@ struct WaylandQuickPasteSeat::Worker {
     zwp_virtual_keyboard_manager_v1* keyboardManager = nullptr;
     zwp_virtual_keyboard_v1* virtualKeyboard = nullptr;
     QByteArray virtualKeymap;
+    org_kde_kwin_fake_input* fakeInput = nullptr;
+    bool fakeInputOffered = false;
+    // KWin names its own globals so; it offers fake input only to the programs it grants it.
+    bool kwin = false;
     std::vector<std::unique_ptr<Output>> outputs;
 
     wl_surface* surface = nullptr;
@@ -205,6 +222,8 @@ struct WaylandQuickPasteSeat::Worker {
             zwp_virtual_keyboard_v1_destroy(virtualKeyboard);
         if (keyboardManager)
             zwp_virtual_keyboard_manager_v1_destroy(keyboardManager);
+        if (fakeInput)
+            org_kde_kwin_fake_input_destroy(fakeInput);
         // Versions before these have no destructor request: the proxy alone goes.
         if (layerShell &&
             zwlr_layer_shell_v1_get_version(layerShell) >= ZWLR_LAYER_SHELL_V1_DESTROY_SINCE_VERSION)
@@ -289,7 +308,15 @@ struct WaylandQuickPasteSeat::Worker {
         } else if (is(zwp_virtual_keyboard_manager_v1_interface) && !worker->keyboardManager) {
             worker->keyboardManager = bind<zwp_virtual_keyboard_manager_v1>(
                 registry, name, zwp_virtual_keyboard_manager_v1_interface, version, 1);
+        } else if (is(org_kde_kwin_fake_input_interface) && !worker->fakeInput &&
+                   version >= fakeInputVersion) {
+            worker->fakeInput = bind<org_kde_kwin_fake_input>(
+                registry, name, org_kde_kwin_fake_input_interface, version, fakeInputVersion);
         }
+        if (is(org_kde_kwin_fake_input_interface))
+            worker->fakeInputOffered = true;
+        if (std::strncmp(interface, "org_kde_kwin_", 13) == 0)
+            worker->kwin = true;
     }
     static void globalRemove(void* data, wl_registry*, uint32_t name)
     {
@@ -365,10 +392,14 @@ struct WaylandQuickPasteSeat::Worker {
             qCWarning(lcQuickPaste) << "The compositor sent a keymap that does not compile.";
             return;
         }
+        const auto modifier = [&translator = worker->translator](xkb_keysym_t keysym, quint64 flag) {
+            const std::optional<WaylandKeyTranslator::Location> key = translator.locate(keysym);
+            return Shared::Modifier{key ? key->code : 0, translator.modifierMask(flag)};
+        };
         Shared::Keymap known{text, worker->translator.locate(XKB_KEY_v),
                              worker->translator.locate(XKB_KEY_Insert),
-                             worker->translator.modifierMask(TapEvent::controlFlag),
-                             worker->translator.modifierMask(TapEvent::shiftFlag)};
+                             modifier(XKB_KEY_Control_L, TapEvent::controlFlag),
+                             modifier(XKB_KEY_Shift_L, TapEvent::shiftFlag)};
         {
             const QMutexLocker lock(&worker->shared->mutex);
             worker->shared->keymap = std::move(known);
@@ -628,8 +659,11 @@ struct WaylandQuickPasteSeat::Worker {
         return true;
     }
 
-    void type(const Shared::Post& post)
+    // The virtual keyboard brings the keymap along; fake input types in the compositor's own.
+    bool prepareTyping(const Shared::Post& post)
     {
+        if (!shared->virtualKeyboard)
+            return fakeInput;
         if (!virtualKeyboard)
             virtualKeyboard = zwp_virtual_keyboard_manager_v1_create_virtual_keyboard(keyboardManager, seat);
         if (post.keymap != virtualKeymap) {
@@ -637,17 +671,39 @@ struct WaylandQuickPasteSeat::Worker {
             const int fd =
                 memoryFile("clipwell-keymap", post.keymap.constData(), size_t(post.keymap.size()) + 1);
             if (fd < 0)
-                return;
+                return false;
             zwp_virtual_keyboard_v1_keymap(virtualKeyboard, WL_KEYBOARD_KEYMAP_FORMAT_XKB_V1, fd,
                                            uint32_t(post.keymap.size()) + 1);
             ::close(fd);
             virtualKeymap = post.keymap;
         }
-        const auto time = uint32_t(milliseconds());
-        zwp_virtual_keyboard_v1_modifiers(virtualKeyboard, post.modifiers, 0, 0, post.group);
-        zwp_virtual_keyboard_v1_key(virtualKeyboard, time, post.code, WL_KEYBOARD_KEY_STATE_PRESSED);
-        zwp_virtual_keyboard_v1_key(virtualKeyboard, time, post.code, WL_KEYBOARD_KEY_STATE_RELEASED);
-        zwp_virtual_keyboard_v1_modifiers(virtualKeyboard, 0, 0, 0, 0);
+        return true;
+    }
+
+    // One key going down or up; modifiers then holds the modifier bits down after it.
+    void send(quint32 code, bool pressed, bool isModifier, quint32 modifiers, quint32 group)
+    {
+        const uint32_t state = pressed ? WL_KEYBOARD_KEY_STATE_PRESSED : WL_KEYBOARD_KEY_STATE_RELEASED;
+        if (!shared->virtualKeyboard)
+            org_kde_kwin_fake_input_keyboard_key(fakeInput, code, state);
+        else if (isModifier)
+            zwp_virtual_keyboard_v1_modifiers(virtualKeyboard, modifiers, 0, 0, modifiers ? group : 0);
+        else
+            zwp_virtual_keyboard_v1_key(virtualKeyboard, uint32_t(milliseconds()), code, state);
+    }
+
+    // Every key pressed here is released here: nothing can fail between the two.
+    void type(const Shared::Post& post)
+    {
+        if (!prepareTyping(post))
+            return;
+        quint32 held = 0;
+        for (const Shared::Modifier& modifier : post.modifiers)
+            send(modifier.code, true, true, held |= modifier.mask, post.group);
+        send(post.code, true, false, held, post.group);
+        send(post.code, false, false, held, post.group);
+        for (auto modifier = post.modifiers.crbegin(); modifier != post.modifiers.crend(); ++modifier)
+            send(modifier->code, false, true, held &= ~modifier->mask, post.group);
     }
 
     // What the GUI thread asked for since the last turn.
@@ -672,10 +728,8 @@ struct WaylandQuickPasteSeat::Worker {
             else
                 draw();
         }
-        for (const Shared::Post& post : posts) {
-            if (keyboardManager && seat)
-                type(post);
-        }
+        for (const Shared::Post& post : posts)
+            type(post);
     }
 
     void run()
@@ -749,6 +803,17 @@ std::unique_ptr<WaylandQuickPasteSeat> WaylandQuickPasteSeat::create(const QByte
     }
     worker->shared->layerShell = worker->layerShell && worker->compositor && worker->shm;
     worker->shared->virtualKeyboard = worker->keyboardManager && worker->seat;
+    if (worker->shared->virtualKeyboard && worker->fakeInput) {
+        org_kde_kwin_fake_input_destroy(worker->fakeInput);
+        worker->fakeInput = nullptr;
+    }
+    worker->shared->fakeInput = worker->fakeInput;
+    // Offered too old to type is no matter of a grant.
+    worker->shared->typingNeedsGrant = worker->kwin && !worker->keyboardManager && !worker->fakeInputOffered;
+    if (worker->fakeInput)
+        org_kde_kwin_fake_input_authenticate(
+            worker->fakeInput, "Clipwell",
+            L10n::text(L10n::Key::quickPasteTypingReason).toUtf8().constData());
     // Once, now: a compositor may refuse it (ending the connection), and a seat whose only keyboards
     // are virtual has none to give the popup while no other program holds one.
     if (worker->shared->virtualKeyboard) {
@@ -786,9 +851,14 @@ bool WaylandQuickPasteSeat::hasLayerShell() const
     return m_shared->layerShell;
 }
 
-bool WaylandQuickPasteSeat::hasVirtualKeyboard() const
+bool WaylandQuickPasteSeat::canType() const
 {
-    return m_shared->virtualKeyboard;
+    return m_shared->virtualKeyboard || m_shared->fakeInput;
+}
+
+bool WaylandQuickPasteSeat::typingNeedsGrant() const
+{
+    return m_shared->typingNeedsGrant;
 }
 
 void WaylandQuickPasteSeat::setEventHandler(std::function<void(TapEvent&)> handler)
@@ -804,25 +874,31 @@ quint64 WaylandQuickPasteSeat::currentModifierFlags() const
 
 std::unique_ptr<KeystrokePoster::Keystroke> WaylandQuickPasteSeat::createKeystroke(PasteShortcut shortcut)
 {
-    if (!m_shared->virtualKeyboard || !m_shared->alive)
+    if (!canType() || !m_shared->alive)
         return nullptr;
     const QMutexLocker lock(&m_shared->mutex);
-    const Shared::Keymap& keymap = m_shared->keymap;
-    const std::optional<WaylandKeyTranslator::Location> key =
-        shortcut == PasteShortcut::shiftInsert ? keymap.insert : keymap.v;
-    quint32 modifiers = 0;
-    switch (shortcut) {
-    case PasteShortcut::controlV:
-        modifiers = keymap.control;
-        break;
-    case PasteShortcut::controlShiftV:
-        modifiers = keymap.control | keymap.shift;
-        break;
-    case PasteShortcut::shiftInsert:
-        modifiers = keymap.shift;
-        break;
+    Shared::Keymap keymap = m_shared->keymap;
+    if (keymap.text.isEmpty()) {
+        // The virtual keyboard needs a keymap to send; fake input's keys are the usual evdev ones.
+        if (!m_shared->fakeInput)
+            return nullptr;
+        keymap.v = WaylandKeyTranslator::Location{KEY_V, 0};
+        keymap.insert = WaylandKeyTranslator::Location{KEY_INSERT, 0};
+        keymap.control.code = KEY_LEFTCTRL;
+        keymap.shift.code = KEY_LEFTSHIFT;
     }
-    if (keymap.text.isEmpty() || !key || modifiers == 0)
+    const bool insert = shortcut == PasteShortcut::shiftInsert;
+    const std::optional<WaylandKeyTranslator::Location> key = insert ? keymap.insert : keymap.v;
+    QList<Shared::Modifier> modifiers;
+    if (!insert)
+        modifiers.append(keymap.control);
+    if (shortcut != PasteShortcut::controlV)
+        modifiers.append(keymap.shift);
+    // Fake input presses the modifier keys; the virtual keyboard sends the keymap's modifier bits.
+    const bool complete = std::ranges::all_of(modifiers, [&](const Shared::Modifier& modifier) {
+        return m_shared->fakeInput ? modifier.code != 0 : modifier.mask != 0;
+    });
+    if (!key || !complete)
         return nullptr;
     return std::make_unique<Keystroke>(m_shared, Shared::Post{keymap.text, key->code, key->group, modifiers});
 }

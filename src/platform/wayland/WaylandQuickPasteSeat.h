@@ -9,10 +9,10 @@
 
 class QObject;
 
-// Quick paste on a wlroots compositor, over a Wayland connection and a thread of its own: the popup as
-// an overlay layer surface fed from shared memory, the keyboard that surface takes while it is shown,
-// and one virtual keyboard that types the paste. Only that thread speaks to the compositor; the GUI
-// thread hands it frames and keystrokes and never waits on it.
+// Quick paste on a wlroots compositor or KWin, over a Wayland connection and a thread of its own: the
+// popup as an overlay layer surface fed from shared memory, the keyboard that surface takes while it is
+// shown, and one virtual keyboard (KWin: fake input) that types the paste. Only that thread speaks to the
+// compositor; the GUI thread hands it frames and keystrokes and never waits on it.
 class WaylandQuickPasteSeat final : public QuickPasteSeat {
 public:
     // waylandDisplay is a socket name in XDG_RUNTIME_DIR or an absolute path (empty: WAYLAND_DISPLAY).
@@ -25,7 +25,8 @@ public:
     WaylandQuickPasteSeat& operator=(const WaylandQuickPasteSeat&) = delete;
 
     bool hasLayerShell() const override;
-    bool hasVirtualKeyboard() const override;
+    bool canType() const override;
+    bool typingNeedsGrant() const override;
     void setEventHandler(std::function<void(TapEvent&)> handler) override;
     quint64 currentModifierFlags() const override;
     std::unique_ptr<KeystrokePoster::Keystroke> createKeystroke(PasteShortcut shortcut) override;

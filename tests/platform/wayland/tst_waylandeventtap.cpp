@@ -42,7 +42,7 @@ private Q_SLOTS:
         QFETCH(QString, steps);
         FakeQuickPasteSeat seat;
         seat.layerShell = layerShell;
-        seat.virtualKeyboard = virtualKeyboard;
+        seat.canTypePaste = virtualKeyboard;
         WaylandEventTap tap(&seat, {}, QStringLiteral("Hyprland"));
         QStringList records;
         const auto handle = [&records](TapEvent& event) {
@@ -68,8 +68,21 @@ private Q_SLOTS:
         const QuickPasteSetup setup = tap.setup();
         QTEST(setup.advice, "advice");
         QCOMPARE(setup.hasLayerShell, layerShell);
-        QCOMPARE(setup.hasVirtualKeyboard, virtualKeyboard);
+        QCOMPARE(setup.canType, virtualKeyboard);
         QVERIFY(!setup.permissionGuide);
+    }
+
+    // KWin grants fake input to installed programs only: Settings says so, and not that it has none.
+    void typingNotGranted()
+    {
+        FakeQuickPasteSeat seat;
+        seat.canTypePaste = false;
+        seat.needsGrant = true;
+        WaylandEventTap tap(&seat, {}, QStringLiteral("KDE"));
+        QVERIFY(!tap.install({}));
+        const QString note = QuickPasteSetups::note(tap.setup());
+        QVERIFY2(note.contains(u"org_kde_kwin_fake_input") && !note.contains(u"zwp_virtual_keyboard_v1"),
+                 qPrintable(note));
     }
 };
 

@@ -6,7 +6,8 @@
 class FakeQuickPasteSeat final : public QuickPasteSeat {
 public:
     bool layerShell = true;
-    bool virtualKeyboard = true;
+    bool canTypePaste = true;
+    bool needsGrant = false;
     std::function<void(TapEvent&)> handler;
 
     int scale() const override { return 1; }
@@ -14,7 +15,8 @@ public:
     void present(const QImage&) override {}
     void hide() override {}
     bool hasLayerShell() const override { return layerShell; }
-    bool hasVirtualKeyboard() const override { return virtualKeyboard; }
+    bool canType() const override { return canTypePaste; }
+    bool typingNeedsGrant() const override { return needsGrant; }
     void setEventHandler(std::function<void(TapEvent&)> installed) override
     {
         handler = std::move(installed);
