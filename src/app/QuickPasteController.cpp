@@ -244,6 +244,7 @@ void QuickPasteController::paste(const PasteTarget& target, const ClipboardEntry
     // popup is gone; the shortcut and the keys to type depend on the window in front.
     if (m_platform.workspace.frontmostApplication() != target.application) {
         if (m_pasteTimer->now() - since >= pasteDelay + activationLimit) {
+            qCInfo(lcQuickPaste) << "Paste cancelled: the target did not come back to the front";
             endPaste();
             return giveUp();
         }
@@ -256,6 +257,7 @@ void QuickPasteController::paste(const PasteTarget& target, const ClipboardEntry
     const quint64 flags = m_platform.tap.currentModifierFlags();
     if (!whileHoldingShortcut && (flags & (TapEvent::shiftFlag | TapEvent::controlFlag |
                                            TapEvent::optionFlag | TapEvent::commandFlag))) {
+        qCInfo(lcQuickPaste) << "Paste cancelled: modifiers are still down";
         endPaste();
         return giveUp();
     }
@@ -272,8 +274,10 @@ void QuickPasteController::paste(const PasteTarget& target, const ClipboardEntry
     m_chordRelease.start([keystroke] { return keystroke->keysAreUp(); },
                          [this, target, entry, shortcut, keystroke](bool released) {
                              endPaste();
-                             if (!released)
+                             if (!released) {
+                                 qCInfo(lcQuickPaste) << "Paste cancelled: the chord's keys stayed down";
                                  return giveUp();
+                             }
                              pasteNow(target, entry, shortcut, *keystroke);
                          });
 }
@@ -289,8 +293,10 @@ void QuickPasteController::pasteNow(const PasteTarget& target, const ClipboardEn
                                     PasteShortcut shortcut, KeystrokePoster::Keystroke& keystroke)
 {
     if (m_platform.tap.isSecureEventInputEnabled() || !m_platform.accessibility.isProcessTrusted() ||
-        !target.isStillCurrent(m_platform.workspace))
+        !target.isStillCurrent(m_platform.workspace)) {
+        qCInfo(lcQuickPaste) << "Paste cancelled: typing is not allowed or the target changed";
         return giveUp();
+    }
     // Shift+Insert pastes the selection of the X tradition, not the clipboard: both get the entry.
     if (!m_model.copy(entry, shortcut == PasteShortcut::shiftInsert))
         return;
@@ -299,6 +305,8 @@ void QuickPasteController::pasteNow(const PasteTarget& target, const ClipboardEn
         return;
     if (!keystroke.post())
         m_model.setErrorMessage(AppMessage{L10n::Key::pasteEventFailed, std::nullopt});
+    else
+        qCInfo(lcQuickPaste) << "Paste typed";
 }
 
 void QuickPasteController::giveUp()

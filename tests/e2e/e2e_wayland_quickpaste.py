@@ -23,6 +23,7 @@ import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from e2e_clipwell import CLIPWELL, Session, answers_on_its_socket, fail, output_of, png, wait_for  # noqa: E402
+import e2e_clipwell  # noqa: E402
 import e2e_quickpaste  # noqa: E402
 import wayland_session  # noqa: E402
 
@@ -158,6 +159,10 @@ def check_pastes(session, compositor, clipwell, field):
         fail("a cancelled chord pasted %r" % field.text())
     # The paste itself is a V with Control alone (0x04000000).
     seen = [key for key in field.keys() if key != "V %d" % 0x04000000]
+    if KWIN:
+        # Fake input presses Super and Shift as keys, which the field sees before the popup holds the
+        # keyboard, as it would a real keyboard's.
+        seen = [key for key in seen if key.split(" ")[0] in ("V", "Z", "Escape", "A")]
     if seen:
         fail("keys of a chord reached the field: %r" % seen)
 
@@ -234,21 +239,26 @@ def main():
     global ENV
     with tempfile.TemporaryDirectory() as root:
         os.makedirs(SHOTS, exist_ok=True)
+        clipwell = CLIPWELL
+        if KWIN and not os.environ.get("CLIPWELL_E2E_BINARY"):
+            # KWin reads a client's whole executable at each connection: a build's debugging information
+            # would cost it seconds.
+            clipwell = os.path.join(root, "clipwell")
+            subprocess.run(["objcopy", "--strip-debug", CLIPWELL, clipwell], check=True)
+            e2e_clipwell.CLIPWELL = clipwell
         # The installed Clipwell must be granted by its own desktop entry.
-        grants = TYPER if os.environ.get("CLIPWELL_E2E_BINARY") else TYPER + [CLIPWELL]
+        grants = TYPER if os.environ.get("CLIPWELL_E2E_BINARY") else TYPER + [clipwell]
         with wayland_session.start(COMPOSITOR, root, grants=grants if KWIN else ()) as compositor:
-            typing = "org_kde_kwin_fake_input" if KWIN else "zwp_virtual_keyboard_manager_v1"
-            if "zwlr_layer_shell_v1" not in compositor.globals or typing not in compositor.globals:
-                wayland_session.skip("headless %s offers no layer shell or no %s" % (COMPOSITOR, typing))
+            # KWin's fake input is for granted programs only, which this script is not.
+            wanted = ["zwlr_layer_shell_v1"] + ([] if KWIN else ["zwp_virtual_keyboard_manager_v1"])
+            if any(name not in compositor.globals for name in wanted):
+                wayland_session.skip("headless %s offers no %s" % (COMPOSITOR, " or ".join(wanted)))
             session = Session(os.path.join(root, "client"))
             session.env = compositor.client_env(session.env)
             session.env["QT_LOGGING_RULES"] = "app.clipwell.mac.QuickPaste.debug=true"
             bus = None
-            if KWIN:
-                # KWin's own bus, where its global shortcuts are.
-                if "ASAN_OPTIONS" in session.env:
-                    session.env["ASAN_OPTIONS"] += ":fast_unwind_on_malloc=0"
-            else:
+            if not KWIN:
+                # On KWin its own bus, where its global shortcuts are, is in the environment already.
                 session.env["SWAYSOCK"] = compositor.ipc
                 bus = wayland_session.session_bus(session.env)
             if "LSAN_OPTIONS" in session.env:
