@@ -92,7 +92,9 @@ public:
     }
 
 private:
-    enum Modifier : uint32_t { Super = 1, Shift = 2, Control = 4 };
+    static constexpr uint32_t Super = 1;
+    static constexpr uint32_t Shift = 2;
+    static constexpr uint32_t Control = 4;
 
     void setUpVirtualKeyboard()
     {
@@ -126,8 +128,8 @@ private:
             wl_display_flush(m_display);
             return;
         }
-        for (const auto [modifier, code] : {std::pair{Super, KEY_LEFTMETA}, std::pair{Shift, KEY_LEFTSHIFT},
-                                            std::pair{Control, KEY_LEFTCTRL}}) {
+        for (const auto& [modifier, code] : {std::pair{Super, KEY_LEFTMETA}, std::pair{Shift, KEY_LEFTSHIFT},
+                                             std::pair{Control, KEY_LEFTCTRL}}) {
             if ((wanted & modifier) != (m_down & modifier))
                 key(uint32_t(code), wanted & modifier);
         }
