@@ -27,6 +27,7 @@ import time
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from e2e_clipwell import CLIPWELL, Session, answers_on_its_socket, fail, output_of, png, wait_for  # noqa: E402
 import wayland_session  # noqa: E402
+from wayland_session import until  # noqa: E402
 import wayland_wire  # noqa: E402
 
 OWNER, COMPOSITOR, FIELD, SHOTS = sys.argv[2], sys.argv[3], sys.argv[4], sys.argv[5]
@@ -96,15 +97,6 @@ def saved(session):
         return session.archived_entries()
     except (OSError, ValueError, KeyError):
         return []
-
-
-def until(condition, timeout):
-    deadline = time.monotonic() + timeout
-    while time.monotonic() < deadline:
-        if condition():
-            return True
-        time.sleep(0.1)
-    return False
 
 
 def paste(env, mime=None, timeout=3):

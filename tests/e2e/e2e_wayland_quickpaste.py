@@ -25,6 +25,7 @@ sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from e2e_clipwell import CLIPWELL, Session, answers_on_its_socket, fail, output_of, png, wait_for  # noqa: E402
 import e2e_quickpaste  # noqa: E402
 import wayland_session  # noqa: E402
+from wayland_session import until  # noqa: E402
 
 OWNER, FIELD, SHOTS = sys.argv[2], sys.argv[3], sys.argv[4]
 COMPOSITOR = sys.argv[5] if len(sys.argv) > 5 else "sway"
@@ -77,15 +78,6 @@ def chord(*keys, pause=200):
 
 def type_chord(*keys):
     subprocess.run(chord(*keys), env=ENV, check=True, timeout=30)
-
-
-def until(condition, timeout):
-    deadline = time.monotonic() + timeout
-    while time.monotonic() < deadline:
-        if condition():
-            return True
-        time.sleep(0.1)
-    return False
 
 
 def log_count(clipwell, line):

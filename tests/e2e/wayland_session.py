@@ -30,6 +30,16 @@ WIDTH, HEIGHT = 1280, 800
 DATA_CONTROL = ("ext_data_control_manager_v1", "zwlr_data_control_manager_v1")
 
 
+def until(condition, timeout):
+    """Whether condition came true within timeout seconds, asked every 0.1 s."""
+    deadline = time.monotonic() + timeout
+    while time.monotonic() < deadline:
+        if condition():
+            return True
+        time.sleep(0.1)
+    return False
+
+
 def skip(message, details=""):
     if details:
         print(details, file=sys.stderr, flush=True)
