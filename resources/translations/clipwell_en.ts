@@ -343,6 +343,10 @@
         <source>This compositor cannot run quick paste</source>
         <translation>This compositor cannot run quick paste</translation>
     </message>
+    <message id="quickPasteConnecting">
+        <source>Waiting for the compositor to answer…</source>
+        <translation>Waiting for the compositor to answer…</translation>
+    </message>
     <message id="quickPasteNoLayerShell">
         <source>It offers no layer shell (zwlr_layer_shell_v1), which the quick paste popup is shown with.</source>
         <translation>It offers no layer shell (zwlr_layer_shell_v1), which the quick paste popup is shown with.</translation>

@@ -343,6 +343,10 @@
         <source>This compositor cannot run quick paste</source>
         <translation>此合成器无法运行快速粘贴</translation>
     </message>
+    <message id="quickPasteConnecting">
+        <source>Waiting for the compositor to answer…</source>
+        <translation>正在等待合成器响应…</translation>
+    </message>
     <message id="quickPasteNoLayerShell">
         <source>It offers no layer shell (zwlr_layer_shell_v1), which the quick paste popup is shown with.</source>
         <translation>它未提供图层外壳（zwlr_layer_shell_v1），快速粘贴的弹出窗口需要它来显示。</translation>

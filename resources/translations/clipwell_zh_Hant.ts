@@ -343,6 +343,10 @@
         <source>This compositor cannot run quick paste</source>
         <translation>此合成器無法執行快速貼上</translation>
     </message>
+    <message id="quickPasteConnecting">
+        <source>Waiting for the compositor to answer…</source>
+        <translation>正在等待合成器回應…</translation>
+    </message>
     <message id="quickPasteNoLayerShell">
         <source>It offers no layer shell (zwlr_layer_shell_v1), which the quick paste popup is shown with.</source>
         <translation>它未提供圖層外殼（zwlr_layer_shell_v1），快速貼上的彈出視窗需要它來顯示。</translation>

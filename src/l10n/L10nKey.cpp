@@ -89,6 +89,7 @@ constexpr std::array<const char*, keyCount> names = {
     "quickPasteReady",
     "quickPasteUnavailable",
     "quickPasteCompositorUnsupported",
+    "quickPasteConnecting",
     "quickPasteNoLayerShell",
     "quickPasteNoVirtualKeyboard",
     "quickPasteFakeInputNotGranted",

@@ -93,6 +93,7 @@ enum class Key {
     quickPasteReady,
     quickPasteUnavailable,
     quickPasteCompositorUnsupported,
+    quickPasteConnecting,
     quickPasteNoLayerShell,
     quickPasteNoVirtualKeyboard,
     quickPasteFakeInputNotGranted,

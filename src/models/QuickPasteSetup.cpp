@@ -43,6 +43,7 @@ QString note(const QuickPasteSetup& setup)
     QStringList lines;
     switch (setup.advice) {
     case QuickPasteSetup::Advice::none:
+    case QuickPasteSetup::Advice::connecting:
         break;
     case QuickPasteSetup::Advice::missingProtocols:
         if (!setup.hasLayerShell)

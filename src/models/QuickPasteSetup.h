@@ -8,6 +8,8 @@
 struct QuickPasteSetup {
     enum class Advice {
         none,
+        // The compositor has not yet said what it offers.
+        connecting,
         // The compositor lacks the layer shell, a way to type, or both (the flags below).
         missingProtocols,
         // No IPC to bind the chord with: the user binds `line` in the compositor's configuration.

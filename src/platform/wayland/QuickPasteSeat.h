@@ -12,6 +12,9 @@
 // holds while a chord lasts, and the keyboard that types the paste.
 class QuickPasteSeat : public PopupSurface {
 public:
+    // A compositor may take seconds to answer a new client; what it offers is known once ready.
+    enum class State { connecting, ready, failed };
+    virtual State state() const = 0;
     // What the compositor offers; without both quick paste cannot run. The seat types through a
     // virtual keyboard, or KWin's fake input where no virtual keyboard is offered.
     virtual bool hasLayerShell() const = 0;

@@ -64,6 +64,11 @@ WaylandEventTap::~WaylandEventTap()
         m_stoppedBinding->waitForRemoval(500);
 }
 
+bool WaylandEventTap::isSupported() const
+{
+    return m_seat && m_seat->state() != QuickPasteSeat::State::failed;
+}
+
 bool WaylandEventTap::install(Client client)
 {
     if (!m_seat || !m_seat->hasLayerShell() || !m_seat->canType())
@@ -200,6 +205,10 @@ QuickPasteSetup WaylandEventTap::setup() const
     setup.permissionGuide = false;
     if (!m_seat)
         return setup;
+    if (m_seat->state() == QuickPasteSeat::State::connecting) {
+        setup.advice = QuickPasteSetup::Advice::connecting;
+        return setup;
+    }
     setup.hasLayerShell = m_seat->hasLayerShell();
     setup.canType = m_seat->canType();
     setup.typingNeedsGrant = m_seat->typingNeedsGrant();

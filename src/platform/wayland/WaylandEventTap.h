@@ -21,13 +21,13 @@ class ChordBinding;
 // are reported as Super and Shift.
 class WaylandEventTap final : public EventTap {
 public:
-    // seat: none when the compositor did not answer. swaySocket: sway's IPC (SWAYSOCK), empty
+    // seat: none when no compositor listens. swaySocket: sway's IPC (SWAYSOCK), empty
     // elsewhere. desktop: XDG_CURRENT_DESKTOP, which names KDE where its shortcut service binds the
     // chord, and chooses the advice the settings give.
     WaylandEventTap(QuickPasteSeat* seat, QByteArray swaySocket, QString desktop);
     ~WaylandEventTap() override;
 
-    bool isSupported() const override { return m_seat != nullptr; }
+    bool isSupported() const override;
     // False when the compositor lacks the layer shell or the virtual keyboard, or would not bind the
     // chord (setup() says why).
     bool install(Client client) override;

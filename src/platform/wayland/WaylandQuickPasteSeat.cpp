@@ -38,7 +38,7 @@ constexpr uint32_t seatVersion = 5;       // repeat_info, release
 constexpr uint32_t outputVersion = 2;     // scale, done
 constexpr uint32_t layerShellVersion = 4;
 constexpr uint32_t fakeInputVersion = 4; // keyboard_key
-constexpr auto setupPatience = std::chrono::milliseconds(1000);
+constexpr auto setupPatience = std::chrono::seconds(10);
 constexpr char layerNamespace[] = "clipwell-quick-paste";
 
 qint64 milliseconds()
@@ -115,6 +115,8 @@ struct WaylandQuickPasteSeat::Shared {
     std::atomic<bool> alive{true};
     std::atomic<bool> stop{false};
     std::atomic<quint64> flags{0};
+    // Once ready, the seat thread writes what follows no more.
+    std::atomic<State> state{State::connecting};
     bool layerShell = false;
     bool virtualKeyboard = false;
     // KWin's fake input, used where no virtual keyboard is offered.
@@ -199,6 +201,9 @@ struct WaylandQuickPasteSeat::Worker {
     // KWin names its own globals so; it offers fake input only to the programs it grants it.
     bool kwin = false;
     std::vector<std::unique_ptr<Output>> outputs;
+    // The display's name, for the log, and why fake input is asked for, in the interface language.
+    QString name;
+    QByteArray typingReason;
 
     wl_surface* surface = nullptr;
     zwlr_layer_surface_v1* layerSurface = nullptr;
@@ -248,7 +253,8 @@ struct WaylandQuickPasteSeat::Worker {
             wl_display_disconnect(display);
     }
 
-    // Set-up only: waits for the compositor to answer everything asked so far, until the deadline.
+    // Set-up only: waits for the compositor to answer everything asked so far, until the deadline or
+    // the seat's end.
     bool roundTrip(Clock::time_point deadline)
     {
         bool done = false;
@@ -257,7 +263,7 @@ struct WaylandQuickPasteSeat::Worker {
             [](void* data, wl_callback*, uint32_t) { *static_cast<bool*>(data) = true; }};
         wl_callback_add_listener(callback, &listener, &done);
         const int fd = wl_display_get_fd(display);
-        while (!done) {
+        while (!done && !shared->stop) {
             if (wl_display_prepare_read(display) != 0) {
                 if (wl_display_dispatch_pending(display) < 0)
                     break;
@@ -265,10 +271,11 @@ struct WaylandQuickPasteSeat::Worker {
             }
             wl_display_flush(display);
             const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now()).count();
-            pollfd entry{fd, POLLIN, 0};
-            if (left <= 0 || ::poll(&entry, 1, int(left)) <= 0) {
+            pollfd fds[] = {{fd, POLLIN, 0}, {shared->wakeFd, POLLIN, 0}};
+            const int ready = left > 0 ? ::poll(fds, 2, int(left)) : 0;
+            if (ready <= 0 || (fds[0].revents & (POLLIN | POLLHUP | POLLERR)) == 0) {
                 wl_display_cancel_read(display);
-                if (left > 0 && errno == EINTR)
+                if (ready > 0 || (ready < 0 && errno == EINTR))
                     continue;
                 break;
             }
@@ -277,6 +284,53 @@ struct WaylandQuickPasteSeat::Worker {
         }
         wl_callback_destroy(callback);
         return done;
+    }
+
+    // Asks what the compositor offers. Runs on the seat's thread: a compositor may take seconds to
+    // answer a new client (KWin reads the client's executable first).
+    bool setUp()
+    {
+        registry = wl_display_get_registry(display);
+        wl_registry_add_listener(registry, &registryListener, this);
+        // The globals, then what the outputs and the seat say about themselves.
+        const Clock::time_point deadline = Clock::now() + setupPatience;
+        QString reason;
+        if (!roundTrip(deadline) || !roundTrip(deadline))
+            reason = QStringLiteral("the Wayland compositor on \"%1\" did not answer").arg(name);
+        else if (!offer(deadline))
+            reason = QStringLiteral("the Wayland compositor on \"%1\" refused a virtual keyboard").arg(name);
+        if (!reason.isEmpty()) {
+            if (!shared->stop)
+                qCInfo(lcQuickPaste).noquote() << "Quick paste has no connection of its own:" << reason;
+            shared->alive = false;
+            shared->state = State::failed;
+            return false;
+        }
+        publishOutput();
+        shared->state = State::ready;
+        return true;
+    }
+
+    // Settles how the seat types; false when the compositor refused the virtual keyboard.
+    bool offer(Clock::time_point deadline)
+    {
+        shared->layerShell = layerShell && compositor && shm;
+        shared->virtualKeyboard = keyboardManager && seat;
+        if (shared->virtualKeyboard && fakeInput) {
+            org_kde_kwin_fake_input_destroy(fakeInput);
+            fakeInput = nullptr;
+        }
+        shared->fakeInput = fakeInput;
+        // Offered too old to type is no matter of a grant.
+        shared->typingNeedsGrant = kwin && !keyboardManager && !fakeInputOffered;
+        if (fakeInput)
+            org_kde_kwin_fake_input_authenticate(fakeInput, "Clipwell", typingReason.constData());
+        // Once, now: a compositor may refuse it (ending the connection), and a seat whose only keyboards
+        // are virtual has none to give the popup while no other program holds one.
+        if (!shared->virtualKeyboard)
+            return true;
+        virtualKeyboard = zwp_virtual_keyboard_manager_v1_create_virtual_keyboard(keyboardManager, seat);
+        return roundTrip(deadline) && roundTrip(deadline);
     }
 
     // Registry, outputs, seat and keyboard.
@@ -784,47 +838,15 @@ std::unique_ptr<WaylandQuickPasteSeat> WaylandQuickPasteSeat::create(const QByte
     auto worker = std::make_unique<Worker>();
     worker->shared = std::make_shared<Shared>();
     worker->shared->wakeFd = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
-    const QString name = waylandDisplay.isEmpty() ? qEnvironmentVariable("WAYLAND_DISPLAY")
-                                                  : QString::fromLocal8Bit(waylandDisplay);
+    worker->name = waylandDisplay.isEmpty() ? qEnvironmentVariable("WAYLAND_DISPLAY")
+                                            : QString::fromLocal8Bit(waylandDisplay);
+    // Here: the interface language is the GUI thread's.
+    worker->typingReason = L10n::text(L10n::Key::quickPasteTypingReason).toUtf8();
     worker->display = wl_display_connect(waylandDisplay.isEmpty() ? nullptr : waylandDisplay.constData());
     if (!worker->display || worker->shared->wakeFd < 0) {
         if (reason)
-            *reason = QStringLiteral("no Wayland compositor answers on \"%1\"").arg(name);
+            *reason = QStringLiteral("no Wayland compositor answers on \"%1\"").arg(worker->name);
         return nullptr;
-    }
-    worker->registry = wl_display_get_registry(worker->display);
-    wl_registry_add_listener(worker->registry, &Worker::registryListener, worker.get());
-    // The globals, then what the outputs and the seat say about themselves.
-    const Clock::time_point deadline = Clock::now() + setupPatience;
-    if (!worker->roundTrip(deadline) || !worker->roundTrip(deadline)) {
-        if (reason)
-            *reason = QStringLiteral("the Wayland compositor on \"%1\" did not answer").arg(name);
-        return nullptr;
-    }
-    worker->shared->layerShell = worker->layerShell && worker->compositor && worker->shm;
-    worker->shared->virtualKeyboard = worker->keyboardManager && worker->seat;
-    if (worker->shared->virtualKeyboard && worker->fakeInput) {
-        org_kde_kwin_fake_input_destroy(worker->fakeInput);
-        worker->fakeInput = nullptr;
-    }
-    worker->shared->fakeInput = worker->fakeInput;
-    // Offered too old to type is no matter of a grant.
-    worker->shared->typingNeedsGrant = worker->kwin && !worker->keyboardManager && !worker->fakeInputOffered;
-    if (worker->fakeInput)
-        org_kde_kwin_fake_input_authenticate(
-            worker->fakeInput, "Clipwell",
-            L10n::text(L10n::Key::quickPasteTypingReason).toUtf8().constData());
-    // Once, now: a compositor may refuse it (ending the connection), and a seat whose only keyboards
-    // are virtual has none to give the popup while no other program holds one.
-    if (worker->shared->virtualKeyboard) {
-        worker->virtualKeyboard =
-            zwp_virtual_keyboard_manager_v1_create_virtual_keyboard(worker->keyboardManager, worker->seat);
-        if (!worker->roundTrip(deadline) || !worker->roundTrip(deadline)) {
-            if (reason)
-                *reason =
-                    QStringLiteral("the Wayland compositor on \"%1\" refused a virtual keyboard").arg(name);
-            return nullptr;
-        }
     }
     return std::unique_ptr<WaylandQuickPasteSeat>(new WaylandQuickPasteSeat(std::move(worker)));
 }
@@ -833,8 +855,10 @@ WaylandQuickPasteSeat::WaylandQuickPasteSeat(std::unique_ptr<Worker> worker)
     : m_shared(worker->shared), m_worker(std::move(worker)), m_context(std::make_unique<QObject>())
 {
     m_worker->owner = this;
-    m_worker->publishOutput();
-    m_thread = std::thread([this] { m_worker->run(); });
+    m_thread = std::thread([this] {
+        if (m_worker->setUp())
+            m_worker->run();
+    });
 }
 
 WaylandQuickPasteSeat::~WaylandQuickPasteSeat()
@@ -846,19 +870,24 @@ WaylandQuickPasteSeat::~WaylandQuickPasteSeat()
     m_context.reset();
 }
 
+QuickPasteSeat::State WaylandQuickPasteSeat::state() const
+{
+    return m_shared->state;
+}
+
 bool WaylandQuickPasteSeat::hasLayerShell() const
 {
-    return m_shared->layerShell;
+    return state() == State::ready && m_shared->layerShell;
 }
 
 bool WaylandQuickPasteSeat::canType() const
 {
-    return m_shared->virtualKeyboard || m_shared->fakeInput;
+    return state() == State::ready && (m_shared->virtualKeyboard || m_shared->fakeInput);
 }
 
 bool WaylandQuickPasteSeat::typingNeedsGrant() const
 {
-    return m_shared->typingNeedsGrant;
+    return state() == State::ready && m_shared->typingNeedsGrant;
 }
 
 void WaylandQuickPasteSeat::setEventHandler(std::function<void(TapEvent&)> handler)
@@ -917,7 +946,7 @@ QSize WaylandQuickPasteSeat::availableSize() const
 
 void WaylandQuickPasteSeat::present(const QImage& frame)
 {
-    if (!m_shared->alive || !m_shared->layerShell || frame.isNull())
+    if (!m_shared->alive || !hasLayerShell() || frame.isNull())
         return;
     {
         // Shares the pixels; the seat thread copies them into shared memory.

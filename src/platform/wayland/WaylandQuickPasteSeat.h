@@ -16,14 +16,15 @@ class QObject;
 class WaylandQuickPasteSeat final : public QuickPasteSeat {
 public:
     // waylandDisplay is a socket name in XDG_RUNTIME_DIR or an absolute path (empty: WAYLAND_DISPLAY).
-    // Waits at most a second for the compositor to list what it offers; nothing (and why, in reason)
-    // when none answers.
+    // Nothing (and why, in reason) when no compositor listens there. The seat then asks on its own
+    // thread what the compositor offers, and gives up after ten seconds without an answer.
     static std::unique_ptr<WaylandQuickPasteSeat> create(const QByteArray& waylandDisplay,
                                                          QString* reason = nullptr);
     ~WaylandQuickPasteSeat() override;
     WaylandQuickPasteSeat(const WaylandQuickPasteSeat&) = delete;
     WaylandQuickPasteSeat& operator=(const WaylandQuickPasteSeat&) = delete;
 
+    State state() const override;
     bool hasLayerShell() const override;
     bool canType() const override;
     bool typingNeedsGrant() const override;

@@ -411,9 +411,11 @@ void SettingsView::updateQuickPaste()
     m_statusRow->setVisible(enabled || unavailable);
     m_guideLink->setVisible(enabled && !unavailable && setup.permissionGuide &&
                             m_services.showAccessibilityGuide);
-    m_statusLabel->setText(status == QuickPasteStatus::needsPermission && !needsPermission
-                               ? L10n::text(Key::quickPasteCompositorUnsupported)
-                               : QuickPasteStatuses::message(status));
+    const bool compositorLacks = status == QuickPasteStatus::needsPermission && !needsPermission;
+    m_statusLabel->setText(!compositorLacks ? QuickPasteStatuses::message(status)
+                           : setup.advice == QuickPasteSetup::Advice::connecting
+                               ? L10n::text(Key::quickPasteConnecting)
+                               : L10n::text(Key::quickPasteCompositorUnsupported));
     const QString note = enabled || unavailable ? QuickPasteSetups::note(setup) : QString();
     m_setupNote->setText(note);
     m_setupNote->setVisible(!note.isEmpty());

@@ -1,6 +1,10 @@
 #include "platform/wayland/WaylandEventTap.h"
+#include "platform/wayland/WaylandQuickPasteSeat.h"
 #include "support/wayland/FakeQuickPasteSeat.h"
 
+#include <QLocalServer>
+#include <QLocalSocket>
+#include <QTemporaryDir>
 #include <QTest>
 
 using Advice = QuickPasteSetup::Advice;
@@ -83,6 +87,27 @@ private Q_SLOTS:
         const QString note = QuickPasteSetups::note(tap.setup());
         QVERIFY2(note.contains(u"org_kde_kwin_fake_input") && !note.contains(u"zwp_virtual_keyboard_v1"),
                  qPrintable(note));
+    }
+
+    // A compositor slow to answer a new client (KWin checking its grants) holds no thread up: the
+    // settings say it is awaited, and a compositor that hangs up leaves quick paste unsupported.
+    void compositorSlowToAnswer()
+    {
+        QTemporaryDir dir;
+        QLocalServer compositor;
+        QVERIFY(compositor.listen(dir.filePath(QStringLiteral("wayland-0"))));
+        std::unique_ptr<WaylandQuickPasteSeat> seat =
+            WaylandQuickPasteSeat::create(compositor.fullServerName().toLocal8Bit());
+        QVERIFY(seat);
+        WaylandEventTap tap(seat.get(), {}, QStringLiteral("KDE"));
+        QVERIFY(compositor.waitForNewConnection(5000));
+        QVERIFY(tap.isSupported());
+        QCOMPARE(tap.setup().advice, Advice::connecting);
+        QVERIFY(!tap.install({}));
+        QCOMPARE(seat->state(), WaylandQuickPasteSeat::State::connecting);
+        compositor.nextPendingConnection()->abort();
+        QTRY_COMPARE(seat->state(), WaylandQuickPasteSeat::State::failed);
+        QVERIFY(!tap.isSupported());
     }
 };
 

@@ -89,6 +89,8 @@ void TstWaylandQuickPasteSeat::initTestCase()
     QString reason;
     m_seat = WaylandQuickPasteSeat::create(qgetenv("WAYLAND_DISPLAY"), &reason);
     QVERIFY2(m_seat, qPrintable(reason));
+    QTRY_VERIFY_WITH_TIMEOUT(m_seat->state() != WaylandQuickPasteSeat::State::connecting, 10'000);
+    QCOMPARE(m_seat->state(), WaylandQuickPasteSeat::State::ready);
     // KWin offers fake input only to the programs it grants it: run by another, the seat says so.
     const bool granted = !qEnvironmentVariableIsSet("TEST_NOT_GRANTED");
     QVERIFY(m_seat->hasLayerShell());

@@ -246,6 +246,7 @@ private Q_SLOTS:
         // Our quick paste popup takes the keyboard from it, and is no application in front.
         const std::unique_ptr<WaylandQuickPasteSeat> seat = WaylandQuickPasteSeat::create({});
         QVERIFY(seat);
+        QTRY_COMPARE(seat->state(), WaylandQuickPasteSeat::State::ready);
         QImage frame(200, 100, QImage::Format_ARGB32_Premultiplied);
         frame.fill(Qt::red);
         seat->present(frame);

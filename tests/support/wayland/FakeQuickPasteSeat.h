@@ -8,12 +8,14 @@ public:
     bool layerShell = true;
     bool canTypePaste = true;
     bool needsGrant = false;
+    State seatState = State::ready;
     std::function<void(TapEvent&)> handler;
 
     int scale() const override { return 1; }
     QSize availableSize() const override { return {1920, 1080}; }
     void present(const QImage&) override {}
     void hide() override {}
+    State state() const override { return seatState; }
     bool hasLayerShell() const override { return layerShell; }
     bool canType() const override { return canTypePaste; }
     bool typingNeedsGrant() const override { return needsGrant; }
