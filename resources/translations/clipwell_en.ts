@@ -128,8 +128,8 @@
         <translation>Paste from your history without leaving the app you are using</translation>
     </message>
     <message id="quickPasteInstructions">
-        <source>Press Super+Shift+V to open your history. Keep holding Super+Shift and press V to step forward, Z to step back; release the keys to paste the highlighted item.</source>
-        <translation>Press Super+Shift+V to open your history. Keep holding Super+Shift and press V to step forward, Z to step back; release the keys to paste the highlighted item.</translation>
+        <source>Press %1 to open your history. Keep holding %2 and press %3 to step forward, Z to step back; release the keys to paste the highlighted item.</source>
+        <translation>Press %1 to open your history. Keep holding %2 and press %3 to step forward, Z to step back; release the keys to paste the highlighted item.</translation>
     </message>
     <message id="grantAccess">
         <source>Grant Access</source>

@@ -128,8 +128,8 @@
         <translation>无需离开当前应用即可粘贴历史记录</translation>
     </message>
     <message id="quickPasteInstructions">
-        <source>Press Super+Shift+V to open your history. Keep holding Super+Shift and press V to step forward, Z to step back; release the keys to paste the highlighted item.</source>
-        <translation>按 Super+Shift+V 打开历史记录。按住 Super+Shift 再按 V 逐项向后浏览、按 Z 返回上一项，松开按键即可粘贴选中的项目。</translation>
+        <source>Press %1 to open your history. Keep holding %2 and press %3 to step forward, Z to step back; release the keys to paste the highlighted item.</source>
+        <translation>按 %1 打开历史记录。按住 %2 再按 %3 逐项向后浏览、按 Z 返回上一项，松开按键即可粘贴选中的项目。</translation>
     </message>
     <message id="grantAccess">
         <source>Grant Access</source>

@@ -128,8 +128,8 @@
         <translation>無須離開目前的應用程式即可貼上歷史記錄</translation>
     </message>
     <message id="quickPasteInstructions">
-        <source>Press Super+Shift+V to open your history. Keep holding Super+Shift and press V to step forward, Z to step back; release the keys to paste the highlighted item.</source>
-        <translation>按 Super+Shift+V 開啟歷史記錄。按住 Super+Shift 再按 V 逐項向後瀏覽、按 Z 回到上一項，放開按鍵即可貼上選取的項目。</translation>
+        <source>Press %1 to open your history. Keep holding %2 and press %3 to step forward, Z to step back; release the keys to paste the highlighted item.</source>
+        <translation>按 %1 開啟歷史記錄。按住 %2 再按 %3 逐項向後瀏覽、按 Z 回到上一項，放開按鍵即可貼上選取的項目。</translation>
     </message>
     <message id="grantAccess">
         <source>Grant Access</source>

@@ -108,8 +108,8 @@ void AppModel::setActivityMessage(std::optional<AppMessage> message)
 
 void AppModel::setQuickPasteStatus(QuickPasteStatus status)
 {
-    if (m_quickPasteStatus == status)
-        return;
+    // Every report: what the desktop asks of the user (its setup) may change while the status stays,
+    // as when the user gives the chord another shortcut in the desktop's settings.
     m_quickPasteStatus = status;
     Q_EMIT quickPasteStatusChanged();
 }

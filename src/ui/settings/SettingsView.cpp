@@ -36,6 +36,14 @@ constexpr qreal cardRadius = 12;
 constexpr int rowPadding = 10;
 constexpr int readyMarkSize = 14;
 
+// How to use a chord such as "Ctrl+Alt+B": its modifiers held through it, its last key tapped.
+QString instructionsFor(const QString& chord)
+{
+    const qsizetype split = chord.lastIndexOf(QLatin1Char('+'), chord.size() - 2);
+    return L10n::text(Key::quickPasteInstructions)
+        .arg(chord, chord.left(std::max<qsizetype>(split, 0)), chord.mid(split + 1));
+}
+
 template <typename Cases, typename Case> int indexOf(const Cases& cases, Case value)
 {
     return int(std::ranges::find(cases, value) - cases.begin());
@@ -361,7 +369,6 @@ void SettingsView::retranslate()
     const AppLocalization& l10n = m_services.localization;
     m_quickPasteSwitch->setText(l10n.text(Key::quickPaste));
     m_quickPasteSwitch->setToolTip(l10n.text(Key::quickPasteHelp));
-    m_instructions->setText(l10n.text(Key::quickPasteInstructions));
     m_grantAccess->setText(l10n.text(Key::grantAccess));
     m_retry->setText(l10n.text(Key::retry));
     m_guideLink->setText(l10n.text(Key::accessibilityGuideViewGuide));
@@ -404,7 +411,9 @@ void SettingsView::updateQuickPaste()
     const QuickPasteSetup setup = m_services.quickPaste ? m_services.quickPaste->setup() : QuickPasteSetup();
     // A compositor has no permission to grant: lacking what quick paste needs, it cannot run it.
     const bool needsPermission = status == QuickPasteStatus::needsPermission && setup.permissionGuide;
-    m_quickPasteSwitch->setDetail(setup.chord.isEmpty() ? chordText : setup.chord);
+    const QString chord = setup.chord.isEmpty() ? chordText : setup.chord;
+    m_quickPasteSwitch->setDetail(chord);
+    m_instructions->setText(instructionsFor(chord));
     m_quickPasteSwitch->setEnabled(m_services.quickPaste != nullptr && !unavailable);
     m_quickPasteSwitch->setChecked(enabled && !unavailable);
     m_quickPasteDivider->setVisible(enabled || unavailable);

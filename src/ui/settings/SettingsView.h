@@ -41,6 +41,7 @@ public:
     explicit SettingsView(Services services, QWidget* parent = nullptr);
 
     SettingsSwitch* quickPasteSwitch() const { return m_quickPasteSwitch; }
+    QLabel* instructions() const { return m_instructions; }
     QLabel* statusLabel() const { return m_statusLabel; }
     // The green check beside a ready status.
     QWidget* readyMark() const { return m_readyMark; }

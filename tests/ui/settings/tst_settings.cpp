@@ -154,6 +154,15 @@ private Q_SLOTS:
         QCOMPARE(h.view.setupNote()->isVisible(), !shown.isEmpty());
         QCOMPARE(h.view.quickPasteSwitch()->detail(),
                  advice == 0 && !line.isEmpty() ? line : u"Super+Shift+V"_s);
+        if (status == QuickPasteStatus::ready) {
+            // The user changes the shortcut in the desktop's settings while quick paste runs.
+            h.tap.advice.chord = u"Ctrl+Alt+B"_s;
+            h.tap.client->available(true);
+            QTRY_COMPARE(h.view.quickPasteSwitch()->detail(), u"Ctrl+Alt+B"_s);
+            QVERIFY2(h.view.instructions()->text().contains(u"Press Ctrl+Alt+B to open") &&
+                         h.view.instructions()->text().contains(u"holding Ctrl+Alt and press B to step"),
+                     qPrintable(h.view.instructions()->text()));
+        }
         for (const QString& part : shown.split(u'|', Qt::SkipEmptyParts))
             QVERIFY2(h.view.setupNote()->text().contains(part), qPrintable(h.view.setupNote()->text()));
         QVERIFY(!h.view.grantAccessButton()->isVisible() && !h.view.guideLink()->isVisible());
