@@ -12,10 +12,6 @@
 #include <QDBusServiceWatcher>
 #include <QEventLoop>
 #include <QKeyCombination>
-#include <QMutex>
-#include <QMutexLocker>
-#include <QWaitCondition>
-#include <thread>
 #include <variant>
 
 namespace {
@@ -36,40 +32,8 @@ const int defaultShortcut = QKeyCombination(Qt::MetaModifier | Qt::ShiftModifier
 constexpr int requestTimeoutMs = 1000;
 // The removal at stop waits less: Clipwell may be quitting.
 constexpr int removeTimeoutMs = 200;
-// How long stop() waits for the thread before leaving it to finish alone.
-constexpr unsigned long stopWaitMs = 20;
 
 } // namespace
-
-struct KGlobalAccelChordBinding::Shared {
-    QMutex mutex;
-    QWaitCondition changed;
-    std::optional<Outcome> first;
-    bool stopped = false;
-    bool finished = false;
-    // The thread's loop while it runs, for stop() to end it.
-    QEventLoop* loop = nullptr;
-    std::function<void()> onPressed;
-    std::function<void(const Outcome&)> onOutcome;
-
-    // Callbacks run under the lock, so none is under way once stop() has taken it.
-    void report(const Outcome& outcome)
-    {
-        QMutexLocker locker(&mutex);
-        if (!first) {
-            first = outcome;
-            changed.wakeAll();
-        }
-        if (!stopped && onOutcome)
-            onOutcome(outcome);
-    }
-    void pressed()
-    {
-        QMutexLocker locker(&mutex);
-        if (!stopped && onPressed)
-            onPressed();
-    }
-};
 
 namespace {
 
@@ -88,15 +52,13 @@ Outcome outcomeFor(const QList<int>& keys)
 class Listener final : public QObject {
     Q_OBJECT
 public:
-    explicit Listener(std::shared_ptr<KGlobalAccelChordBinding::Shared> shared) : m_shared(std::move(shared))
-    {
-    }
+    explicit Listener(ChordBinding::Link& link) : m_link(link) {}
 
 public Q_SLOTS:
     void pressed(const QString& component, const QString& action, qlonglong)
     {
         if (component == componentName && action == actionName)
-            m_shared->pressed();
+            m_link.pressed();
     }
     // yourShortcutsChanged(as actionId, a(ai) keys): a list of key sequences, each its keys.
     void shortcutsChanged(const QDBusMessage& message)
@@ -119,11 +81,11 @@ public Q_SLOTS:
             }
             sequences.endArray();
         }
-        m_shared->report(outcomeFor(first));
+        m_link.report(outcomeFor(first));
     }
 
 private:
-    std::shared_ptr<KGlobalAccelChordBinding::Shared> m_shared;
+    ChordBinding::Link& m_link;
 };
 
 QDBusMessage call(const QDBusConnection& bus, const QString& path, const QString& method,
@@ -169,26 +131,26 @@ std::variant<QString, Outcome> enrol(const QDBusConnection& bus, const QStringLi
     return {};
 }
 
-void follow(const std::shared_ptr<KGlobalAccelChordBinding::Shared>& shared, const QStringList& actionId)
+void follow(ChordBinding::Link& link, const QStringList& actionId)
 {
     QDBusConnection bus = QDBusConnection::sessionBus();
     if (!bus.isConnected()) {
-        shared->report({Outcome::Status::unavailable, bus.lastError().message(), {}, 0});
+        link.report({Outcome::Status::unavailable, bus.lastError().message(), {}, 0});
         return;
     }
-    Listener listener(shared);
+    Listener listener(link);
     QEventLoop loop;
     // The service going away (KWin quitting) takes the shortcut with it.
     QDBusServiceWatcher watcher(service, bus, QDBusServiceWatcher::WatchForUnregistration);
     QObject::connect(&watcher, &QDBusServiceWatcher::serviceUnregistered, &loop, [&] {
-        shared->report({Outcome::Status::unavailable, {}, {}, 0});
+        link.report({Outcome::Status::unavailable, {}, {}, 0});
         loop.quit();
     });
     QList<int> keys;
     const std::variant<QString, Outcome> enrolled = enrol(bus, actionId, &keys);
     if (const auto* outcome = std::get_if<Outcome>(&enrolled)) {
         qCWarning(lcQuickPaste).noquote() << "Cannot register the quick paste shortcut:" << outcome->detail;
-        shared->report(*outcome);
+        link.report(*outcome);
         return;
     }
     const QString component = std::get<QString>(enrolled);
@@ -197,20 +159,10 @@ void follow(const std::shared_ptr<KGlobalAccelChordBinding::Shared>& shared, con
     // KWin 5.27 reports a change made in System Settings with this signal only.
     bus.connect(service, accelPath, accelInterface, QStringLiteral("yourShortcutsChanged"), &listener,
                 SLOT(shortcutsChanged(QDBusMessage)));
-    shared->report(outcomeFor(keys));
-    bool running = false;
-    {
-        QMutexLocker locker(&shared->mutex);
-        running = !shared->stopped;
-        if (running)
-            shared->loop = &loop;
-    }
-    if (running)
+    link.report(outcomeFor(keys));
+    if (link.setWake([&loop] { QMetaObject::invokeMethod(&loop, &QEventLoop::quit, Qt::QueuedConnection); }))
         loop.exec();
-    {
-        QMutexLocker locker(&shared->mutex);
-        shared->loop = nullptr;
-    }
+    link.setWake({});
     // Inactive, the shortcut no longer takes its keys from the application in front; unregistering
     // would as well forget a shortcut the user chose.
     call(bus, accelPath, QStringLiteral("setInactive"), {QVariant::fromValue(actionId)}, removeTimeoutMs);
@@ -218,61 +170,13 @@ void follow(const std::shared_ptr<KGlobalAccelChordBinding::Shared>& shared, con
 
 } // namespace
 
-KGlobalAccelChordBinding::KGlobalAccelChordBinding() = default;
-
-KGlobalAccelChordBinding::~KGlobalAccelChordBinding()
+std::function<void(ChordBinding::Link&)> KGlobalAccelChordBinding::body()
 {
-    stop();
-}
-
-void KGlobalAccelChordBinding::start()
-{
-    stop();
     qDBusRegisterMetaType<QList<int>>();
-    m_shared = std::make_shared<Shared>();
-    m_shared->onPressed = onPressed;
-    m_shared->onOutcome = onOutcome;
+    // Named in the interface language, which is the caller's to read.
     const QStringList actionId{componentName, actionName, QStringLiteral("Clipwell"),
                                L10n::text(L10n::Key::quickPaste)};
-    std::thread([shared = m_shared, actionId] {
-        follow(shared, actionId);
-        QMutexLocker locker(&shared->mutex);
-        shared->finished = true;
-        shared->changed.wakeAll();
-    }).detach();
-}
-
-std::optional<ChordBinding::Outcome> KGlobalAccelChordBinding::firstOutcome(int timeoutMs)
-{
-    if (!m_shared)
-        return std::nullopt;
-    QMutexLocker locker(&m_shared->mutex);
-    if (!m_shared->first && !m_shared->finished)
-        m_shared->changed.wait(&m_shared->mutex, QDeadlineTimer(timeoutMs));
-    return m_shared->first;
-}
-
-void KGlobalAccelChordBinding::stop()
-{
-    if (!m_shared)
-        return;
-    m_stopping = std::exchange(m_shared, {});
-    const std::shared_ptr<Shared> shared = m_stopping;
-    QMutexLocker locker(&shared->mutex);
-    shared->stopped = true;
-    if (shared->loop)
-        QMetaObject::invokeMethod(shared->loop, &QEventLoop::quit, Qt::QueuedConnection);
-    if (!shared->finished)
-        shared->changed.wait(&shared->mutex, QDeadlineTimer(stopWaitMs));
-}
-
-void KGlobalAccelChordBinding::waitForRemoval(int timeoutMs)
-{
-    if (!m_stopping)
-        return;
-    QMutexLocker locker(&m_stopping->mutex);
-    if (!m_stopping->finished)
-        m_stopping->changed.wait(&m_stopping->mutex, QDeadlineTimer(timeoutMs));
+    return [actionId](Link& link) { follow(link, actionId); };
 }
 
 #include "KGlobalAccelChordBinding.moc"
