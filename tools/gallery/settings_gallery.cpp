@@ -107,9 +107,23 @@ int main(int argc, char** argv)
                       false,
                       {}}},
                     {"wayland-failed",
-                     {Advice::chordTaken, true, true, false,
+                     {Advice::chordTaken,
+                      true,
+                      true,
+                      false,
                       QStringLiteral("bindsym $mod+Shift+v exec wofi --show run"),
-                      QStringLiteral("/home/ada/.config/sway/config.d/keys"), false, {}}}};
+                      QStringLiteral("/home/ada/.config/sway/config.d/keys"),
+                      false,
+                      {}}},
+                    // KDE: the user's own shortcut, fake input not granted, no shortcut given, and the
+                    // wait for KWin's first answer.
+                    {"kde-ready",
+                     {Advice::none, true, true, false, {}, {}, false, QStringLiteral("Ctrl+Alt+B")}},
+                    {"kde-permission",
+                     {Advice::missingProtocols, true, false, true, {}, {}, false, {}, true}},
+                    {"kde-failed", {Advice::shortcutMissing, true, true, false, {}, {}, false, {}}},
+                    {"kde-connecting-permission",
+                     {Advice::connecting, true, true, false, {}, {}, false, {}}}};
                 for (const auto& [name, advice] : compositors) {
                     if (QString::fromLatin1(name).endsWith(statusName(status)))
                         Scene(status, advice)
