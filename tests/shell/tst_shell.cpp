@@ -185,9 +185,6 @@ enum class Presenter { statusLeftClick, reopen, statusMenuItem, mainMenuItem };
 
 } // namespace
 
-Q_DECLARE_METATYPE(Presenter)
-Q_DECLARE_METATYPE(AppCoordinator::QuitChoice)
-
 // The shell on a private X server, without a window manager unless a test starts one.
 class TestShell : public QObject {
     Q_OBJECT
@@ -559,34 +556,54 @@ private Q_SLOTS:
         QCOMPARE(trigger({u"Select All"_s, u"Copy"_s, u"Paste"_s, u"Paste"_s}), u"hellohello"_s);
     }
 
-    // The launcher's activation token goes along when it fits; one that does not is left out.
-    void secondLaunchPresentsTheFirst_data()
+    // A later launch passes the launcher's activation token on when it is one. Of what other local
+    // programs may send, only a present request presents, and a line past the bound is cut off unread.
+    // launched: a later launch brings the token sent; otherwise sent is written to the socket.
+    void presentRequests_data()
     {
-        QTest::addColumn<QByteArray>("token");
-        QTest::addColumn<QByteArray>("received");
-        const QByteArray longest(SingleInstance::maxActivationTokenBytes, 'k');
-        QTest::newRow("a token") << QByteArray("sway/1a2b-3c_4d.5e") << QByteArray("sway/1a2b-3c_4d.5e");
-        QTest::newRow("the longest token") << longest << longest;
-        QTest::newRow("a token past the bound") << longest + 'k' << QByteArray();
-        QTest::newRow("a token with a space") << QByteArray("a b") << QByteArray();
+        addColumns<bool, QByteArray, bool, QByteArray>("launched", "sent", "presents", "token");
+        const QByteArray longest(SingleInstance::maxActivationTokenBytes, 't');
+        const QByteArray token("sway/1a2b-3c_4d.5e");
+        QTest::newRow("launch with a token") << true << token << true << token;
+        QTest::newRow("launch with a token past the bound") << true << longest + 't' << true << QByteArray();
+        QTest::newRow("launch with a token with a space")
+            << true << QByteArray("a b") << true << QByteArray();
+        QTest::newRow("without a token") << false << QByteArray("present\n") << true << QByteArray();
+        QTest::newRow("the longest line") << false << "present " + longest + '\n' << true << longest;
+        QTest::newRow("a line past the bound") << false << "present " + longest + "t\n"
+                                               << false << QByteArray();
+        QTest::newRow("a control character")
+            << false << QByteArray("present a\x01b\n") << true << QByteArray();
+        QTest::newRow("another word") << false << QByteArray("presently\n") << false << QByteArray();
     }
-    void secondLaunchPresentsTheFirst()
+    void presentRequests()
     {
+        QFETCH(bool, launched);
+        QFETCH(QByteArray, sent);
+        QFETCH(bool, presents);
         QFETCH(QByteArray, token);
-        QFETCH(QByteArray, received);
         QTemporaryDir root;
         SingleInstance first(root.path());
-        QSignalSpy presented(&first, &SingleInstance::presentRequested);
         QCOMPARE(first.claim(), SingleInstance::Claim::primary);
-        // The later launch blocks until answered, so it runs beside this event loop.
-        std::atomic<int> claim{-1};
-        std::thread launch([&] { claim = static_cast<int>(SingleInstance(root.path()).claim(true, token)); });
-        const bool answered = presented.wait(10000);
-        launch.join();
-        QVERIFY(answered);
-        QCOMPARE(presented.size(), 1);
-        QCOMPARE(presented.first().first().toByteArray(), received);
-        QCOMPARE(claim.load(), static_cast<int>(SingleInstance::Claim::secondary));
+        QSignalSpy presented(&first, &SingleInstance::presentRequested);
+        if (launched) {
+            // The later launch blocks until answered, so it runs beside this event loop.
+            std::atomic<int> claim{-1};
+            std::thread launch(
+                [&] { claim = static_cast<int>(SingleInstance(root.path()).claim(true, sent)); });
+            const bool answered = presented.wait(10000);
+            launch.join();
+            QVERIFY(answered && claim == static_cast<int>(SingleInstance::Claim::secondary));
+        } else {
+            QLocalSocket client;
+            client.connectToServer(first.socketPath());
+            QVERIFY(client.waitForConnected(5000));
+            client.write(sent);
+            QTRY_COMPARE_WITH_TIMEOUT(client.state(), QLocalSocket::UnconnectedState, 10000);
+        }
+        QCOMPARE(presented.size(), presents ? 1 : 0);
+        if (presents)
+            QCOMPARE(presented.first().first().toByteArray(), token);
     }
 
     // A compositor's binding runs `clipwell --quick-paste`: the running instance hears of the chord and
@@ -615,37 +632,6 @@ private Q_SLOTS:
             QVERIFY(answered && reached);
         }
         QCOMPARE(presented.size() + quickPastes.size(), 2);
-    }
-
-    // What other local programs may send: only a present request presents, and a line past the bound
-    // is cut off unread.
-    void requestsOnTheSocket_data()
-    {
-        addColumns<QByteArray, bool, QByteArray>("request", "presents", "token");
-        const QByteArray longest(SingleInstance::maxActivationTokenBytes, 't');
-        QTest::newRow("without a token") << QByteArray("present\n") << true << QByteArray();
-        QTest::newRow("the longest line") << "present " + longest + '\n' << true << longest;
-        QTest::newRow("a line past the bound") << "present " + longest + "t\n" << false << QByteArray();
-        QTest::newRow("a control character") << QByteArray("present a\x01b\n") << true << QByteArray();
-        QTest::newRow("another word") << QByteArray("presently\n") << false << QByteArray();
-    }
-    void requestsOnTheSocket()
-    {
-        QFETCH(QByteArray, request);
-        QFETCH(bool, presents);
-        QFETCH(QByteArray, token);
-        QTemporaryDir root;
-        SingleInstance first(root.path());
-        QCOMPARE(first.claim(), SingleInstance::Claim::primary);
-        QSignalSpy presented(&first, &SingleInstance::presentRequested);
-        QLocalSocket client;
-        client.connectToServer(first.socketPath());
-        QVERIFY(client.waitForConnected(5000));
-        client.write(request);
-        QTRY_COMPARE_WITH_TIMEOUT(client.state(), QLocalSocket::UnconnectedState, 10000);
-        QCOMPARE(presented.size(), presents ? 1 : 0);
-        if (presents)
-            QCOMPARE(presented.first().first().toByteArray(), token);
     }
 
     void refusesAFolderOthersCanOpen()
