@@ -91,7 +91,6 @@ QByteArray sized(int width, int height)
     return QByteArray::number(width) + 'x' + QByteArray::number(height);
 }
 
-// Collects what a request delivers.
 struct Receiver {
     std::unique_ptr<QObject> context = std::make_unique<QObject>();
     int deliveries = 0;

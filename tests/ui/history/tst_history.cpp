@@ -130,7 +130,6 @@ struct WindowHarness : ModelHome {
     QMainWindow* window() const { return controller->window(); }
     HistorySplitController* split() const { return controller->splitController(); }
 
-    // Drags the divider by dx as a user would.
     void dragDivider(int dx) const
     {
         QWidget* divider = split()->divider();
@@ -240,7 +239,6 @@ private Q_SLOTS:
     void relativeTimesRepaintOnTheMinute()
     {
         ListHarness h(texts(3));
-        QCOMPARE(h.list().data(h.list().index(0)).toString(), u"entry 0, Editor, Text, 5 minutes ago"_s);
         QCoreApplication::processEvents();
         struct PaintCounter : QObject {
             int paints = 0;
@@ -650,7 +648,6 @@ private Q_SLOTS:
         QTest::newRow("return selects") << 0 << u"Return"_s << 0 << -1 << false;
         QTest::newRow("space selects") << 4 << u"Space"_s << 4 << 3 << false;
         QTest::newRow("escape closes") << 3 << u"Escape"_s << 3 << 1 << false;
-        QTest::newRow("click all") << 0 << u"click 0"_s << 0 << -1 << false;
         QTest::newRow("click the selected one") << 0 << u"click 2"_s << 2 << 1 << false;
         QTest::newRow("click file") << 0 << u"click 4"_s << 4 << 3 << false;
         QTest::newRow("hover") << 0 << u"hover 3"_s << 3 << 1 << true;
