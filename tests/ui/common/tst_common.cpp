@@ -500,8 +500,6 @@ private Q_SLOTS:
         const std::optional<int> none;
         const auto shown = HistoryImagePreview::State::thumbnail, failed = HistoryImagePreview::State::failed;
         const QString unshown = u"Image that could not be shown"_s;
-        QTest::newRow("PNG") << imageEntry({{png(1200, 900)}}) << none << shown << u"1,200 × 900 pixels"_s
-                             << 225;
         QTest::newRow("TIFF only") << imageEntry({{tiff(800, 200)}}) << none << shown << u"800 × 200 pixels"_s
                                    << 75;
         QTest::newRow("PNG preferred within an item")
@@ -631,10 +629,6 @@ private Q_SLOTS:
             << oneAlpha << url("/a1") << 1 << 0;
         QTest::newRow("two running applications of that name: ambiguous, no folder probe")
             << none << u"Alpha"_s << Installed() << twoAlphas << oneAlpha << none << 1 << 0;
-        QTest::newRow("background processes do not count")
-            << none << u"Alpha"_s << Installed()
-            << Running{running(u"Alpha"_s, u"/a1"_s, false), twoAlphas[1]} << oneAlpha << url("/a2") << 1
-            << 0;
         QTest::newRow("nothing regular running: the folders")
             << none << u"Alpha"_s << Installed()
             << Running{running(u"Alpha"_s, u"/a1"_s, false), running(u"Alpha"_s, none),
