@@ -40,7 +40,6 @@ public:
     std::optional<int> fixedHeight() const { return m_fixedHeight; }
     State state() const;
     const std::optional<HistoryThumbnail>& thumbnail() const { return m_thumbnail; }
-    double previewAspectRatio() const { return m_aspectRatio; }
 
     bool hasHeightForWidth() const override;
     int heightForWidth(int width) const override;
