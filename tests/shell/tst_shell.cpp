@@ -13,6 +13,7 @@
 #include "support/FakeQuickPaste.h"
 #include "support/FakeWorkspace.h"
 #include "support/ManualDelayTimer.h"
+#include "support/TestColumns.h"
 #include "support/x11/WindowManager.h"
 #include "ui/common/AppTheme.h"
 #include "ui/common/HistoryButton.h"
@@ -44,12 +45,6 @@
 using namespace Qt::StringLiterals;
 
 namespace {
-
-// A column per name, of the types given in the same order.
-template <typename... Types, typename... Names> void addColumns(const Names&... names)
-{
-    (QTest::addColumn<Types>(names), ...);
-}
 
 class FakeStatusItem final : public StatusItem {
 public:

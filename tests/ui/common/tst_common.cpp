@@ -1,5 +1,6 @@
 #include "l10n/Localization.h"
 #include "support/EncodedImage.h"
+#include "support/TestColumns.h"
 #include "support/UiHarness.h"
 #include "ui/common/AppTheme.h"
 #include "ui/common/ClipboardKindIcon.h"
@@ -29,12 +30,6 @@ using HistoryAppearance::Colour;
 using namespace Qt::StringLiterals;
 
 namespace {
-
-// A column per name, of the types given in the same order.
-template <typename... Types, typename... Names> void addColumns(const Names&... names)
-{
-    (QTest::addColumn<Types>(names), ...);
-}
 
 // Stands in for the desktop switching its colour scheme, as after a platform theme change.
 class PlatformSchemeStyle : public QProxyStyle {

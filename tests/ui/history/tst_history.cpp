@@ -1,4 +1,5 @@
 #include "l10n/Localization.h"
+#include "support/TestColumns.h"
 #include "support/UiHarness.h"
 #include "ui/common/ClipboardEmptyState.h"
 #include "ui/common/HistoryButton.h"
@@ -32,12 +33,6 @@
 using namespace Qt::StringLiterals;
 
 namespace {
-
-// A column per name, of the types given in the same order.
-template <typename... Types, typename... Names> void addColumns(const Names&... names)
-{
-    (QTest::addColumn<Types>(names), ...);
-}
 
 constexpr double base = 700000000;
 
