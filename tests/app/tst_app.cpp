@@ -437,6 +437,7 @@ private Q_SLOTS:
         QVERIFY(h.pasteboard.recorded.isEmpty());
         h.pasteboard.setText(u"copied while paused, not yet seen"_s);
         h.model->setRecordingPaused(false);
+        QVERIFY(h.pasteboard.observing());
         QVERIFY(h.model->entries().isEmpty());
         QVERIFY(!h.preferences.boolValue(Preferences::Key::recordingPaused));
     }
