@@ -13,6 +13,7 @@
 #include "support/FakeQuickPaste.h"
 #include "support/FakeWorkspace.h"
 #include "support/ManualDelayTimer.h"
+#include "support/TestColumns.h"
 
 #include <QRandomGenerator>
 #include <QSignalSpy>
@@ -308,9 +309,7 @@ private Q_SLOTS:
 
     void search_data()
     {
-        QTest::addColumn<QString>("query");
-        QTest::addColumn<std::optional<ClipboardKind>>("filter");
-        QTest::addColumn<QString>("visible");
+        addColumns<QString, std::optional<ClipboardKind>, QString>("query", "filter", "visible");
 
         const std::optional<ClipboardKind> all;
         QTest::newRow("case and accents ignored") << u"cafe"_s << all << u"CAFÉ au lait"_s;
@@ -527,9 +526,7 @@ private Q_SLOTS:
     // root, so modes do not stop writes); "hidden": an older entry switched off.
     void registering_data()
     {
-        QTest::addColumn<QString>("binaryPath");
-        QTest::addColumn<QString>("blocker");
-        QTest::addColumn<QByteArray>("exec");
+        addColumns<QString, QString, QByteArray>("binaryPath", "blocker", "exec");
         QTest::newRow("plain") << binary << QString() << QByteArray("/usr/bin/clipwell");
         QTest::newRow("over a hidden entry") << binary << u"hidden"_s << QByteArray("/usr/bin/clipwell");
         QTest::newRow("space") << u"/opt/My Apps/clipwell"_s << QString()
@@ -581,9 +578,7 @@ private Q_SLOTS:
     // Only an installed binary that can run takes the place of the running one.
     void loginStartsTheInstalledBinary_data()
     {
-        QTest::addColumn<QString>("installed");
-        QTest::addColumn<QFileDevice::Permissions>("permissions");
-        QTest::addColumn<bool>("startsInstalled");
+        addColumns<QString, QFileDevice::Permissions, bool>("installed", "permissions", "startsInstalled");
         const QFileDevice::Permissions executable = QFileDevice::ReadOwner | QFileDevice::ExeOwner;
         QTest::newRow("installed") << u"bin/clipwell"_s << executable << true;
         QTest::newRow("not installed") << QString() << executable << false;
@@ -625,11 +620,8 @@ private Q_SLOTS:
     // it; failure: of whichever call is made; outcome: the calls, then the switch and its message.
     void settingTheSwitch_data()
     {
-        QTest::addColumn<Status>("status");
-        QTest::addColumn<bool>("newValue");
-        QTest::addColumn<QString>("failure");
-        QTest::addColumn<std::optional<Status>>("after");
-        QTest::addColumn<QString>("outcome");
+        addColumns<Status, bool, QString, std::optional<Status>, QString>("status", "newValue", "failure",
+                                                                          "after", "outcome");
         const auto row = [](const char* name, Status status, bool newValue, const QString& failure,
                             std::optional<Status> after, const char* outcome) {
             QTest::newRow(name) << status << newValue << failure << after << QString::fromLatin1(outcome);
@@ -694,10 +686,7 @@ private Q_SLOTS:
     // Values written by hand or by an older version: anything unusable reads as the zero value.
     void rawValues_data()
     {
-        QTest::addColumn<QByteArray>("raw");
-        QTest::addColumn<bool>("boolean");
-        QTest::addColumn<int>("integer");
-        QTest::addColumn<double>("real");
+        addColumns<QByteArray, bool, int, double>("raw", "boolean", "integer", "real");
 
         QTest::newRow("True") << QByteArray("True") << true << 0 << 0.0;
         QTest::newRow("false") << QByteArray("false") << false << 0 << 0.0;
@@ -735,9 +724,7 @@ private Q_SLOTS:
     // "class:C" the window class in front, "prefer:C" the user's own Shift+Insert classes.
     void quickPaste_data()
     {
-        QTest::addColumn<int>("entries");
-        QTest::addColumn<QString>("steps");
-        QTest::addColumn<QString>("outcome");
+        addColumns<int, QString, QString>("entries", "steps", "outcome");
         const auto row = [](const char* name, int entries, const char* steps, const char* outcome) {
             QTest::newRow(name) << entries << QString::fromLatin1(steps) << QString::fromLatin1(outcome);
         };

@@ -1,5 +1,6 @@
 #include "l10n/AppMessage.h"
 #include "l10n/Localization.h"
+#include "support/TestColumns.h"
 
 #include <QRegularExpression>
 #include <QSignalSpy>
@@ -111,14 +112,9 @@ private Q_SLOTS:
     // At launch, then after a choice (select) or a change of the system's languages (refresh).
     void languageChanges_data()
     {
-        QTest::addColumn<QString>("stored");
-        QTest::addColumn<QString>("preferred");
-        QTest::addColumn<AppLanguage>("initial");
-        QTest::addColumn<std::optional<AppLanguage>>("choice");
-        QTest::addColumn<QString>("after");
-        QTest::addColumn<int>("selectionChanges");
-        QTest::addColumn<int>("languageChanges");
-        QTest::addColumn<QString>("identifier");
+        addColumns<QString, QString, AppLanguage, std::optional<AppLanguage>, QString, int, int, QString>(
+            "stored", "preferred", "initial", "choice", "after", "selectionChanges", "languageChanges",
+            "identifier");
 
         const auto system = AppLanguage::system;
         const std::optional<AppLanguage> refresh;
@@ -179,9 +175,7 @@ private Q_SLOTS:
 
     void relativeTime_data()
     {
-        QTest::addColumn<QString>("language");
-        QTest::addColumn<double>("seconds");
-        QTest::addColumn<QString>("expected");
+        addColumns<QString, double, QString>("language", "seconds", "expected");
         const double minute = 60;
         const double day = 86400;
         QTest::newRow("en 59.9 s") << u"en"_s << 59.9 << u"Just now"_s;
@@ -212,10 +206,7 @@ private Q_SLOTS:
 
     void format_data()
     {
-        QTest::addColumn<QString>("language");
-        QTest::addColumn<Key>("key");
-        QTest::addColumn<QVariantList>("arguments");
-        QTest::addColumn<QString>("expected");
+        addColumns<QString, Key, QVariantList, QString>("language", "key", "arguments", "expected");
 
         QTest::newRow("en dimensions")
             << u"en"_s << Key::imageDimensions << QVariantList{1920, 1080} << u"1,920 × 1,080 pixels"_s;
@@ -241,9 +232,7 @@ private Q_SLOTS:
 
     void fillPlaceholders_data()
     {
-        QTest::addColumn<QString>("text");
-        QTest::addColumn<QVariantList>("arguments");
-        QTest::addColumn<QString>("expected");
+        addColumns<QString, QVariantList, QString>("text", "arguments", "expected");
         QTest::newRow("localized") << u"%L1"_s << QVariantList{1234567} << u"1.234.567"_s;
         QTest::newRow("plain") << u"%1"_s << QVariantList{1234567} << u"1234567"_s;
         QTest::newRow("64-bit") << u"%L1"_s << QVariantList{qlonglong(-5'000'000'000)} << u"-5.000.000.000"_s;
@@ -267,10 +256,8 @@ private Q_SLOTS:
 
     void appMessage_data()
     {
-        QTest::addColumn<std::optional<Key>>("key");
-        QTest::addColumn<std::optional<AppError>>("error");
-        QTest::addColumn<QString>("english");
-        QTest::addColumn<QString>("traditional");
+        addColumns<std::optional<Key>, std::optional<AppError>, QString, QString>("key", "error", "english",
+                                                                                  "traditional");
 
         const std::optional<Key> none;
         const auto disk = std::optional(AppError::fixed(u"Disk full"_s));

@@ -3,6 +3,7 @@
 #include "models/PasteboardType.h"
 #include "models/QuickPasteSession.h"
 #include "models/RtfText.h"
+#include "support/TestColumns.h"
 
 #include <QFile>
 #include <QRandomGenerator>
@@ -98,9 +99,7 @@ private Q_SLOTS:
     // Steps: "n"/"p" a press of V/Z, "n*"/"p*" a repeat, "-n"/"-p" a release; the selection after each.
     void quickPasteSession_data()
     {
-        QTest::addColumn<int>("count");
-        QTest::addColumn<QString>("steps");
-        QTest::addColumn<QString>("selected");
+        addColumns<int, QString, QString>("count", "steps", "selected");
         QTest::newRow("empty history") << 0 << u"n* n p p*"_s << u"0 0 0 0"_s;
         QTest::newRow("one entry") << 1 << u"n* p p*"_s << u"0 0 0"_s;
         QTest::newRow("V held from the start repeats forward, wrapping") << 3 << u"n* n* n*"_s << u"1 2 0"_s;
@@ -165,10 +164,7 @@ private Q_SLOTS:
 
     void classify_data()
     {
-        QTest::addColumn<Items>("items");
-        QTest::addColumn<OptionalString>("text");
-        QTest::addColumn<ClipboardKind>("kind");
-        QTest::addColumn<QString>("title");
+        addColumns<Items, OptionalString, ClipboardKind, QString>("items", "text", "kind", "title");
         const QByteArray png("\x89PNG\r\n\x1a\n");
         const auto fileRow = [](const char* name, const Items& items, const QString& title) {
             QTest::newRow(name) << items << OptionalString() << ClipboardKind::file << title;
@@ -251,9 +247,7 @@ private Q_SLOTS:
 
     void deduplicationKey_data()
     {
-        QTest::addColumn<QString>("sourceName");
-        QTest::addColumn<OptionalString>("bundleIdentifier");
-        QTest::addColumn<QString>("key");
+        addColumns<QString, OptionalString, QString>("sourceName", "bundleIdentifier", "key");
         // Over the "abc" fingerprint, e.g. SHA-256("11:name:Editor" + fingerprint).
         const QString editorKey = u"4f7ee4da4435bd4e535bfbfdf73c500e1946e005cf67caa99a421dba843822b9"_s;
         const QString bundleKey = u"30e22a32b70e62954028d9b1057c3f8c1d295c92fe2a64d294026c34d5009924"_s;

@@ -11,6 +11,7 @@
 #include "support/FakePasteboard.h"
 #include "support/FakeWorkspace.h"
 #include "support/ManualDelayTimer.h"
+#include "support/TestColumns.h"
 
 #include <QDir>
 #include <QFile>
@@ -411,9 +412,7 @@ private Q_SLOTS:
     // A loaded history trimmed, or its last entry, a new copy, recorded into the others.
     void trimAndRecording_data()
     {
-        QTest::addColumn<bool>("record");
-        QTest::addColumn<QString>("entries");
-        QTest::addColumn<QString>("expected");
+        addColumns<bool, QString, QString>("record", "entries", "expected");
         const auto row = [](bool record) {
             return [=](const char* name, const QString& entries, const QString& expected) {
                 QTest::newRow(name) << record << entries << expected;
@@ -487,9 +486,7 @@ private Q_SLOTS:
     // Saves wait for a pause in the copies, but never longer than the longest wait.
     void savesAreDebounced_data()
     {
-        QTest::addColumn<int>("saves");
-        QTest::addColumn<int>("gapMs");
-        QTest::addColumn<QList<int>>("written");
+        addColumns<int, int, QList<int>>("saves", "gapMs", "written");
         QTest::newRow("a burst is written once, with the last list") << 3 << 0 << QList<int>{3};
         QTest::newRow("a copy every 0.3 s for 6 s is written every 2 s")
             << 20 << 300 << QList<int>{7, 14, 20};
@@ -613,10 +610,7 @@ private Q_SLOTS:
     // The cause goes to the log, never to the user, and the file stays as it was.
     void unreadableArchives_data()
     {
-        QTest::addColumn<QByteArray>("archive");
-        QTest::addColumn<qint64>("sparseSize");
-        QTest::addColumn<Code>("code");
-        QTest::addColumn<QString>("detail");
+        addColumns<QByteArray, qint64, Code, QString>("archive", "sparseSize", "code", "detail");
         QByteArray versionTwo = ArchiveCodec::encode({makeEntry(u"x"_s, 1)});
         // The encoder writes version 1 as the one-byte integer 0x10 0x01 right after the key.
         versionTwo[versionTwo.indexOf(QByteArray("\x10\x01", 2)) + 1] = 2;
@@ -727,9 +721,7 @@ private Q_SLOTS:
     // as the entries it holds.
     void decoding_data()
     {
-        QTest::addColumn<Entries>("entries");
-        QTest::addColumn<QByteArray>("file");
-        QTest::addColumn<qint64>("version");
+        addColumns<Entries, QByteArray, qint64>("entries", "file", "version");
         const auto row = [](const char* name, const Entries& entries, const QByteArray& file = {},
                             qint64 version = 1) { QTest::newRow(name) << entries << file << version; };
         row("no entries", {});
@@ -948,9 +940,7 @@ private Q_SLOTS:
     // of private types only are not even read (reads 0; -1: not counted).
     void capture_data()
     {
-        QTest::addColumn<FakeItems>("items");
-        QTest::addColumn<int>("reads");
-        QTest::addColumn<QString>("outcome");
+        addColumns<FakeItems, int, QString>("items", "reads", "outcome");
         const auto row = [](const char* name, const FakeItems& items, int reads, const QString& outcome) {
             QTest::newRow(name) << items << reads << outcome;
         };
@@ -1096,9 +1086,7 @@ private Q_SLOTS:
 
     void writeBack_data()
     {
-        QTest::addColumn<Items>("items");
-        QTest::addColumn<bool>("refuse");
-        QTest::addColumn<OptionalError>("error");
+        addColumns<Items, bool, OptionalError>("items", "refuse", "error");
         using Error = ClipboardMonitor::ClipboardError;
         const auto row = [](const char* name, const Items& items, const OptionalError& error = {},
                             bool refuse = false) { QTest::newRow(name) << items << refuse << error; };
@@ -1146,10 +1134,7 @@ private Q_SLOTS:
     // Rows speak in short tokens (see tapEvent); the popup sits at 100,100 once the chord has started.
     void chord_data()
     {
-        QTest::addColumn<QString>("events");
-        QTest::addColumn<bool>("canStart");
-        QTest::addColumn<QString>("swallowed");
-        QTest::addColumn<QString>("reported");
+        addColumns<QString, bool, QString, QString>("events", "canStart", "swallowed", "reported");
         const auto row = [](const char* name, const char* events, bool canStart, const char* swallowed,
                             const char* reported) {
             QTest::newRow(name) << QString::fromLatin1(events) << canStart << QString::fromLatin1(swallowed)
@@ -1228,9 +1213,7 @@ private Q_SLOTS:
     // the tap off).
     void monitorLifecycle_data()
     {
-        QTest::addColumn<QString>("setup");
-        QTest::addColumn<QString>("ending");
-        QTest::addColumn<QString>("reported");
+        addColumns<QString, QString, QString>("setup", "ending", "reported");
         QTest::newRow("stop during a chord voids what was queued")
             << QString() << u"stop"_s << u"ready cancel disabled"_s;
         QTest::newRow("a row chosen ends the chord silently") << QString() << u"finish"_s << u"ready"_s;

@@ -1,5 +1,6 @@
 #include "l10n/Localization.h"
 #include "platform/wayland/WaylandEventTap.h"
+#include "support/TestColumns.h"
 #include "support/wayland/FakeQuickPasteSeat.h"
 
 #include <QDBusArgument>
@@ -116,12 +117,8 @@ private Q_SLOTS:
     // Records: the key (F: modifiers), + down or - up, ! with Super+Shift alone, ~ with others.
     void binding_data()
     {
-        QTest::addColumn<bool>("service");
-        QTest::addColumn<QVariant>("stored");
-        QTest::addColumn<QString>("steps");
-        QTest::addColumn<QString>("records");
-        QTest::addColumn<QString>("chord");
-        QTest::addColumn<Advice>("advice");
+        addColumns<bool, QVariant, QString, QString, QString, Advice>("service", "stored", "steps", "records",
+                                                                      "chord", "advice");
         const auto row = [](const char* name, QVariant stored, const char* steps, const char* records,
                             const char* chord, Advice advice = Advice::none, bool service = true) {
             QTest::newRow(name) << service << stored << QString::fromLatin1(steps)

@@ -2,6 +2,7 @@
 #include "platform/wayland/SwayIpc.h"
 #include "platform/wayland/SwayIpcConnection.h"
 #include "platform/wayland/WaylandEventTap.h"
+#include "support/TestColumns.h"
 #include "support/wayland/FakeQuickPasteSeat.h"
 
 #include <QDeadlineTimer>
@@ -129,9 +130,7 @@ private Q_SLOTS:
 
     void brokenStream_data()
     {
-        QTest::addColumn<QByteArray>("stream");
-        QTest::addColumn<int>("messages");
-        QTest::addColumn<bool>("broken");
+        addColumns<QByteArray, int, bool>("stream", "messages", "broken");
         const QByteArray good = SwayIpc::encode(SwayIpc::GetConfig, "{}");
         const auto header = [](quint32 length) {
             return SwayIpc::encode(SwayIpc::RunCommand, QByteArray(length, 'x')).first(14);
@@ -158,9 +157,7 @@ private Q_SLOTS:
 
     void commandReply_data()
     {
-        QTest::addColumn<QByteArray>("payload");
-        QTest::addColumn<bool>("success");
-        QTest::addColumn<QString>("error");
+        addColumns<QByteArray, bool, QString>("payload", "success", "error");
         const auto row = [](const char* name, const char* payload, bool success, const char* error = "") {
             QTest::newRow(name) << QByteArray(payload) << success << QString::fromUtf8(error);
         };

@@ -1,5 +1,6 @@
 #include "platform/wayland/WaylandEventTap.h"
 #include "platform/wayland/WaylandQuickPasteSeat.h"
+#include "support/TestColumns.h"
 #include "support/wayland/FakeQuickPasteSeat.h"
 
 #include <QLocalServer>
@@ -17,11 +18,8 @@ private Q_SLOTS:
     // E the chord ended, R the tap removed. Records: the key, + down or - up, ! with Super+Shift.
     void chord_data()
     {
-        QTest::addColumn<bool>("layerShell");
-        QTest::addColumn<bool>("virtualKeyboard");
-        QTest::addColumn<QString>("steps");
-        QTest::addColumn<QString>("records");
-        QTest::addColumn<Advice>("advice");
+        addColumns<bool, bool, QString, QString, Advice>("layerShell", "virtualKeyboard", "steps", "records",
+                                                         "advice");
         const auto row = [](const char* name, const char* steps, const char* records, bool layerShell = true,
                             bool virtualKeyboard = true) {
             QTest::newRow(name) << layerShell << virtualKeyboard << QString::fromLatin1(steps)

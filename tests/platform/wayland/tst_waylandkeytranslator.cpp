@@ -1,4 +1,5 @@
 #include "platform/wayland/WaylandKeyTranslator.h"
+#include "support/TestColumns.h"
 #include "support/wayland/TapRecordText.h"
 
 #include <QTest>
@@ -138,10 +139,7 @@ void TstWaylandKeyTranslator::records()
 
 void TstWaylandKeyTranslator::locate_data()
 {
-    QTest::addColumn<QString>("keymap");
-    QTest::addColumn<QString>("keysym");
-    QTest::addColumn<int>("code");
-    QTest::addColumn<int>("group");
+    addColumns<QString, QString, int, int>("keymap", "keysym", "code", "group");
     // Evdev codes: KEY_V 47, KEY_INSERT 110.
     QTest::newRow("us v") << "us"
                           << "v" << 47 << 0;

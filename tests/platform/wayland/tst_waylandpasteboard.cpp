@@ -1,5 +1,6 @@
 #include "models/PasteboardType.h"
 #include "platform/wayland/WaylandPasteboard.h"
+#include "support/TestColumns.h"
 #include "support/wayland/FakeDataControlChannel.h"
 
 #include <QSignalSpy>
@@ -70,9 +71,7 @@ private Q_SLOTS:
     // What a copy's owner offers and how it writes, and what the history gets of it.
     void capture_data()
     {
-        QTest::addColumn<Types>("offered");
-        QTest::addColumn<QList<QStringList>>("types");
-        QTest::addColumn<QByteArray>("text");
+        addColumns<Types, QList<QStringList>, QByteArray>("offered", "types", "text");
 
         const QByteArray utf8 = "text/plain;charset=utf-8";
         QTest::newRow("text with html") << Types{{"text/html", "<b>caf\xc3\xa9</b>"}, {utf8, "caf\xc3\xa9"}}
@@ -108,9 +107,7 @@ private Q_SLOTS:
     // too large, however long its owner would go on.
     void sizes_data()
     {
-        QTest::addColumn<Owner>("owner");
-        QTest::addColumn<QByteArray>("value");
-        QTest::addColumn<qsizetype>("read");
+        addColumns<Owner, QByteArray, qsizetype>("owner", "value", "read");
         QTest::newRow("under the budget") << Owner::writes << bigPng << bigPng.size();
         QTest::newRow("over the budget") << Owner::writes << bigPng + bigPng << qsizetype(sizeLimit + 1);
         QTest::newRow("endless") << Owner::writesForever << bigPng << qsizetype(sizeLimit + 1);
@@ -192,10 +189,7 @@ private Q_SLOTS:
     // When the clipboard empties, the copy last recorded goes back on it, and nothing else does.
     void keeper_data()
     {
-        QTest::addColumn<bool>("recorded");
-        QTest::addColumn<bool>("forgotten");
-        QTest::addColumn<bool>("replaced");
-        QTest::addColumn<bool>("kept");
+        addColumns<bool, bool, bool, bool>("recorded", "forgotten", "replaced", "kept");
         QTest::newRow("recorded") << true << false << false << true;
         QTest::newRow("not recorded") << false << false << false << false;
         QTest::newRow("deleted from the history") << true << true << false << false;

@@ -3,6 +3,7 @@
 #include "platform/x11/X11Keyboard.h"
 #include "platform/x11/X11KeystrokePoster.h"
 #include "services/GlobalShortcutMonitor.h"
+#include "support/TestColumns.h"
 #include "support/x11/WindowManager.h"
 
 #include <QProcess>
@@ -106,9 +107,7 @@ private Q_SLOTS:
 
     void chord_data()
     {
-        QTest::addColumn<QString>("typed");
-        QTest::addColumn<QString>("reported");
-        QTest::addColumn<QString>("expected");
+        addColumns<QString, QString, QString>("typed", "reported", "expected");
         const auto row = [](const char* name, const char* typed, const char* reported, const char* expected) {
             QTest::newRow(name) << QString::fromLatin1(typed) << QString::fromLatin1(reported)
                                 << QString::fromLatin1(expected);
@@ -157,9 +156,7 @@ private Q_SLOTS:
     // "hold" is a key the user keeps down meanwhile; the keys that reach the application follow.
     void pasteKeystroke_data()
     {
-        QTest::addColumn<PasteShortcut>("shortcut");
-        QTest::addColumn<QString>("hold");
-        QTest::addColumn<QString>("expected");
+        addColumns<PasteShortcut, QString, QString>("shortcut", "hold", "expected");
         QTest::newRow("Control+V") << PasteShortcut::controlV << QString() << u"press v 4,release v 4"_s;
         QTest::newRow("Control+Shift+V")
             << PasteShortcut::controlShiftV << QString() << u"press v 5,release v 5"_s;

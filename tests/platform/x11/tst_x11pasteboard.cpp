@@ -2,6 +2,7 @@
 #include "platform/x11/X11Pasteboard.h"
 #include "services/ClipboardMonitor.h"
 #include "support/FakeWorkspace.h"
+#include "support/TestColumns.h"
 
 #include <QGuiApplication>
 #include <QImage>
@@ -133,9 +134,7 @@ private Q_SLOTS:
 
     void whatStartingReads_data()
     {
-        QTest::addColumn<bool>("ownedBeforeBackend");
-        QTest::addColumn<bool>("markSeen");
-        QTest::addColumn<QStringList>("captured");
+        addColumns<bool, bool, QStringList>("ownedBeforeBackend", "markSeen", "captured");
         QTest::newRow("contents present at start are no copy") << true << false << QStringList{u"later"_s};
         QTest::newRow("copied while stopped") << false << false << QStringList{u"early"_s, u"later"_s};
         QTest::newRow("copied while stopped, marked seen") << false << true << QStringList{u"later"_s};
@@ -178,10 +177,8 @@ private Q_SLOTS:
 
     void reads_data()
     {
-        QTest::addColumn<QStringList>("ownerArguments");
-        QTest::addColumn<QByteArray>("xclipText");
-        QTest::addColumn<int>("answerTimeoutMs");
-        QTest::addColumn<Items>("items");
+        addColumns<QStringList, QByteArray, int, Items>("ownerArguments", "xclipText", "answerTimeoutMs",
+                                                        "items");
         const auto text = [](const QByteArray& bytes) { return Items{{{{plainText, bytes}}}}; };
         // Where no answer is meant to time out: a loaded machine may take its time.
         const int patient = 60000;
@@ -258,10 +255,7 @@ private Q_SLOTS:
     // An owner that quits leaves what was recorded on the clipboard, and nothing that was not.
     void ownerThatQuits_data()
     {
-        QTest::addColumn<QStringList>("ownerArguments");
-        QTest::addColumn<QString>("mode");
-        QTest::addColumn<Served>("served");
-        QTest::addColumn<QByteArray>("said");
+        addColumns<QStringList, QString, Served, QByteArray>("ownerArguments", "mode", "served", "said");
         QImage image(4, 3, QImage::Format_RGB32);
         image.fill(Qt::darkCyan);
         const QString pngPath = m_files.filePath(u"copied.png"_s);

@@ -1,5 +1,6 @@
 #include "platform/x11/X11Workspace.h"
 #include "services/PasteTarget.h"
+#include "support/TestColumns.h"
 #include "support/x11/WindowManager.h"
 
 #include <QGuiApplication>
@@ -111,10 +112,7 @@ private Q_SLOTS:
 
     void frontmostApplication_data()
     {
-        QTest::addColumn<QByteArray>("wmClass");
-        QTest::addColumn<quint32>("pid");
-        QTest::addColumn<QString>("locale");
-        QTest::addColumn<OptionalApp>("expected");
+        addColumns<QByteArray, quint32, QString, OptionalApp>("wmClass", "pid", "locale", "expected");
 
         const auto app = [this](const QString& name, const QString& id, qint64 pid,
                                 const QString& file = {}) {
@@ -182,9 +180,7 @@ private Q_SLOTS:
 
     void installedApplications_data()
     {
-        QTest::addColumn<bool>("byIdentifier");
-        QTest::addColumn<QString>("query");
-        QTest::addColumn<QStringList>("expected");
+        addColumns<bool, QString, QStringList>("byIdentifier", "query", "expected");
         QTest::newRow("by id") << true << u"org.example.Editor"_s
                                << QStringList{desktopFile(u"org.example.Editor"_s)};
         QTest::newRow("by id, kept out of menus")

@@ -1,5 +1,6 @@
 #include "l10n/Localization.h"
 #include "support/EncodedImage.h"
+#include "support/TestColumns.h"
 #include "support/UiHarness.h"
 #include "ui/common/ClipboardEmptyState.h"
 #include "ui/common/HistoryButton.h"
@@ -88,9 +89,7 @@ private Q_SLOTS:
     // What a preview shows, and whether it says that only a leading part of a huge entry is shown.
     void previews_data()
     {
-        QTest::addColumn<ClipboardEntry>("entry");
-        QTest::addColumn<QString>("text");
-        QTest::addColumn<bool>("notice");
+        addColumns<ClipboardEntry, QString, bool>("entry", "text", "notice");
         ClipboardEntry rich = makeEntry(u"x"_s, 1);
         rich.plainText.reset();
         rich.items = {{{{PasteboardType::rtf, "{\\rtf1\\ansi Hello {\\b bold} world\\par}"}}}};

@@ -1,5 +1,6 @@
 #include "l10n/Localization.h"
 #include "support/FakePopupSurface.h"
+#include "support/TestColumns.h"
 #include "support/UiHarness.h"
 #include "ui/common/AppTheme.h"
 #include "ui/common/HistoryAppearance.h"
@@ -66,9 +67,7 @@ private Q_SLOTS:
 
     void appearsWithOneFrameAtTheSurfaceScale_data()
     {
-        QTest::addColumn<int>("scale");
-        QTest::addColumn<QSize>("available");
-        QTest::addColumn<int>("rows");
+        addColumns<int, QSize, int>("scale", "available", "rows");
         QTest::newRow("two rows") << 1 << QSize(1000, 800) << 2;
         QTest::newRow("twenty rows at scale 2") << 2 << QSize(1000, 800) << 20;
         QTest::newRow("empty history at scale 3") << 3 << QSize(1920, 1080) << 0;

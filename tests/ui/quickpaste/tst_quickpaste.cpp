@@ -1,4 +1,5 @@
 #include "l10n/Localization.h"
+#include "support/TestColumns.h"
 #include "support/UiHarness.h"
 #include "support/x11/WindowManager.h"
 #include "ui/common/HistoryAppearance.h"
@@ -94,9 +95,7 @@ private Q_SLOTS:
 
     void placement_data()
     {
-        QTest::addColumn<QRect>("available");
-        QTest::addColumn<QList<ClipboardEntry>>("candidates");
-        QTest::addColumn<QRect>("expected");
+        addColumns<QRect, QList<ClipboardEntry>, QRect>("available", "candidates", "expected");
         const QRect screen(0, 0, 1000, 800);
         QTest::newRow("empty history") << screen << entries(0) << QRect(270, 330, 460, 140);
         QTest::newRow("one image") << screen << entries(0, 1) << QRect(270, 262, 460, 276);
@@ -168,10 +167,7 @@ private Q_SLOTS:
     // reduced motion, puts it on the new row at once.
     void highlight_data()
     {
-        QTest::addColumn<int>("from");
-        QTest::addColumn<int>("to");
-        QTest::addColumn<bool>("reduced");
-        QTest::addColumn<bool>("atOnce");
+        addColumns<int, int, bool, bool>("from", "to", "reduced", "atOnce");
         QTest::newRow("step forward") << 0 << 1 << false << false;
         QTest::newRow("wrap to the first") << 5 << 0 << false << true;
         QTest::newRow("wrap to the last") << 0 << 5 << false << true;

@@ -2,6 +2,7 @@
 #include "support/FakeEventTap.h"
 #include "support/FakeLoginItemService.h"
 #include "support/FakeQuickPaste.h"
+#include "support/TestColumns.h"
 #include "support/UiHarness.h"
 #include "ui/common/AppTheme.h"
 #include "ui/common/HistoryButton.h"
@@ -117,10 +118,7 @@ private Q_SLOTS:
     // shows the chord the user chose in the desktop's settings.
     void waylandStatus_data()
     {
-        QTest::addColumn<int>("advice");
-        QTest::addColumn<QString>("line");
-        QTest::addColumn<QuickPasteStatus>("status");
-        QTest::addColumn<QString>("shown");
+        addColumns<int, QString, QuickPasteStatus, QString>("advice", "line", "status", "shown");
         using Advice = QuickPasteSetup::Advice;
         QTest::newRow("no layer shell") << int(Advice::missingProtocols) << QString()
                                         << QuickPasteStatus::needsPermission << u"zwlr_layer_shell_v1"_s;
@@ -219,9 +217,7 @@ private Q_SLOTS:
 
     void launchAtLogin_data()
     {
-        QTest::addColumn<QString>("failure");
-        QTest::addColumn<Status>("after");
-        QTest::addColumn<QString>("message");
+        addColumns<QString, Status, QString>("failure", "after", "message");
         QTest::newRow("failed: error, switch back off")
             << u"No autostart folder"_s << Status::notRegistered << u"No autostart folder"_s;
         QTest::newRow("awaiting approval: stays on")
