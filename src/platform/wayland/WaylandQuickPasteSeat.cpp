@@ -273,6 +273,11 @@ struct WaylandQuickPasteSeat::Worker {
             const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now()).count();
             pollfd fds[] = {{fd, POLLIN, 0}, {shared->wakeFd, POLLIN, 0}};
             const int ready = left > 0 ? ::poll(fds, 2, int(left)) : 0;
+            if (ready > 0 && fds[1].revents != 0) {
+                // What the GUI thread asked for meanwhile waits for run(), which looks at it first.
+                uint64_t value = 0;
+                [[maybe_unused]] const ssize_t drained = ::read(shared->wakeFd, &value, sizeof value);
+            }
             if (ready <= 0 || (fds[0].revents & (POLLIN | POLLHUP | POLLERR)) == 0) {
                 wl_display_cancel_read(display);
                 if (ready > 0 || (ready < 0 && errno == EINTR))
