@@ -132,7 +132,8 @@ def quit(session, clipwell):
 
 def check_pastes(session, compositor, clipwell, field):
     type_chord("v", "v")
-    wait_for(lambda: field.text() == "second entry", "the second entry in the field")
+    if not until(lambda: field.text() == "second entry", 30):
+        fail("the field holds %r, not the second entry; it saw %r" % (field.text(), field.keys()))
     wait_for(lambda: saved(session)[0].get("title") == "second entry", "the pasted entry first in the history")
 
     # Candidates now: second, third, first, the image; Z from the first wraps to the image.

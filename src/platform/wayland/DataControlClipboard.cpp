@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <csignal>
 #include <fcntl.h>
+#include <limits>
 #include <poll.h>
 #include <pthread.h>
 #include <sys/eventfd.h>
@@ -23,6 +24,8 @@ constexpr std::size_t maxWriters = 32;
 // Sources of ours kept alive: the current one and the one a slow reader may still be asking.
 constexpr std::size_t maxSources = 2;
 constexpr std::size_t firstWriterIndex = 3;
+// A local compositor takes a selection within a millisecond; the GUI thread waits no longer than this.
+constexpr int writeTakenWaitMs = 40;
 
 int remainingMilliseconds(std::chrono::steady_clock::time_point deadline)
 {
@@ -84,12 +87,21 @@ void DataControlClipboard::markCurrentContentsSeen()
 
 bool DataControlClipboard::write(QList<std::pair<QByteArray, QByteArray>> targets)
 {
-    {
-        const QMutexLocker lock(&m_mutex);
-        m_pendingWrite = std::move(targets);
-    }
+    QMutexLocker lock(&m_mutex);
+    m_pendingWrite = std::move(targets);
+    const quint64 ticket = m_pendingTicket = ++m_writesAsked;
     wake();
+    const QDeadlineTimer deadline(writeTakenWaitMs);
+    while (m_writeTaken < ticket && m_alive && !deadline.hasExpired())
+        m_taken.wait(&m_mutex, deadline);
     return m_alive.load();
+}
+
+void DataControlClipboard::writeTaken(quint64 ticket)
+{
+    const QMutexLocker lock(&m_mutex);
+    m_writeTaken = std::max(m_writeTaken, ticket);
+    m_taken.wakeAll();
 }
 
 void DataControlClipboard::keepRecorded(quint64 generation, QList<MimeTypeMap::Item> items)
@@ -142,6 +154,7 @@ bool DataControlClipboard::dispatch()
                                       "longer followed.";
     m_alive = false;
     m_stop = true;
+    writeTaken(std::numeric_limits<quint64>::max());
     return false;
 }
 
@@ -175,6 +188,9 @@ DataControlClipboard::Wait DataControlClipboard::wait(int readFd, Clock::time_po
 
 void DataControlClipboard::handleSelection(std::optional<QList<QByteArray>> mimeTypes)
 {
+    // The compositor handles our requests in order: it has taken our last source.
+    if (m_writeOffered != 0)
+        writeTaken(std::exchange(m_writeOffered, 0));
     const quint64 ended = m_generation.load();
     m_offered = std::move(mimeTypes);
     ++m_generation;
@@ -250,9 +266,11 @@ void DataControlClipboard::serve(const std::vector<short>& events)
 void DataControlClipboard::applyWrite()
 {
     std::optional<Targets> targets;
+    quint64 ticket = 0;
     {
         const QMutexLocker lock(&m_mutex);
         targets.swap(m_pendingWrite);
+        ticket = std::exchange(m_pendingTicket, 0);
     }
     if (!targets)
         return;
@@ -260,8 +278,13 @@ void DataControlClipboard::applyWrite()
     for (const auto& target : *targets)
         types.append(target.first);
     const quint64 id = m_channel->offer(types);
-    if (id == 0)
+    if (id == 0) {
+        // Nothing for the writer to wait for.
+        writeTaken(ticket);
         return;
+    }
+    if (ticket != 0)
+        m_writeOffered = ticket;
     m_sources.push_back({id, std::move(*targets)});
     while (m_sources.size() > maxSources) {
         m_channel->drop(m_sources.front().id);

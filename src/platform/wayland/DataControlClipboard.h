@@ -6,6 +6,7 @@
 
 #include <QMutex>
 #include <QThread>
+#include <QWaitCondition>
 #include <atomic>
 #include <chrono>
 #include <functional>
@@ -50,7 +51,9 @@ public:
     void markCurrentContentsSeen();
     quint64 seenGeneration() const { return m_seenGeneration.load(); }
     quint64 ownerGeneration() const { return m_generation.load(); }
-    // Puts these types and bytes on the clipboard as our own source; false once the compositor is gone.
+    // Puts these types and bytes on the clipboard as our own source, and returns once the compositor
+    // has taken it (or after 40 ms): a paste typed next goes over another connection, and must find
+    // it there. False once the compositor is gone.
     bool write(QList<std::pair<QByteArray, QByteArray>> targets);
     // The copy read as this generation goes back on the clipboard when it empties. Thread-safe.
     void keepRecorded(quint64 generation, QList<MimeTypeMap::Item> items);
@@ -86,6 +89,8 @@ private:
     // Writes what the readers of ours take; events are the poll results, one per writer.
     void serve(const std::vector<short>& events);
     void applyWrite();
+    // Ends the wait of write() for this ticket and those before it.
+    void writeTaken(quint64 ticket);
     void restoreIfKept();
     MimeTypeMap::Read readContents();
     Fetch fetch(const QByteArray& mimeType, QByteArray& data, qint64 budget);
@@ -105,6 +110,14 @@ private:
     QMutex m_mutex;
     Kept m_recorded;
     std::optional<Targets> m_pendingWrite;
+    // Writes asked for, the one pending, and the last the compositor took; guarded by m_mutex.
+    quint64 m_writesAsked = 0;
+    quint64 m_pendingTicket = 0;
+    quint64 m_writeTaken = 0;
+    QWaitCondition m_taken;
+    // Clipboard thread only: the write offered last, until the compositor's selection event says it
+    // took it.
+    quint64 m_writeOffered = 0;
     // Clipboard thread only.
     std::optional<QList<QByteArray>> m_offered;
     // The clipboard emptied while this generation was on it.

@@ -184,6 +184,13 @@ private Q_SLOTS:
         QVERIFY(published());
         QCOMPARE(m_pasteboard->changeCount(), 2);
         QCOMPARE(m_changes, 1);
+        // Each write is the selection by the time it returns: a paste typed next, over another
+        // connection, finds it.
+        for (int round = 0; round < 5; ++round) {
+            const int taken = m_channel->taken();
+            QVERIFY(m_pasteboard->write(items));
+            QCOMPARE(m_channel->taken(), taken + 1);
+        }
     }
 
     // When the clipboard empties, the copy last recorded goes back on it, and nothing else does.

@@ -64,6 +64,8 @@ public:
     }
     // Sources we set, with their types, in order; and the types asked of owners.
     QList<QList<QByteArray>> sources() const { return locked(m_sources); }
+    // Sources the compositor made the selection, telling every client.
+    int taken() const { return locked(m_taken); }
     QList<QByteArray> received() const { return locked(m_received); }
 
     void setEvents(Events events) override { m_events = std::move(events); }
@@ -136,6 +138,10 @@ public:
             m_events.cancelled(m_lastSource);
         post([this, mimeTypes] {
             m_current.clear();
+            {
+                const QMutexLocker lock(&m_mutex);
+                ++m_taken;
+            }
             m_events.selection(mimeTypes);
         });
         return ++m_lastSource;
@@ -163,6 +169,7 @@ private:
     mutable QMutex m_mutex;
     std::deque<std::function<void()>> m_calls;
     QList<QList<QByteArray>> m_sources;
+    int m_taken = 0;
     QList<QByteArray> m_received;
     // Clipboard thread only.
     QList<Type> m_current;
